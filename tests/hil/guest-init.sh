@@ -1,0 +1,88 @@
+#!/bin/busybox sh
+# /init of the test guest. Runs the steps of one case (pinlark.case= on the
+# kernel command line) and reports every result as "@@ ..." lines on the
+# console for hil.sh to check. Ends by writing 0x10 to the debug exit port.
+/bin/busybox --install -s /bin
+mount -t proc proc /proc
+mount -t sysfs sys /sys
+mount -t devtmpfs dev /dev
+echo "1 4 1 7" >/proc/sys/kernel/printk
+export PATH=/bin LD_LIBRARY_PATH=/lib
+
+case=$(sed -n 's/.*pinlark\.case=\([a-z_0-9]*\).*/\1/p' /proc/cmdline)
+P=/opt/pinlark
+
+say() { echo "@@ $*"; }
+# run NAME CMD...: NAME rc=N, then NAME.out / NAME.err lines
+run() {
+  name=$1; shift
+  "$@" >/tmp/out 2>/tmp/err
+  say "$name rc=$?"
+  sed "s/^/@@ $name.out /" /tmp/out
+  sed "s/^/@@ $name.err /" /tmp/err
+}
+finish() {
+  dmesg | grep -iE 'parport|ppdev' | sed 's/^/@@ dmesg /'
+  sync
+  printf '\020' | dd of=/dev/port bs=1 seek=244 count=1 2>/dev/null
+  reboot -f
+}
+load_modules() {  # parport_pc arguments as given
+  for m in parport "parport_pc $*" ppdev; do
+    set -- $m
+    mod=$1; shift
+    insmod /modules/$mod.ko "$@" || say "insmod $mod failed"
+  done
+  n=0
+  for d in /proc/sys/dev/parport/parport*; do
+    [ -e "$d/base-addr" ] || continue
+    n=$((n + 1))
+    set -- $(cat "$d/base-addr")
+    say "base $(basename "$d") $(printf '0x%x' "$1")"
+  done
+  say "parports $n"
+  nodes=$(cd /dev && ls -d parport* 2>/dev/null | tr '\n' ' ')
+  say "nodes ${nodes:-none}"
+  # As a distribution sets them up: group lp may open the nodes, others not.
+  for d in /dev/parport*; do
+    [ -e "$d" ] && chgrp 7 "$d" && chmod 0660 "$d"
+  done
+}
+as_user() {  # as_user USER CMD...
+  user=$1; shift
+  su -s /bin/sh -c "$*" "$user"
+}
+
+case $case in
+  one_port)
+    load_modules
+    run lptprobe $P/lptprobe
+    run strobe_driver $P/lpt_hil strobe driver 0x20 PINL
+    run direct $P/lpt_hil direct
+    run strobe_direct $P/lpt_hil strobe direct 0x20 DIR0
+    run crosscheck $P/lpt_hil crosscheck 0x20
+    run denied as_user nolp $P/lptprobe
+    run granted as_user inlp $P/lptprobe
+    ;;
+  two_ports)
+    load_modules
+    run lptprobe $P/lptprobe
+    run direct $P/lpt_hil direct
+    run strobe_lpt2 $P/lpt_hil strobe driver 0x20 LPT2
+    run strobe_lpt3 $P/lpt_hil strobe driver 0x30 LPT3
+    ;;
+  no_port)
+    load_modules
+    run direct $P/lpt_hil direct
+    run lptprobe $P/lptprobe
+    ;;
+  other_base)
+    load_modules io=0x378,0x268 irq=none,none
+    run lptprobe $P/lptprobe
+    run strobe_lpt1 $P/lpt_hil strobe driver 0x10 LPT1
+    ;;
+  *)
+    say "unknown case '$case'"
+    ;;
+esac
+finish

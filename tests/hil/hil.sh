@@ -1,0 +1,294 @@
+#!/usr/bin/env bash
+# Boots a small Linux guest under QEMU with its emulated ISA parallel ports and
+# checks our port access against the kernel's parport_pc and ppdev drivers.
+#
+#   hil.sh --bin DIR --work DIR prepare          fetch the kernel, build the initramfs
+#   hil.sh --bin DIR --work DIR CASE...          boot one guest per case and check it
+#
+# Cases: one_port two_ports no_port other_base. Never skips: a missing QEMU,
+# kernel or program is a failure.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+bin_dir="" work=""
+cases=()
+while [ $# -gt 0 ]; do
+  case $1 in
+    --bin) bin_dir=$2; shift 2 ;;
+    --work) work=$2; shift 2 ;;
+    *) cases+=("$1"); shift ;;
+  esac
+done
+[ -n "$bin_dir" ] && [ -n "$work" ] && [ ${#cases[@]} -gt 0 ] || {
+  echo "usage: hil.sh --bin DIR --work DIR prepare|CASE..." >&2; exit 2; }
+
+die() { echo "hil: FAIL: $*" >&2; exit 1; }
+
+qemu=$(command -v qemu-system-x86_64 || true)
+[ -n "$qemu" ] || die "qemu-system-x86_64 not found (bash scripts/setup.sh --hil installs it)"
+mkdir -p "$work"
+work=$(cd "$work" && pwd)
+bin_dir=$(cd "$bin_dir" && pwd)
+kdir=$work/kernel
+initrd=$work/initrd.cpio
+
+# --- kernel --------------------------------------------------------------
+# vmlinuz and the three modules must come from the same package: the modules
+# carry the exact kernel version they were built for.
+fetch_kernel() {
+  local debs=$work/debs pkg deb
+  mkdir -p "$debs"
+  pkg=$(apt-cache depends linux-image-amd64 2>/dev/null |
+        sed -n 's/^ *Depends: \(linux-image-[0-9][^ ]*\)$/\1/p' | head -n1 || true)
+  if [ -n "$pkg" ]; then
+    deb=$(ls "$debs"/"$pkg"_*.deb 2>/dev/null | head -n1 || true)
+    if [ -z "$deb" ]; then
+      echo "hil: downloading $pkg"
+      local tmp; tmp=$(mktemp -d "$debs/dl.XXXXXX")
+      (cd "$tmp" && timeout 120 apt-get download -q -o APT::Sandbox::User=root "$pkg" >/dev/null) ||
+        { rm -rf "$tmp"; die "apt-get download $pkg failed (run apt-get update?)"; }
+      mv "$tmp"/*.deb "$debs"/ && rm -rf "$tmp"
+      deb=$(ls "$debs"/"$pkg"_*.deb | head -n1)
+    fi
+  else
+    # No package index: a kernel fetched earlier still serves.
+    deb=$(ls -t "$debs"/linux-image-*.deb 2>/dev/null | head -n1 || true)
+    [ -n "$deb" ] || die "cannot resolve linux-image-amd64 (apt-get update?) and no kernel is cached in $debs"
+  fi
+
+  local stamp; stamp=$(basename "$deb")
+  [ -f "$kdir/.from" ] && [ "$(cat "$kdir/.from")" = "$stamp" ] && return 0
+  echo "hil: unpacking $stamp"
+  rm -rf "$kdir" "$kdir.tmp"
+  mkdir -p "$kdir.tmp/x"
+  dpkg-deb --fsys-tarfile "$deb" |
+    tar -x -C "$kdir.tmp/x" --wildcards './boot/vmlinuz-*' \
+      '*/drivers/parport/parport.ko*' '*/drivers/parport/parport_pc.ko*' '*/drivers/char/ppdev.ko*'
+  mkdir -p "$kdir.tmp/modules"
+  cp "$kdir.tmp"/x/boot/vmlinuz-* "$kdir.tmp/vmlinuz"
+  local m f
+  for m in parport parport_pc ppdev; do
+    f=$(find "$kdir.tmp/x" -name "$m.ko*" | head -n1)
+    [ -n "$f" ] || die "$m module missing from $stamp"
+    case $f in
+      *.ko.xz) xz -dc "$f" >"$kdir.tmp/modules/$m.ko" ;;
+      *.ko.zst) zstd -qdc "$f" >"$kdir.tmp/modules/$m.ko" ;;
+      *.ko.gz) gzip -dc "$f" >"$kdir.tmp/modules/$m.ko" ;;
+      *) cp "$f" "$kdir.tmp/modules/$m.ko" ;;
+    esac
+  done
+  rm -rf "$kdir.tmp/x"
+  echo "$stamp" >"$kdir.tmp/.from"
+  mv "$kdir.tmp" "$kdir"
+}
+
+# --- initramfs -----------------------------------------------------------
+copy_with_libs() {  # copy_with_libs ROOT FILE DEST: FILE plus every library it needs
+  local root=$1 file=$2 dest=$3 lib
+  cp "$file" "$root$dest"
+  for lib in $(ldd "$file" | grep -o '/[^ ]*' | sort -u); do
+    [ -e "$root/lib/$(basename "$lib")" ] || cp -L "$lib" "$root/lib/"
+  done
+}
+
+build_initrd() {
+  local busybox root=$work/root p
+  busybox=$(command -v busybox || true)
+  [ -n "$busybox" ] || die "busybox not found (bash scripts/setup.sh --hil installs busybox-static)"
+  ldd "$busybox" >/dev/null 2>&1 && die "$busybox is dynamically linked; the guest needs busybox-static"
+  command -v cpio >/dev/null || die "cpio not found (bash scripts/setup.sh --hil installs it)"
+  for p in lptprobe LPTWDMIO.SYS lpt_hil; do
+    [ -f "$bin_dir/$p" ] || die "$bin_dir/$p not built"
+  done
+
+  rm -rf "$root"
+  mkdir -p "$root"/{bin,lib,lib64,dev,proc,sys,tmp,etc,opt/pinlark,modules}
+  cp "$busybox" "$root/bin/busybox"
+  cp "$here/guest-init.sh" "$root/init"
+  chmod 755 "$root/init"
+  cp "$kdir"/modules/*.ko "$root/modules/"
+  for p in lptprobe LPTWDMIO.SYS lpt_hil; do
+    copy_with_libs "$root" "$bin_dir/$p" /opt/pinlark/
+  done
+  # Programs ask for the loader by its absolute path.
+  local interp
+  interp=$(readelf -l "$bin_dir/lptprobe" | sed -n 's/.*Requesting program interpreter: \(.*\)]/\1/p')
+  mkdir -p "$root$(dirname "$interp")"
+  cp -L "$interp" "$root$interp"
+  # nolp is in no group that may open the port nodes; inlp is in group lp.
+  printf 'root:x:0:0::/:/bin/sh\nnolp:x:1000:100::/tmp:/bin/sh\ninlp:x:1001:100::/tmp:/bin/sh\n' >"$root/etc/passwd"
+  printf 'root:x:0:\nlp:x:7:inlp\nusers:x:100:\n' >"$root/etc/group"
+  (cd "$root" && find . | cpio -o -H newc --quiet) >"$initrd.tmp"
+  mv "$initrd.tmp" "$initrd"
+}
+
+prepare() {
+  exec 9>"$work/.lock"
+  flock 9
+  fetch_kernel
+  build_initrd
+  flock -u 9
+}
+
+# --- boot ----------------------------------------------------------------
+qpid=""
+cleanup() { [ -n "$qpid" ] && kill "$qpid" 2>/dev/null; wait 2>/dev/null || true; }
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# boot CASE DIR QEMU-ARGS...: runs the guest; its transcript lands in DIR/console.log
+boot() {
+  local case=$1 dir=$2; shift 2
+  rm -rf "$dir"; mkdir -p "$dir"
+  local rc=0
+  timeout --kill-after=5 90 "$qemu" -accel tcg -nodefaults -display none -no-reboot -m 256 \
+    -kernel "$kdir/vmlinuz" -initrd "$initrd" \
+    -append "console=ttyS0 panic=-1 quiet pinlark.case=$case" \
+    -serial "file:$dir/console.log" \
+    -device isa-debug-exit,iobase=0xf4,iosize=0x04 "$@" </dev/null >"$dir/qemu.log" 2>&1 &
+  qpid=$!
+  wait "$qpid" || rc=$?
+  qpid=""
+  # The guest writes 0x10 to the exit port after its last step: QEMU exits (0x10<<1)|1.
+  if [ "$rc" -ne 33 ]; then
+    cat "$dir/console.log" "$dir/qemu.log" >&2 || true
+    case $rc in
+      124|137) die "$case: guest did not finish within 90 s" ;;
+      0) die "$case: guest rebooted before its last step (kernel panic or init died)" ;;
+      *) die "$case: QEMU exited $rc" ;;
+    esac
+  fi
+  tr -d '\r' <"$dir/console.log" | sed -n 's/^@@ //p' >"$dir/results"
+}
+
+# --- checks --------------------------------------------------------------
+failures=0
+cur=""
+fail() { echo "hil: $cur: $*" >&2; failures=$((failures + 1)); }
+# has LINE: the guest reported exactly this line
+has() { grep -qxF -- "$1" "$cur_dir/results" || fail "expected '$1'"; }
+hasnt() { ! grep -qxF -- "$1" "$cur_dir/results" || fail "did not expect '$1'"; }
+# lines KEY: the guest's lines for KEY (without the key)
+lines() { sed -n "s/^$1 //p" "$cur_dir/results"; }
+file_holds() {  # file_holds FILE HEX: FILE contains these bytes in a row
+  local got; got=$(od -An -v -tx1 "$1" | tr -d ' \n')
+  case $got in *"$2"*) ;; *) fail "$(basename "$1") holds '$got', expected it to contain '$2'" ;; esac
+}
+file_lacks() {
+  local got; got=$(od -An -v -tx1 "$1" | tr -d ' \n')
+  case $got in *"$2"*) fail "$(basename "$1") holds '$got', expected no '$2' in it" ;; esac
+}
+probe_says() {  # probe_says KEY P1 P2 P3 (present/absent for LPT1..LPT3)
+  local key=$1 n=1 v
+  shift
+  for v in "$@"; do
+    grep -qE "^$key\.out LPT$n $v( |\$)" "$cur_dir/results" || fail "expected $key to report LPT$n $v"
+    n=$((n + 1))
+  done
+}
+
+check_one_port() {
+  local d=$cur_dir
+  has "parports 1"
+  has "base parport0 0x378"
+  # (a) through the driver: LPT2 is the port at 0x378.
+  has "lptprobe rc=0"
+  probe_says lptprobe absent present absent
+  # Idle lines of an emulated port with nothing attached: BUSY inverted, inputs high.
+  lines lptprobe.out | grep -q '^LPT2 present data=00 status=[0-9A-F][0-9A-F] control=CC$' ||
+    fail "LPT2 registers not as at idle: $(lines lptprobe.out | grep '^LPT2' || true)"
+  # (d) a strobed byte written through the driver reaches the printer side.
+  has "strobe_driver rc=0"
+  file_holds "$d/lpt378.bin" "50494e4c"
+  # (e) the direct path sees the same hardware.
+  has "direct rc=0"
+  probe_says direct absent present absent
+  has "strobe_direct rc=0"
+  file_holds "$d/lpt378.bin" "44495230"
+  # Both paths agree on what the port reads.
+  has "crosscheck rc=0"
+  # (f) a user whose group cannot open the nodes gets access denied and the hint.
+  has "denied rc=1"
+  has "denied.out error 5"
+  [ "$(lines denied.err | wc -l)" -eq 1 ] || fail "expected one line on stderr, got: $(lines denied.err)"
+  lines denied.err | grep -qi 'lp' || fail "hint does not name the group: $(lines denied.err)"
+  # ... and the advice works: the same user in group lp gets through.
+  has "granted rc=0"
+  probe_says granted absent present absent
+}
+
+check_two_ports() {
+  local d=$cur_dir
+  has "parports 2"
+  # (b) LPT2 and LPT3 whatever numbers the kernel gave them.
+  has "lptprobe rc=0"
+  probe_says lptprobe absent present present
+  has "direct rc=0"
+  probe_says direct absent present present
+  # Each LPT slot drives its own connector: bytes for LPT2 reach only 0x378's file.
+  has "strobe_lpt2 rc=0"
+  has "strobe_lpt3 rc=0"
+  file_holds "$d/lpt378.bin" "4c505432"
+  file_lacks "$d/lpt378.bin" "4c505433"
+  file_holds "$d/lpt278.bin" "4c505433"
+  file_lacks "$d/lpt278.bin" "4c505432"
+}
+
+check_no_port() {
+  has "parports 0"
+  has "nodes none"
+  # The direct path finds no port on a floating bus.
+  has "direct rc=0"
+  probe_says direct absent absent absent
+  # No /dev/parport* at all: the driver serves its simulated bank.
+  has "lptprobe rc=0"
+  probe_says lptprobe present present absent
+}
+
+check_other_base() {
+  local d=$cur_dir
+  has "parports 2"
+  # A port outside the three legacy bases takes the first free slot, LPT1.
+  has "lptprobe rc=0"
+  probe_says lptprobe present present absent
+  has "strobe_lpt1 rc=0"
+  file_holds "$d/lpt268.bin" "4c505431"
+  file_lacks "$d/lpt378.bin" "4c505431"
+}
+
+run_case() {
+  local case=$1 t0=$SECONDS
+  cur=$case
+  cur_dir=$work/run/$case
+  local d=$cur_dir
+  case $case in
+    one_port)   boot "$case" "$d" -parallel "file:$d/lpt378.bin" ;;
+    two_ports)  boot "$case" "$d" -parallel "file:$d/lpt378.bin" -parallel "file:$d/lpt278.bin" ;;
+    no_port)    boot "$case" "$d" ;;
+    other_base) boot "$case" "$d" -chardev "file,id=p0,path=$d/lpt378.bin" \
+                  -device isa-parallel,chardev=p0,iobase=0x378,irq=7 \
+                  -chardev "file,id=p1,path=$d/lpt268.bin" \
+                  -device isa-parallel,chardev=p1,iobase=0x268,irq=5 ;;
+    *) die "unknown case $case" ;;
+  esac
+  local before=$failures
+  "check_$case"
+  if [ "$failures" -ne "$before" ]; then
+    echo "hil: $case: guest transcript:" >&2
+    sed 's/^/  /' "$d/results" >&2
+  else
+    echo "hil: $case passed ($((SECONDS - t0)) s)"
+  fi
+}
+
+for c in "${cases[@]}"; do
+  if [ "$c" = prepare ]; then prepare; continue; fi
+  # Rebuild when a program or the guest script changed since the last image.
+  if [ ! -f "$initrd" ] || [ ! -f "$kdir/vmlinuz" ] ||
+     [ -n "$(find "$here/guest-init.sh" "$bin_dir/lptprobe" "$bin_dir/LPTWDMIO.SYS" "$bin_dir/lpt_hil" \
+              -newer "$initrd" 2>/dev/null)" ]; then
+    prepare
+  fi
+  run_case "$c"
+done
+[ "$failures" -eq 0 ] || die "$failures check(s) failed"
