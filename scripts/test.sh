@@ -17,5 +17,6 @@ echo "== normal build =="
 run_suite build
 echo "== sanitizer build =="
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
   CTEST_ARGS="-LE hil" run_suite build-asan -DPINLARK_SANITIZE=ON -DPINLARK_BENCH=OFF
 echo "== all suites passed =="
