@@ -1,0 +1,68 @@
+// Real ports through the kernel's ppdev interface.
+#pragma once
+
+#include "port_bank.h"
+
+#include <array>
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace lptwdmio {
+
+struct TParportNode {
+    int Number = 0;
+    std::string Path;                  // /dev/parportN
+    std::optional<unsigned> BaseAddress;  // from /proc/sys/dev/parport/parportN/base-addr
+};
+
+// The parportN nodes of devDir in kernel order, each with the base address
+// procDir reports for it (none when unreadable).
+std::vector<TParportNode> FindParports(const std::string& devDir, const std::string& procDir);
+
+// For each LPT slot, the index of the node serving it, or -1. The classic
+// bases pick their slot (0x3BC LPT1, 0x378 LPT2, 0x278 LPT3); other ports take
+// the free slots in kernel order.
+std::array<int, SlotCount> AssignSlots(const std::vector<TParportNode>& nodes);
+
+// The system calls the ppdev bank makes, so that tests can stand in for the
+// kernel. Open and Ioctl return a negative errno on failure.
+class TPpdevSystem {
+public:
+    virtual ~TPpdevSystem() = default;
+    virtual int Open(const std::string& path);
+    virtual int Ioctl(int fd, unsigned long request, void* argument);
+    virtual void Close(int fd);
+    virtual std::string GroupOf(const std::string& path);  // owning group of a node
+};
+
+class TPpdevBank : public TPortBank {
+public:
+    // Takes over the claimed descriptors, -1 for a slot without a port.
+    TPpdevBank(TPpdevSystem& system, std::array<int, SlotCount> fds);
+    ~TPpdevBank() override;
+    TPpdevBank(const TPpdevBank&) = delete;
+    TPpdevBank& operator=(const TPpdevBank&) = delete;
+
+    DWORD Read(int slot, TRegister reg, BYTE& value) override;
+    DWORD Write(int slot, TRegister reg, BYTE value) override;
+
+private:
+    DWORD Call(int slot, unsigned long request, void* argument);
+    DWORD WriteControl(int slot, BYTE value);
+
+    TPpdevSystem& FSystem;
+    std::array<int, SlotCount> FFds;
+    // ppdev reports only the four line bits of control; bits 4 and 5 are kept here.
+    std::array<BYTE, SlotCount> FControlHigh{};
+};
+
+// Opens and claims the ports of nodes. When none opens, fails with the
+// reason; lack of permission gives ERROR_ACCESS_DENIED and one line on
+// messages saying how to get access.
+DWORD OpenPpdevBank(TPpdevSystem& system, const std::vector<TParportNode>& nodes,
+                    std::unique_ptr<TPortBank>& bank, std::ostream& messages);
+
+}  // namespace lptwdmio

@@ -1,0 +1,102 @@
+// The emulation's state: one object, reached through EmulatedSystem(). Every
+// entry point takes its lock; device and driver callbacks run under it, so a
+// driver may register devices from its entry point on the same thread.
+#pragma once
+
+#include "driver_abi.h"
+#include "emulation_control.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace emulation {
+
+struct TDeviceSession {
+    std::shared_ptr<TEmulatedDevice> Device;
+    void* Session = nullptr;
+};
+struct TManagerObject {};
+struct TServiceObject {
+    std::string Key;
+};
+using THandleObject = std::variant<TDeviceSession, TManagerObject, TServiceObject>;
+
+struct TActiveFault {
+    TFault Fault;
+    unsigned Matched = 0;
+    unsigned Failed = 0;
+};
+
+// A loaded driver module; unloading closes the library after the driver's Unload.
+class TDriverModule {
+public:
+    explicit TDriverModule(void* library);
+    ~TDriverModule();
+    TDriverModule(const TDriverModule&) = delete;
+    TDriverModule& operator=(const TDriverModule&) = delete;
+
+    PinlarkDriverObject Object{};
+    std::vector<std::string> Devices;
+    bool Entered = false;
+
+private:
+    void* FLibrary;
+};
+
+class TEmulatedSystem {
+public:
+    TEmulatedSystem();
+    ~TEmulatedSystem();
+    TEmulatedSystem(const TEmulatedSystem&) = delete;
+    TEmulatedSystem& operator=(const TEmulatedSystem&) = delete;
+
+    std::recursive_mutex Mutex;
+    TPlatformFamily Family = TPlatformFamily::Nt;
+    std::map<std::string, std::shared_ptr<TEmulatedDevice>> Devices;  // key: upper case
+    std::map<std::uintptr_t, THandleObject> Handles;
+    std::uintptr_t NextHandle = 0;
+    int Advapi32References = 0;
+    std::map<std::string, TServiceInfo> Services;  // key: upper case
+    std::vector<std::unique_ptr<TDriverModule>> Drivers;
+    std::vector<TActiveFault> Faults;
+    std::vector<TTraceEntry> CallTrace;
+    std::shared_ptr<TIoSpace> IoSpace;
+
+    // Traces the call; returns the error of a fault that hits it.
+    std::optional<DWORD> Enter(const char* function, std::vector<std::string> args);
+
+    std::uintptr_t AddHandle(THandleObject object);
+    THandleObject* FindHandle(std::uintptr_t value);
+    void RemoveHandle(std::uintptr_t value);
+    DWORD AddDevice(const std::string& name, TEmulatedDevice device);
+    void RemoveDevices(const std::vector<std::string>& names);
+    void Clear();
+
+private:
+    static bool FaultHits(TActiveFault& fault, const char* function, const std::vector<std::string>& args);
+};
+
+TEmulatedSystem& EmulatedSystem();
+std::unique_lock<std::recursive_mutex> LockSystem();
+
+// Sets the calling thread's last error without tracing.
+void StoreLastError(DWORD error);
+
+std::string UpperCase(std::string text);
+std::string FormatHex(std::uint64_t value);
+std::string FormatDec(std::uint64_t value);
+std::string FormatString(const char* text);
+std::string FormatPointer(const void* pointer);
+
+template <typename T>
+std::uintptr_t HandleValue(T handle) {
+    return reinterpret_cast<std::uintptr_t>(handle);
+}
+
+}  // namespace emulation
