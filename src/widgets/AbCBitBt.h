@@ -92,6 +92,11 @@ class TAbColBitBtn : public TAbBinGControl {
 
  private:
   void DrawButton(bool glyphFlag, bool textFlag, bool textColFlag, bool faceColFlag);
+  // Points the settings objects' OnChange at ContentChanged.
+  void WireSettings();
+  // One of the four look flags: the flash phase or the checked option.
+  bool StateFlag(unsigned flashOption, unsigned checkedOption) const;
+  bool BevelShown() const;
   TPosH PosHorizontal_ = phCenter;
   TPosV PosVertical_ = pvCenter;
   TPos PosGlyph_ = pLeft;

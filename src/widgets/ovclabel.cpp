@@ -1,0 +1,334 @@
+#include "ovclabel.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+struct TShadeOffset {
+  int dx;
+  int dy;
+};
+
+// Unit offsets of TOvcShadeDirection, in ordinal order.
+constexpr std::array<TShadeOffset, 9> ShadeOffsets{{
+    {0, 0},    // sdNone
+    {0, -1},   // sdUp
+    {1, -1},   // sdUpRight
+    {1, 0},    // sdRight
+    {1, 1},    // sdDownRight
+    {0, 1},    // sdDown
+    {-1, 1},   // sdDownLeft
+    {-1, 0},   // sdLeft
+    {-1, -1},  // sdUpLeft
+}};
+
+TShadeOffset OffsetOf(TOvcShadeDirection d) { return ShadeOffsets[std::size_t(d)]; }
+
+// The text is drawn in this colour on the mask and then replaced band by band.
+constexpr TColor GraduateKeyColor = 0xFE09F1;
+
+// Nearest integer, halves to even (the default rounding mode).
+int RoundEven(double v) { return int(std::nearbyint(v)); }
+
+struct TComponentDelta {
+  double r, g, b;
+};
+
+TComponentDelta ComponentStep(TColor from, TColor to, double divisor) {
+  from = ColorToRGB(from);
+  to = ColorToRGB(to);
+  return {(int(GetRValue(to)) - int(GetRValue(from))) / divisor,
+          (int(GetGValue(to)) - int(GetGValue(from))) / divisor,
+          (int(GetBValue(to)) - int(GetBValue(from))) / divisor};
+}
+
+// base + Round(k * step) per component, kept to 8 bits.
+TColor StepColor(TColor base, const TComponentDelta& step, double k) {
+  base = ColorToRGB(base);
+  return RGB(std::uint8_t(GetRValue(base) + RoundEven(k * step.r)),
+             std::uint8_t(GetGValue(base) + RoundEven(k * step.g)),
+             std::uint8_t(GetBValue(base) + RoundEven(k * step.b)));
+}
+
+struct TAppearanceRow {
+  TOvcAppearance Appearance;
+  TOvcShadeDirection HighlightDirection;
+  TOvcShadeDirection ShadowDirection;
+  TOvcDepth HighlightDepth;
+  TOvcDepth ShadowDepth;
+};
+
+// apCustom keeps the current settings and has no row.
+constexpr std::array<TAppearanceRow, 5> AppearanceTable{{
+    {apNone, sdNone, sdNone, 0, 0},
+    {apFlying, sdDownRight, sdDownRight, 1, 5},
+    {apRaised, sdUpLeft, sdDownRight, 1, 1},
+    {apSunken, sdDownRight, sdUpLeft, 1, 1},
+    {apShadow, sdNone, sdDownRight, 0, 2},
+}};
+
+constexpr std::array<TOvcSchemeColors, 6> DefaultSchemeColors{{
+    {0xFFFFFF, 0x000000, 0x808080},  // csCustom: starts as csWindows
+    {0xFFFFFF, 0x808080, 0x000000},  // csText
+    {0xFFFFFF, 0x000000, 0x808080},  // csWindows
+    {0xFFFFFF, 0x000000, 0xC0C0C0},  // csEmbossed
+    {0x00FFFF, 0x000000, 0x008080},  // csGold
+    {0xFFFF00, 0x800000, 0x808000},  // csSteel
+}};
+
+template <class T>
+bool StoreIfChanged(T& field, T value) {
+  if (field == value) return false;
+  field = value;
+  return true;
+}
+
+}  // namespace
+
+// --- TOvcCustomSettings ---
+
+void TOvcCustomSettings::ColorChanged() {
+  if (!Updating_ && OnColorChange) OnColorChange();
+}
+
+void TOvcCustomSettings::ShapeChanged() {
+  if (!Updating_ && OnShapeChange) OnShapeChange();
+}
+
+void TOvcCustomSettings::SetGraduateFromColor(TColor v) {
+  if (StoreIfChanged(GraduateFromColor_, v)) ColorChanged();
+}
+void TOvcCustomSettings::SetGraduateStyle(TOvcGraduateStyle v) {
+  if (StoreIfChanged(GraduateStyle_, v)) ShapeChanged();
+}
+void TOvcCustomSettings::SetHighlightColor(TColor v) {
+  if (StoreIfChanged(HighlightColor_, v)) ColorChanged();
+}
+void TOvcCustomSettings::SetHighlightDepth(TOvcDepth v) {
+  if (StoreIfChanged(HighlightDepth_, v)) ShapeChanged();
+}
+void TOvcCustomSettings::SetHighlightDirection(TOvcShadeDirection v) {
+  if (StoreIfChanged(HighlightDirection_, v)) ShapeChanged();
+}
+void TOvcCustomSettings::SetHighlightStyle(TOvcShadeStyle v) {
+  if (StoreIfChanged(HighlightStyle_, v)) ShapeChanged();
+}
+void TOvcCustomSettings::SetShadowColor(TColor v) {
+  if (StoreIfChanged(ShadowColor_, v)) ColorChanged();
+}
+void TOvcCustomSettings::SetShadowDepth(TOvcDepth v) {
+  if (StoreIfChanged(ShadowDepth_, v)) ShapeChanged();
+}
+void TOvcCustomSettings::SetShadowDirection(TOvcShadeDirection v) {
+  if (StoreIfChanged(ShadowDirection_, v)) ShapeChanged();
+}
+void TOvcCustomSettings::SetShadowStyle(TOvcShadeStyle v) {
+  if (StoreIfChanged(ShadowStyle_, v)) ShapeChanged();
+}
+
+void TOvcCustomSettings::BeginUpdate() { Updating_ = true; }
+
+void TOvcCustomSettings::EndUpdate() {
+  Updating_ = false;
+  ColorChanged();
+  ShapeChanged();
+}
+
+void TOvcCustomSettings::Assign(const TPersistent& source) {
+  const auto* other = dynamic_cast<const TOvcCustomSettings*>(&source);
+  if (!other) {
+    TPersistent::Assign(source);
+    return;
+  }
+  GraduateFromColor_ = other->GraduateFromColor_;
+  GraduateStyle_ = other->GraduateStyle_;
+  HighlightColor_ = other->HighlightColor_;
+  HighlightDepth_ = other->HighlightDepth_;
+  HighlightDirection_ = other->HighlightDirection_;
+  HighlightStyle_ = other->HighlightStyle_;
+  ShadowColor_ = other->ShadowColor_;
+  ShadowDepth_ = other->ShadowDepth_;
+  ShadowDirection_ = other->ShadowDirection_;
+  ShadowStyle_ = other->ShadowStyle_;
+}
+
+// --- TOvcCustomLabel ---
+
+TOvcCustomLabel::TOvcCustomLabel(TComponent* owner)
+    : TCustomLabel(owner), CustomSettings_(std::make_unique<TOvcCustomSettings>()), SchemeColors_(DefaultSchemeColors) {
+  SetAutoSize(false);
+  SetBounds(Left(), Top(), 150, 35);
+  SetTransparent(true);
+  Font().SetName("Times New Roman");
+  Font().SetSize(20);
+  Font().SetColor(SchemeColors(ColorScheme_).Text);
+  TCustomLabel::SetWordWrap(true);
+  CustomSettings_->OnColorChange = [this] { SettingsColorChanged(); };
+  CustomSettings_->OnShapeChange = [this] { SettingsShapeChanged(); };
+}
+
+TOvcCustomLabel::~TOvcCustomLabel() = default;
+
+void TOvcCustomLabel::SetAppearance(TOvcAppearance v) {
+  if (v == Appearance_) return;
+  SettingAppearance_ = true;
+  Appearance_ = v;
+  TOvcCustomSettings& s = *CustomSettings_;
+  s.BeginUpdate();
+  s.SetHighlightColor(SchemeColors(ColorScheme_).Highlight);
+  const auto row = std::find_if(AppearanceTable.begin(), AppearanceTable.end(),
+                                [v](const TAppearanceRow& r) { return r.Appearance == v; });
+  if (row != AppearanceTable.end()) {
+    s.SetHighlightDirection(row->HighlightDirection);
+    s.SetShadowDirection(row->ShadowDirection);
+    s.SetHighlightDepth(row->HighlightDepth);
+    s.SetShadowDepth(row->ShadowDepth);
+  }
+  // A flying caption's highlight is a near shadow.
+  if (v == apFlying) s.SetHighlightColor(SchemeColors(ColorScheme_).Shadow);
+  s.EndUpdate();
+  SettingAppearance_ = false;
+  Perform(CM_TEXTCHANGED);
+}
+
+void TOvcCustomLabel::SetColorScheme(TOvcColorScheme v) {
+  if (v == ColorScheme_) return;
+  SettingScheme_ = true;
+  ColorScheme_ = v;
+  const TOvcSchemeColors row = SchemeColors(v);
+  TOvcCustomSettings& s = *CustomSettings_;
+  s.BeginUpdate();
+  s.SetHighlightColor(row.Highlight);
+  Font().SetColor(row.Text);
+  s.SetShadowColor(row.Shadow);
+  if (v != csCustom) SchemeColors_[std::size_t(csCustom)] = row;
+  s.EndUpdate();
+  SettingScheme_ = false;
+  Perform(CM_TEXTCHANGED);
+}
+
+void TOvcCustomLabel::SettingsColorChanged() {
+  if (IsLoading()) return;
+  Invalidate();
+  if (SettingScheme_) return;
+  ColorScheme_ = csCustom;
+  Perform(CM_COLORCHANGED);
+}
+
+void TOvcCustomLabel::SettingsShapeChanged() {
+  if (IsLoading()) return;
+  Invalidate();
+  if (SettingAppearance_) return;
+  Appearance_ = apCustom;
+  Perform(CM_TEXTCHANGED);
+}
+
+void TOvcCustomLabel::SetWordWrap(bool v) {
+  if (v == WordWrap()) return;
+  TCustomLabel::SetWordWrap(v);
+  Invalidate();
+}
+
+void TOvcCustomLabel::Paint() {
+  unsigned flags = DT_EXPANDTABS;
+  if (WordWrap()) flags |= DT_WORDBREAK;
+  if (Alignment() == taRightJustify) flags |= DT_RIGHT;
+  if (Alignment() == taCenter) flags |= DT_CENTER;
+  if (!ShowAccelChar()) flags |= DT_NOPREFIX;
+  DrawEffectText(ClientRect(), flags);
+}
+
+namespace {
+
+// One effect (shadow or highlight) and how its copies are stacked.
+struct TEffectPass {
+  TColor Color;
+  TOvcDepth Depth;
+  TOvcShadeDirection Direction;
+  TOvcShadeStyle Style;
+};
+
+}  // namespace
+
+void TOvcCustomLabel::DrawEffectText(const TRect& rect, unsigned flags) {
+  const TOvcCustomSettings& s = *CustomSettings_;
+  const int w = rect.Width();
+  const int h = rect.Height();
+  if (w <= 0 || h <= 0) return;
+
+  const TShadeOffset ho = OffsetOf(s.HighlightDirection());
+  const TShadeOffset so = OffsetOf(s.ShadowDirection());
+  const int hd = s.HighlightDepth();
+  const int sd = s.ShadowDepth();
+  const int lo = std::min({0, ho.dx * hd, so.dx * sd, ho.dy * hd, so.dy * sd});
+  const int hi = std::max({0, ho.dx * hd, so.dx * sd, ho.dy * hd, so.dy * sd});
+  int adj = 0;
+  if (Alignment() == taCenter) adj = (hi - lo) / 2;
+  if (Alignment() == taRightJustify) adj = hi - lo;
+
+  const TRect local{0, 0, w, h};
+  TBitmap work(w, h);
+  TCanvas& wc = work.Canvas();
+  wc.CopyRect(local, Canvas(), rect);
+  if (!Transparent()) {
+    wc.Brush().SetStyle(bsSolid);
+    wc.Brush().SetColor(Color());
+    wc.FillRect(local);
+  }
+  wc.SetFont(Font());
+  wc.Brush().SetStyle(bsClear);
+  const std::string caption = Caption();
+
+  // The face text's cell; every copy is this cell moved by its offset.
+  const TRect face = OffsetRect(local, -lo - adj, -lo);
+  auto drawAt = [&](TCanvas& c, int dx, int dy, TColor color) {
+    c.Font().SetColor(color);
+    TRect r = OffsetRect(face, dx, dy);
+    c.DrawText(caption, r, flags);
+  };
+  auto drawEffect = [&](const TEffectPass& pass) {
+    const TShadeOffset o = OffsetOf(pass.Direction);
+    const int depth = pass.Depth;
+    int nearest = depth;
+    TComponentDelta inc{0, 0, 0};
+    if (pass.Style != ssPlain && depth > 1) {
+      nearest = 1;
+      // Graduated copies blend from the effect colour (farthest) to the face colour (nearest).
+      if (pass.Style == ssGraduated) inc = ComponentStep(pass.Color, Font().Color(), depth - 1);
+    }
+    for (int m = depth; m >= nearest; --m)
+      drawAt(wc, m * o.dx, m * o.dy, StepColor(pass.Color, inc, depth - m));
+  };
+  drawEffect({s.ShadowColor(), s.ShadowDepth(), s.ShadowDirection(), s.ShadowStyle()});
+  drawEffect({s.HighlightColor(), s.HighlightDepth(), s.HighlightDirection(), s.HighlightStyle()});
+
+  if (s.GraduateStyle() == gsNone) {
+    drawAt(wc, 0, 0, Font().Color());
+  } else {
+    TBitmap mask(w, h);
+    mask.Canvas().CopyRect(local, wc, local);
+    mask.Canvas().SetFont(Font());
+    mask.Canvas().Brush().SetStyle(bsClear);
+    drawAt(mask.Canvas(), 0, 0, GraduateKeyColor);
+
+    const int tw = wc.TextWidth(caption);
+    int x0 = -lo;
+    if (Alignment() == taCenter) x0 = (w - tw) / 2 - lo - adj;
+    if (Alignment() == taRightJustify) x0 = w - hi - tw;
+    const bool horizontal = s.GraduateStyle() == gsHorizontal;
+    const double extent = horizontal ? tw - 1 : h - 1;
+    const double step = extent / 15;
+    const TComponentDelta inc = ComponentStep(s.GraduateFromColor(), Font().Color(), 15);
+    wc.Brush().SetStyle(bsSolid);
+    for (int i = 0; i <= 15; ++i) {
+      wc.Brush().SetColor(StepColor(s.GraduateFromColor(), inc, i));
+      const int a = RoundEven(i * step);
+      const int b = RoundEven((i + 1) * step);
+      const TRect band = horizontal ? TRect{x0 + a, 0, x0 + b, h} : TRect{0, a - lo, w, b - lo};
+      wc.BrushCopy(band, mask, band, GraduateKeyColor);
+    }
+  }
+
+  Canvas().CopyRect(rect, wc, local);
+}
