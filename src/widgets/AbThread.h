@@ -1,0 +1,105 @@
+// The widgets' worker thread: suspend/resume counting, work run on the UI
+// thread with its exception carried back, and waiting that keeps the UI
+// thread serving that work.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "classes.h"
+#include "types.h"
+
+enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+using enum TThreadPriority;
+
+// The operating-system priority each TThreadPriority stands for.
+int ThreadPriorityValue(TThreadPriority p);
+
+class TAbThread : public TObject {
+ public:
+  using TThreadMethod = std::function<void()>;
+
+  explicit TAbThread(bool createSuspended);
+  // Not finished and running: terminates and waits. Never call it for a
+  // thread with FreeOnTerminate that has been started: that one frees itself.
+  ~TAbThread() override;
+  TAbThread(const TAbThread&) = delete;
+  TAbThread& operator=(const TAbThread&) = delete;
+  std::string ClassName() const override { return "TAbThread"; }
+
+  void Terminate();
+  bool Terminated() const { return Terminated_; }
+  // Counted: the worker pauses at its next sleep or hand-over and runs
+  // again when every Suspend has been matched by a Resume.
+  void Suspend();
+  void Resume();
+  bool Suspended() const;
+  // Waits for the body to end; on the UI thread keeps running the work
+  // other threads send meanwhile. Returns the return value.
+  int WaitFor();
+  bool Finished() const { return Finished_; }
+
+  bool FreeOnTerminate() const { return FreeOnTerminate_; }
+  void SetFreeOnTerminate(bool v) { FreeOnTerminate_ = v; }
+  TThreadPriority Priority() const { return Priority_; }
+  // Stored; the OS priority is applied where the platform lets us.
+  void SetPriority(TThreadPriority v) { Priority_ = v; }
+  int ReturnValue() const { return ReturnValue_; }
+  // Run on the UI thread when the body has ended.
+  TNotifyEvent OnTerminate;
+
+  // The body has ended (or will never run). Stays valid after a
+  // FreeOnTerminate thread freed itself.
+  class TEndSignal;
+  std::shared_ptr<TEndSignal> EndSignal() const { return End_; }
+  // True while the UI thread runs work this thread handed over.
+  bool InSynchronizedCall() const { return InSyncCall_; }
+
+ protected:
+  virtual void Execute() = 0;
+  // Runs `method` on the UI thread and waits; an exception it raises is
+  // raised again here.
+  void Synchronize(const TThreadMethod& method);
+  void SetReturnValue(int v) { ReturnValue_ = v; }
+  // Waits `ms` milliseconds (less when terminated). Then, as everywhere the
+  // worker pauses, blocks while suspended. False when terminated.
+  bool Sleep(int ms);
+  // Blocks while suspended (and not terminated).
+  void CheckSuspended();
+
+ private:
+  void Run();
+  void Finish();
+  std::shared_ptr<TEndSignal> End_;
+  mutable std::mutex Mutex_;
+  std::condition_variable Wake_;
+  int SuspendCount_ = 0;
+  std::atomic<bool> Terminated_{false};
+  std::atomic<bool> Finished_{false};
+  std::atomic<bool> FreeOnTerminate_{false};
+  std::atomic<bool> Destroying_{false};
+  std::atomic<bool> InSyncCall_{false};
+  std::atomic<TThreadPriority> Priority_{tpNormal};
+  std::atomic<int> ReturnValue_{0};
+  std::thread Thread_;
+};
+
+class TAbThread::TEndSignal {
+ public:
+  void Set();
+  bool IsSet() const;
+  // See TAbThread::WaitFor; false when the timeout passed first.
+  bool Wait(std::optional<std::chrono::milliseconds> timeout = std::nullopt) const;
+
+ private:
+  mutable std::mutex Mutex_;
+  mutable std::condition_variable Cv_;
+  bool Done_ = false;
+};

@@ -1,0 +1,228 @@
+#include "_GClass.h"
+
+#include <array>
+
+#include "AbFlashT.h"
+#include "sysutils.h"
+
+namespace {
+
+// Set while a StatusInt change is copied to the members of a group: no
+// SetStatusInt anywhere propagates meanwhile.
+bool GroupPropagating = false;
+
+class TGroupPropagation {
+ public:
+  TGroupPropagation() { GroupPropagating = true; }
+  ~TGroupPropagation() { GroupPropagating = false; }
+  TGroupPropagation(const TGroupPropagation&) = delete;
+  TGroupPropagation& operator=(const TGroupPropagation&) = delete;
+};
+
+template <class T>
+bool Store(T& field, const T& value) {
+  if (field == value) return false;
+  field = value;
+  return true;
+}
+
+// Tick-counter bit per TFlashFreq.
+constexpr std::array<int, 5> kFlashBits = {2, 3, 4, 5, 6};
+
+}  // namespace
+
+// --- TAbPersistent and the settings objects --------------------------------
+
+void TAbPersistent::Changed() {
+  if (OnChange) OnChange(this);
+}
+
+void TAbGradSettings::SetColorFrom(TColor v) { if (Store(ColorFrom_, v)) Changed(); }
+void TAbGradSettings::SetColorTo(TColor v) { if (Store(ColorTo_, v)) Changed(); }
+void TAbGradSettings::SetVisible(bool v) { if (Store(Visible_, v)) Changed(); }
+void TAbGradSettings::SetStyle(TGradientStyle v) { if (Store(Style_, v)) Changed(); }
+
+void TAbGradSettings::Assign(const TPersistent& source) {
+  const auto* s = dynamic_cast<const TAbGradSettings*>(&source);
+  if (!s) return TAbPersistent::Assign(source);
+  SetColorFrom(s->ColorFrom());
+  SetColorTo(s->ColorTo());
+  SetVisible(s->Visible());
+  SetStyle(s->Style());
+  Changed();
+}
+
+void TAbBtnBevel::SetShadowColFrom(TColor v) { if (Store(ShadowColFrom_, v)) Changed(); }
+void TAbBtnBevel::SetShadowColTo(TColor v) { if (Store(ShadowColTo_, v)) Changed(); }
+void TAbBtnBevel::SetHighlightColFrom(TColor v) { if (Store(HighlightColFrom_, v)) Changed(); }
+void TAbBtnBevel::SetHighlightColTo(TColor v) { if (Store(HighlightColTo_, v)) Changed(); }
+
+void TAbBtnBevel::SetWidth(int v) {
+  if (v >= 0 && Store(Width_, v)) Changed();
+}
+
+void TAbBtnBevel::Assign(const TPersistent& source) {
+  const auto* s = dynamic_cast<const TAbBtnBevel*>(&source);
+  if (!s) return TAbPersistent::Assign(source);
+  ShadowColFrom_ = s->ShadowColFrom_;
+  ShadowColTo_ = s->ShadowColTo_;
+  HighlightColFrom_ = s->HighlightColFrom_;
+  HighlightColTo_ = s->HighlightColTo_;
+  Width_ = s->Width_;
+  Changed();
+}
+
+void TAbBtnBevel::DrawBevel(TCanvas& canvas, TRect& rect, bool raised, bool fillFace, TColor faceColor) const {
+  if (fillFace) {
+    canvas.Pen().SetWidth(1);
+    canvas.Pen().SetColor(faceColor);
+    canvas.Brush().SetColor(faceColor);
+    canvas.Brush().SetStyle(bsSolid);
+    canvas.FillRect(rect);
+  }
+  for (int i = 1; i <= Width_; ++i) {
+    const TColor top = raised ? BlendColor(HighlightColFrom_, HighlightColTo_, Width_, i)
+                              : BlendColor(ShadowColTo_, ShadowColFrom_, Width_, i);
+    const TColor bottom = raised ? BlendColor(ShadowColFrom_, ShadowColTo_, Width_, i)
+                                 : BlendColor(HighlightColTo_, HighlightColFrom_, Width_, i);
+    canvas.Frame3D(rect, top, bottom, 1);
+  }
+}
+
+void TLED::SetShape(TLEDShape v) { if (Store(Shape_, v)) Changed(); }
+void TLED::SetColorOn(TColor v) { if (Store(ColorOn_, v)) Changed(); }
+void TLED::SetColorOff(TColor v) { if (Store(ColorOff_, v)) Changed(); }
+
+void TLED::SetWidth(int v) {
+  if (v >= 4 && v <= 40 && Store(Width_, v)) Changed();
+}
+
+void TLED::SetHeight(int v) {
+  if (v >= 4 && v <= 40 && Store(Height_, v)) Changed();
+}
+
+void TLED::PaintLed(TCanvas& canvas, bool lit) const {
+  DrawLedShape(canvas, LedRect_, Shape_, lit ? ColorOn_ : ColorOff_, clBtnShadow);
+}
+
+// --- TAbBinGControl ---------------------------------------------------------
+
+TAbBinGControl::TAbBinGControl(TComponent* owner) : TGraphicControl(owner) {
+  if (owner) {
+    auto* parent = dynamic_cast<TWinControl*>(owner);
+    if (!parent) throw EInvalidCast("Invalid class typecast");
+    SetParent(parent);
+  }
+}
+
+TAbBinGControl::~TAbBinGControl() { StopFlash(); }
+
+void TAbBinGControl::SetChecked(bool v) {
+  if (!Store(Checked_, v)) return;
+  if (Checked_ && Flashing_) StartFlash();
+  else StopFlash();
+  if (Checked_) SetStatusInt(Mode_ == mRadioButton ? Bit() : (StatusInt_ | Bit()));
+  else if (Mode_ != mRadioButton) SetStatusInt(StatusInt_ & ~Bit());
+  StateChanged();
+  if (OnStatusChanged) OnStatusChanged(this);
+}
+
+void TAbBinGControl::SetStatusInt(std::int32_t v) {
+  if (!Store(StatusInt_, v)) return;
+  SetChecked((StatusInt_ & Bit()) != 0);
+  StatusIntChanged();
+  if (OnStatusIntChanged) OnStatusIntChanged(this);
+  if (GroupIndex_ == 0 || GroupPropagating || !Owner()) return;
+  TGroupPropagation propagation;
+  // By index: a handler may add or free components while we walk.
+  const auto& members = Owner()->Components();
+  for (std::size_t i = 0; i < members.size(); ++i) {
+    auto* member = dynamic_cast<TAbBinGControl*>(members[i]);
+    if (member && member->GroupIndex_ == GroupIndex_) member->SetStatusInt(StatusInt_);
+  }
+}
+
+void TAbBinGControl::SetStatusBit(int v) {
+  if (v == StatusBit_ || v < 0 || v > 31) return;
+  StatusBit_ = v;
+  SetChecked((StatusInt_ & Bit()) != 0);
+}
+
+void TAbBinGControl::SetMode(TMode v) {
+  Mode_ = v;
+  if (Mode_ == mButton) SetStatusInt(0);
+  else if (Mode_ == mRadioButton) SetStatusInt(1);
+}
+
+void TAbBinGControl::SetGroupIndex(int v) {
+  if (v == GroupIndex_ || v < 0) return;
+  GroupIndex_ = v;
+  JoinGroup();
+  GroupIndexChanged();
+}
+
+void TAbBinGControl::JoinGroup() {
+  if (GroupIndex_ == 0 || !Owner()) return;
+  for (TComponent* c : Owner()->Components()) {
+    auto* member = dynamic_cast<TAbBinGControl*>(c);
+    if (member && member->GroupIndex_ == GroupIndex_) {
+      SetStatusInt(member->StatusInt_);
+      return;
+    }
+  }
+}
+
+void TAbBinGControl::SetFrequency(TFlashFreq v) {
+  Frequency_ = v;
+  if (Checked_ && Flashing_) StartFlash();
+}
+
+void TAbBinGControl::SetFlashing(bool v) {
+  if (!Store(Flashing_, v)) return;
+  if (Checked_ && Flashing_) StartFlash();
+  else StopFlash();
+  StateChanged();
+  if (OnStatusChanged) OnStatusChanged(this);
+}
+
+void TAbBinGControl::StartFlash() {
+  const auto index = std::size_t(Frequency_);
+  AddFlashControl(this, index < kFlashBits.size() ? kFlashBits[index] : kFlashBits[std::size_t(ff1Hz)]);
+}
+
+void TAbBinGControl::StopFlash() { RemoveFlashControl(this); }
+
+void TAbBinGControl::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
+  if (button == mbLeft) {
+    Pressed_ = true;
+    switch (Mode_) {
+      case mButton: SetChecked(true); break;
+      case mSwitch: SetChecked(!Checked_); break;
+      case mRadioButton: SetStatusInt(Bit()); break;
+      case mIndicator: break;
+    }
+  }
+  TGraphicControl::MouseDown(button, shift, x, y);
+}
+
+void TAbBinGControl::MouseUp(TMouseButton button, TShiftState shift, int x, int y) {
+  TGraphicControl::MouseUp(button, shift, x, y);
+  if (button != mbLeft) return;
+  Pressed_ = false;
+  if (Mode_ == mIndicator) return;
+  if (Mode_ == mButton) SetChecked(false);
+  StateChanged();
+}
+
+void TAbBinGControl::WndProc(TMessage& message) {
+  switch (message.Msg) {
+    case WM_FLASHPHASE:
+      FlashPhaseChanged(message.LParam != 0);
+      return;
+    case CM_TEXTCHANGED:
+      ContentChanged();
+      return;
+    default:
+      TGraphicControl::WndProc(message);
+  }
+}

@@ -1,0 +1,6 @@
+# Two-state base, painting routines, LED, data link and flash timer.
+list(APPEND PINLARK_WIDGET_SOURCES
+  ${CMAKE_CURRENT_LIST_DIR}/_AbProc.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/_GClass.cpp
+  ${CMAKE_CURRENT_LIST_DIR}/AbFlashT.cpp
+)
