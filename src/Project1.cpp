@@ -1,0 +1,31 @@
+// Project1: program entry.
+#include <cstdio>
+#include <memory>
+
+#include "CloseSignals.h"
+#include "Unit1.h"
+#include "Unit2.h"
+#include "display.h"
+
+int main() {
+  BlockCloseSignals();
+  std::unique_ptr<TApplication> application;
+  try {
+    application = std::make_unique<TApplication>();
+  } catch (const display::DisplayError& e) {
+    std::fprintf(stderr, "pinlark: %s\n", e.what());
+    return 1;
+  }
+  Application->Initialize();
+  {
+    // SIGINT and SIGTERM close the main window as its close button does.
+    TCloseSignalWatcher closeOnSignal([] {
+      if (TCustomForm* main = Application->MainForm()) main->Close();
+    });
+    Application->CreateForm(Form1);
+    Application->CreateForm(Form2);
+    Application->Run();
+  }
+  application.reset();  // frees the forms; FormDestroy runs
+  return 0;
+}
