@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "sysutils.h"
+
 class TObject {
  public:
   virtual ~TObject() = default;
@@ -29,6 +31,12 @@ class TPersistent : public TObject {
   // Default: "Cannot assign a <source> to a <target>" (EConvertError).
   virtual void Assign(const TPersistent& source);
   std::string ClassName() const override { return "TPersistent"; }
+};
+
+// Invalid or duplicate component name.
+class EComponentError : public Exception {
+ public:
+  using Exception::Exception;
 };
 
 enum TComponentStateFlag : unsigned {
@@ -82,14 +90,20 @@ class TComponent : public TPersistent {
   std::string ClassName() const override { return "TComponent"; }
 
  protected:
+  // Base: clears csLoading.
   virtual void Loaded();
+  // Base: forgets a removed component's free notification and passes the
+  // notification on to every owned component.
   virtual void Notification(TComponent* component, TOperation operation);
   void SetDesigning(bool v);
+  // Frees the owned components, last created first. The destructor does it
+  // too; a descendant whose components use its own members calls it earlier.
+  void DestroyComponents();
 
  private:
   void InsertComponent(TComponent* c);
   void RemoveComponent(TComponent* c);
-  void DestroyComponents();
+  void Destroying();
 
   TComponent* Owner_ = nullptr;
   std::vector<TComponent*> Components_;

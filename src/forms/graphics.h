@@ -74,6 +74,7 @@ inline constexpr TFontCharset RUSSIAN_CHARSET = 204;
 class TGraphicsObject : public TPersistent {
  public:
   TNotifyEvent OnChange;
+  std::string ClassName() const override { return "TGraphicsObject"; }
 
  protected:
   void Changed();
@@ -83,6 +84,7 @@ class TGraphicsObject : public TPersistent {
 class TFont : public TGraphicsObject {
  public:
   TFont();
+  std::string ClassName() const override { return "TFont"; }
   const std::string& Name() const { return Name_; }
   void SetName(const std::string& v);
   int Height() const { return Height_; }
@@ -112,6 +114,7 @@ using enum TPenStyle;
 
 class TPen : public TGraphicsObject {
  public:
+  std::string ClassName() const override { return "TPen"; }
   TColor Color() const { return Color_; }
   void SetColor(TColor v);
   int Width() const { return Width_; }
@@ -131,6 +134,7 @@ using enum TBrushStyle;
 
 class TBrush : public TGraphicsObject {
  public:
+  std::string ClassName() const override { return "TBrush"; }
   TColor Color() const { return Color_; }
   void SetColor(TColor v);
   TBrushStyle Style() const { return Style_; }
@@ -169,6 +173,7 @@ class TCanvas : public TPersistent {
   ~TCanvas() override;
   TCanvas(const TCanvas&) = delete;
   TCanvas& operator=(const TCanvas&) = delete;
+  std::string ClassName() const override { return "TCanvas"; }
 
   // Target and placement (set by the owner of the canvas: a bitmap, a windowed
   // control, or a graphic control's parent).
@@ -269,6 +274,7 @@ class TBitmap : public TGraphicsObject {
   ~TBitmap() override;
   TBitmap(const TBitmap&) = delete;
   TBitmap& operator=(const TBitmap&) = delete;
+  std::string ClassName() const override { return "TBitmap"; }
 
   int Width() const { return Surface_.Width(); }
   int Height() const { return Surface_.Height(); }

@@ -1,0 +1,539 @@
+// TCanvas: every primitive translates by the origin, narrows to the clip and
+// the surface (TRaster::Begin), returns when nothing is visible, then walks rows.
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "graphics.h"
+#include "raster.h"
+#include "sysutils.h"
+#include "text.h"
+
+namespace {
+
+enum class TShapeKind { Rect, RoundRect, Ellipse };
+
+TRect Normalized(int x1, int y1, int x2, int y2) {
+  return {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
+}
+
+std::vector<TSpan> ShapeSpans(TShapeKind kind, int w, int h, int cw, int ch) {
+  switch (kind) {
+    case TShapeKind::Ellipse: return EllipseSpans(w, h);
+    case TShapeKind::RoundRect: return RoundRectSpans(w, h, cw, ch);
+    case TShapeKind::Rect: break;
+  }
+  return RoundRectSpans(w, h, 0, 0);
+}
+
+// The shape in `box` with the pen's outline: a 1-pixel pen outlines the
+// shape's own edge pixels; a wider pen is centred on the edge (inside it for
+// psInsideFrame); a clear pen leaves the whole shape to the brush.
+TShapeRows BuildShape(TShapeKind kind, const TRect& box, int cw, int ch, const TPen& pen) {
+  if (pen.Style() == psClear) {
+    TShapeRows s{box.Left, box.Top, ShapeSpans(kind, box.Width(), box.Height(), cw, ch), {}};
+    s.Interior = s.Shape;
+    return s;
+  }
+  const int pw = std::max(pen.Width(), 1);
+  if (pw == 1) return ThinOutline(box.Left, box.Top, ShapeSpans(kind, box.Width(), box.Height(), cw, ch));
+  const int a = pen.Style() == psInsideFrame ? 0 : (pw - 1) / 2;
+  const TRect outer = InflateRect(box, a, a);
+  const TRect inner = InflateRect(outer, -pw, -pw);
+  std::vector<TSpan> innerSpans;
+  if (!inner.IsEmpty())
+    innerSpans = ShapeSpans(kind, inner.Width(), inner.Height(), std::max(cw + 2 * a - 2 * pw, 0),
+                            std::max(ch + 2 * a - 2 * pw, 0));
+  return BandOutline(outer.Left, outer.Top, ShapeSpans(kind, outer.Width(), outer.Height(), cw + 2 * a, ch + 2 * a),
+                     innerSpans, pw, pw);
+}
+
+double AngleOf(long long dx2, long long dy2) {
+  // Counter-clockwise as seen on the y-down screen.
+  double t = std::atan2(-double(dy2), double(dx2));
+  if (t < 0) t += 2 * std::numbers::pi;
+  return t;
+}
+
+// Pixels of `src` (surface coordinates) copied into canvas-local `dest`,
+// nearest neighbour when the sizes differ; pixels equal to `key` are skipped
+// or, with `replace`, painted with it.
+struct TBlitKey {
+  bool Active = false;
+  TPixel Key = 0;
+  const TPixel* Replace = nullptr;
+};
+
+void Blit(TRaster& r, const TRect& dest, const TSurface& src, const TRect& srcRect, const TBlitKey& key) {
+  const int dw = dest.Width();
+  const int dh = dest.Height();
+  const int sw = srcRect.Width();
+  const int sh = srcRect.Height();
+  if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
+  if (!r.Begin(dest)) return;
+  const TRect vis = IntersectRect(r.LocalClip(), dest);
+  std::vector<TPixel> row(std::size_t(vis.Width()));
+  std::vector<std::vector<TPixel>> rows;
+  // Read every needed source row first: source and target may be one surface.
+  for (int y = vis.Top; y < vis.Bottom; ++y) {
+    const int sy = srcRect.Top + int((2LL * (y - dest.Top) + 1) * sh / (2LL * dh));
+    std::vector<TPixel> line(std::size_t(vis.Width()));
+    std::vector<bool> valid(line.size(), false);
+    for (int x = vis.Left; x < vis.Right; ++x) {
+      const int sx = srcRect.Left + int((2LL * (x - dest.Left) + 1) * sw / (2LL * dw));
+      if (sx < 0 || sy < 0 || sx >= src.Width() || sy >= src.Height()) continue;
+      line[std::size_t(x - vis.Left)] = src.At(sx, sy);
+      valid[std::size_t(x - vis.Left)] = true;
+    }
+    rows.push_back(std::move(line));
+    (void)valid;
+  }
+  for (int y = vis.Top; y < vis.Bottom; ++y) {
+    const std::vector<TPixel>& line = rows[std::size_t(y - vis.Top)];
+    const int sy = srcRect.Top + int((2LL * (y - dest.Top) + 1) * sh / (2LL * dh));
+    if (sy < 0 || sy >= src.Height()) continue;
+    int x = vis.Left;
+    while (x < vis.Right) {
+      const int sx = srcRect.Left + int((2LL * (x - dest.Left) + 1) * sw / (2LL * dw));
+      if (sx < 0 || sx >= src.Width()) {
+        ++x;
+        continue;
+      }
+      const TPixel p = line[std::size_t(x - vis.Left)];
+      if (key.Active && p == key.Key) {
+        if (key.Replace != nullptr) r.Plot(x, y, *key.Replace);
+      } else {
+        r.Plot(x, y, p);
+      }
+      ++x;
+    }
+  }
+}
+
+// Prefix processing: "&x" shows x underlined, "&&" shows "&".
+std::u32string StripPrefixes(const std::u32string& text, std::vector<std::size_t>& underlined) {
+  std::u32string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == U'&' && i + 1 < text.size()) {
+      ++i;
+      if (text[i] != U'&') underlined.push_back(out.size());
+    }
+    out += text[i];
+  }
+  return out;
+}
+
+struct TDrawLine {
+  std::u32string Text;
+  std::vector<std::size_t> Underlined;  // indices into Text
+};
+
+// Splits into lines at line breaks and, with word wrap, where the next word
+// would pass `maxWidth`; a word wider than that keeps a line of its own.
+std::vector<TDrawLine> BreakLines(const std::u32string& text, const std::vector<std::size_t>& underlined,
+                                  unsigned flags, int maxWidth, const TFont& font, int tabWidth) {
+  std::vector<TDrawLine> lines;
+  TDrawLine cur;
+  std::size_t u = 0;
+  const bool single = (flags & DT_SINGLELINE) != 0;
+  const bool wrap = (flags & DT_WORDBREAK) != 0 && !single;
+  auto width = [&](const std::u32string& s) { return TFontCache::Global().Layout(font, s, tabWidth).Width; };
+  auto push = [&] {
+    lines.push_back(std::move(cur));
+    cur = {};
+  };
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char32_t c = text[i];
+    if (c == U'\r' || c == U'\n') {
+      if (single) {
+        ++i;
+        continue;
+      }
+      if (c == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;
+      ++i;
+      push();
+      continue;
+    }
+    // One word (with the spaces before it) at a time.
+    std::size_t j = i;
+    while (j < text.size() && text[j] == U' ') ++j;
+    while (j < text.size() && text[j] != U' ' && text[j] != U'\r' && text[j] != U'\n') ++j;
+    std::u32string piece = text.substr(i, j - i);
+    if (wrap && !cur.Text.empty() && width(cur.Text + piece) > maxWidth) {
+      push();
+      const std::size_t lead = piece.find_first_not_of(U' ');
+      const std::size_t skip = lead == std::u32string::npos ? piece.size() : lead;
+      i += skip;
+      piece.erase(0, skip);
+    }
+    for (std::size_t k = 0; k < piece.size(); ++k) {
+      while (u < underlined.size() && underlined[u] < i + k) ++u;
+      if (u < underlined.size() && underlined[u] == i + k) cur.Underlined.push_back(cur.Text.size());
+      cur.Text += piece[k];
+    }
+    i = j;
+  }
+  push();
+  return lines;
+}
+
+TRect InkBounds(const TTextLine& line, int x, int y) {
+  TRect b{x, y, x + line.Width, y + line.Metrics.Ascent + line.Metrics.Descent};
+  const int base = y + line.Metrics.Ascent;
+  for (const auto& it : line.Items)
+    if (it.Glyph && it.Glyph->Width > 0)
+      b = UnionRect(b, Bounds(x + it.X + it.Glyph->Left, base - it.Glyph->Top, it.Glyph->Width, it.Glyph->Height));
+  return b;
+}
+
+void DrawGlyphs(TRaster& r, const TTextLine& line, int x, int y, TPixel color) {
+  const int base = y + line.Metrics.Ascent;
+  const TRect clip = r.LocalClip();
+  for (const auto& it : line.Items) {
+    const TGlyphImage* g = it.Glyph.get();
+    if (g == nullptr || g->Width == 0) continue;
+    const int gx = x + it.X + g->Left;
+    const int gy = base - g->Top;
+    const int y0 = std::max(gy, clip.Top), y1 = std::min(gy + g->Height, clip.Bottom);
+    const int x0 = std::max(gx, clip.Left), x1 = std::min(gx + g->Width, clip.Right);
+    for (int py = y0; py < y1; ++py) {
+      const std::uint8_t* cov = g->Coverage.data() + std::size_t(py - gy) * std::size_t(g->Width);
+      for (int px = x0; px < x1; ++px) r.Blend(px, py, color, cov[px - gx]);
+    }
+  }
+}
+
+int ItemAdvance(const TTextLine& line, std::size_t i) {
+  const int next = i + 1 < line.Items.size() ? line.Items[i + 1].X : line.Width;
+  return next - line.Items[i].X;
+}
+
+void DrawDecorations(TRaster& r, const TTextLine& line, int x, int y, const TFont& font, TPixel color,
+                     const std::vector<std::size_t>& underlined) {
+  const TFontMetrics& m = line.Metrics;
+  const int base = y + m.Ascent;
+  auto bar = [&](int top, int thickness, int x0, int x1) {
+    for (int k = 0; k < thickness; ++k) r.Span(top + k, x0, x1, color);
+  };
+  if (font.Style().Contains(fsUnderline)) bar(base + m.UnderlinePosition, m.UnderlineThickness, x, x + line.Width);
+  if (font.Style().Contains(fsStrikeOut))
+    bar(base - m.StrikeoutPosition, m.StrikeoutThickness, x, x + line.Width);
+  for (std::size_t i : underlined)
+    if (i < line.Items.size())
+      bar(base + m.UnderlinePosition, m.UnderlineThickness, x + line.Items[i].X,
+          x + line.Items[i].X + ItemAdvance(line, i));
+}
+
+}  // namespace
+
+TCanvas::TCanvas()
+    : Pen_(std::make_unique<TPen>()), Brush_(std::make_unique<TBrush>()), Font_(std::make_unique<TFont>()) {}
+
+TCanvas::TCanvas(TSurface* surface) : TCanvas() { Surface_ = surface; }
+
+TCanvas::~TCanvas() = default;
+
+void TCanvas::SetSurface(TSurface* surface) { Surface_ = surface; }
+
+TRect TCanvas::ClipRect() const {
+  TRect c = Clip_;
+  if (Surface_ != nullptr) c = IntersectRect(c, Surface_->BoundsRect());
+  return OffsetRect(c, -Origin_.X, -Origin_.Y);
+}
+
+void TCanvas::MoveTo(int x, int y) { PenPos_ = {x, y}; }
+
+void TCanvas::LineTo(int x, int y) {
+  const TPoint to{x, y};
+  TRaster r(*this);
+  int phase = 0;
+  if (r.Begin(LineBounds(PenPos_, to, Pen_->Width()))) RasterLine(r, PenPos_, to, *Pen_, false, phase);
+  PenPos_ = to;
+}
+
+void TCanvas::Polyline(std::span<const TPoint> points) {
+  if (points.size() < 2) return;
+  TRect bounds{};
+  for (std::size_t i = 1; i < points.size(); ++i)
+    bounds = UnionRect(bounds, LineBounds(points[i - 1], points[i], Pen_->Width()));
+  TRaster r(*this);
+  if (!r.Begin(bounds)) return;
+  int phase = 0;
+  for (std::size_t i = 1; i < points.size(); ++i) RasterLine(r, points[i - 1], points[i], *Pen_, false, phase);
+}
+
+void TCanvas::Polygon(std::span<const TPoint> points) {
+  if (points.size() < 2) return;
+  TRect bounds{};
+  for (std::size_t i = 0; i < points.size(); ++i)
+    bounds = UnionRect(bounds, LineBounds(points[i], points[(i + 1) % points.size()], Pen_->Width()));
+  TRaster r(*this);
+  if (!r.Begin(bounds)) return;
+  if (Brush_->Style() != bsClear) {
+    // Even-odd rule sampled at integer points: left and top edges belong to
+    // the polygon, right and bottom edges do not.
+    const TPixel fill = ColorToPixel(Brush_->Color());
+    const TRect clip = r.LocalClip();
+    std::vector<double> xs;
+    for (int y = clip.Top; y < clip.Bottom; ++y) {
+      xs.clear();
+      for (std::size_t i = 0; i < points.size(); ++i) {
+        const TPoint a = points[i];
+        const TPoint b = points[(i + 1) % points.size()];
+        if (a.Y == b.Y) continue;
+        const TPoint lo = a.Y < b.Y ? a : b;
+        const TPoint hi = a.Y < b.Y ? b : a;
+        if (y < lo.Y || y >= hi.Y) continue;
+        xs.push_back(lo.X + double(y - lo.Y) * (hi.X - lo.X) / double(hi.Y - lo.Y));
+      }
+      std::sort(xs.begin(), xs.end());
+      for (std::size_t k = 0; k + 1 < xs.size(); k += 2) {
+        const int x0 = int(std::ceil(xs[k]));
+        const int x1 = int(std::ceil(xs[k + 1]));
+        r.Span(y, x0, x1, fill);
+      }
+    }
+  }
+  int phase = 0;
+  for (std::size_t i = 0; i < points.size(); ++i)
+    RasterLine(r, points[i], points[(i + 1) % points.size()], *Pen_, false, phase);
+}
+
+namespace {
+
+void DrawShape(TCanvas& canvas, TRaster& r, TShapeKind kind, const TRect& box, int cw, int ch) {
+  if (box.IsEmpty()) return;
+  const TShapeRows s = BuildShape(kind, box, cw, ch, canvas.Pen());
+  if (!r.Begin(s.Bounds())) return;
+  const TPixel pen = ColorToPixel(canvas.Pen().Color());
+  const TPixel brush = ColorToPixel(canvas.Brush().Color());
+  PaintShape(r, s, canvas.Pen().Style() == psClear ? nullptr : &pen,
+             canvas.Brush().Style() == bsClear ? nullptr : &brush);
+}
+
+}  // namespace
+
+void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
+  TRaster r(*this);
+  DrawShape(*this, r, TShapeKind::Rect, Normalized(x1, y1, x2, y2), 0, 0);
+}
+
+void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight) {
+  TRaster r(*this);
+  DrawShape(*this, r, TShapeKind::RoundRect, Normalized(x1, y1, x2, y2), std::abs(cornerWidth),
+            std::abs(cornerHeight));
+}
+
+void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+  TRaster r(*this);
+  DrawShape(*this, r, TShapeKind::Ellipse, Normalized(x1, y1, x2, y2), 0, 0);
+}
+
+void TCanvas::FillRect(const TRect& rect) {
+  if (Brush_->Style() == bsClear || rect.IsEmpty()) return;
+  TRaster r(*this);
+  if (!r.Begin(rect)) return;
+  const TPixel p = ColorToPixel(Brush_->Color());
+  const TRect vis = IntersectRect(r.LocalClip(), rect);
+  for (int y = vis.Top; y < vis.Bottom; ++y) r.Span(y, vis.Left, vis.Right, p);
+}
+
+void TCanvas::FrameRect(const TRect& rect) {
+  if (Brush_->Style() == bsClear || rect.IsEmpty()) return;
+  TRaster r(*this);
+  if (!r.Begin(rect)) return;
+  const TPixel p = ColorToPixel(Brush_->Color());
+  r.Span(rect.Top, rect.Left, rect.Right, p);
+  r.Span(rect.Bottom - 1, rect.Left, rect.Right, p);
+  const TRect clip = r.LocalClip();
+  for (int y = std::max(rect.Top + 1, clip.Top); y < std::min(rect.Bottom - 1, clip.Bottom); ++y) {
+    r.Plot(rect.Left, y, p);
+    r.Plot(rect.Right - 1, y, p);
+  }
+}
+
+void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
+  const TRect box = Normalized(x1, y1, x2, y2);
+  if (box.IsEmpty() || Pen_->Style() == psClear) return;
+  const TShapeRows s = BuildShape(TShapeKind::Ellipse, box, 0, 0, *Pen_);
+  TRaster r(*this);
+  if (!r.Begin(s.Bounds())) return;
+  // Doubled coordinates keep the centre of an even-sized box exact.
+  const long long cx2 = static_cast<long long>(box.Left) + box.Right - 1;
+  const long long cy2 = static_cast<long long>(box.Top) + box.Bottom - 1;
+  const double start = AngleOf(2LL * x3 - cx2, 2LL * y3 - cy2);
+  const double end = AngleOf(2LL * x4 - cx2, 2LL * y4 - cy2);
+  constexpr double kTwoPi = 2 * std::numbers::pi;
+  constexpr double kEps = 1e-9;
+  double sweep = std::fmod(end - start + kTwoPi, kTwoPi);
+  const bool whole = (x3 == x4 && y3 == y4) || sweep < kEps;
+  const TPixel pen = ColorToPixel(Pen_->Color());
+  ForEachOutlinePixel(s, [&](int x, int y) {
+    if (!whole) {
+      const long long dx2 = 2LL * x - cx2;
+      const long long dy2 = 2LL * y - cy2;
+      if (dx2 != 0 || dy2 != 0) {
+        const double t = std::fmod(AngleOf(dx2, dy2) - start + kTwoPi, kTwoPi);
+        if (t > sweep + kEps && t < kTwoPi - kEps) return;
+      }
+    }
+    r.Plot(x, y, pen);
+  });
+}
+
+void TCanvas::Frame3D(TRect& rect, TColor topColor, TColor bottomColor, int width) {
+  if (width <= 0) return;
+  TRaster r(*this);
+  r.Begin(InflateRect(rect, 0, 0));
+  const TPixel top = ColorToPixel(topColor);
+  const TPixel bottom = ColorToPixel(bottomColor);
+  for (int i = 0; i < width; ++i) {
+    if (!rect.IsEmpty()) {
+      r.Span(rect.Top, rect.Left, rect.Right - 1, top);
+      for (int y = rect.Top + 1; y < rect.Bottom - 1; ++y) {
+        r.Plot(rect.Left, y, top);
+        r.Plot(rect.Right - 1, y, bottom);
+      }
+      r.Plot(rect.Right - 1, rect.Top, bottom);
+      r.Span(rect.Bottom - 1, rect.Left, rect.Right, bottom);
+    }
+    rect = InflateRect(rect, -1, -1);
+  }
+}
+
+TColor TCanvas::Pixel(int x, int y) const {
+  if (Surface_ == nullptr) return clNone;
+  const TPoint p{x + Origin_.X, y + Origin_.Y};
+  if (!Surface_->BoundsRect().Contains(p)) return clNone;
+  return PixelToColor(Surface_->At(p.X, p.Y));
+}
+
+void TCanvas::SetPixel(int x, int y, TColor color) {
+  TRaster r(*this);
+  if (r.Begin({x, y, x + 1, y + 1})) r.Plot(x, y, ColorToPixel(color));
+}
+
+TSize TCanvas::TextExtent(const std::string& text) {
+  const TTextLine line = TFontCache::Global().Layout(*Font_, Utf8Decode(text));
+  return {line.Width, line.Metrics.Ascent + line.Metrics.Descent};
+}
+
+void TCanvas::TextOut(int x, int y, const std::string& text) {
+  const TTextLine line = TFontCache::Global().Layout(*Font_, Utf8Decode(text));
+  PenPos_ = {x + line.Width, y};
+  if (text.empty()) return;
+  const TRect cell{x, y, x + line.Width, y + line.Metrics.Ascent + line.Metrics.Descent};
+  TRaster r(*this);
+  if (!r.Begin(InkBounds(line, x, y))) return;
+  if (Brush_->Style() != bsClear) {
+    const TPixel bg = ColorToPixel(Brush_->Color());
+    for (int row = cell.Top; row < cell.Bottom; ++row) r.Span(row, cell.Left, cell.Right, bg);
+  }
+  const TPixel color = ColorToPixel(Font_->Color());
+  DrawGlyphs(r, line, x, y, color);
+  DrawDecorations(r, line, x, y, *Font_, color, {});
+}
+
+void TCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {
+  TRaster r(*this);
+  if (!r.Begin(rect)) return;
+  if (Brush_->Style() != bsClear) {
+    const TPixel bg = ColorToPixel(Brush_->Color());
+    for (int row = rect.Top; row < rect.Bottom; ++row) r.Span(row, rect.Left, rect.Right, bg);
+  }
+  const TTextLine line = TFontCache::Global().Layout(*Font_, Utf8Decode(text));
+  const TPixel color = ColorToPixel(Font_->Color());
+  DrawGlyphs(r, line, x, y, color);
+  DrawDecorations(r, line, x, y, *Font_, color, {});
+}
+
+int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned flags) {
+  TFontCache& cache = TFontCache::Global();
+  const TFontMetrics m = cache.Metrics(*Font_);
+  const int lineHeight = m.Ascent + m.Descent;
+  const int tabWidth = (flags & DT_EXPANDTABS) != 0 ? 8 * m.AveCharWidth : 0;
+  std::vector<std::size_t> underlined;
+  std::u32string chars = Utf8Decode(text);
+  if ((flags & DT_NOPREFIX) == 0) chars = StripPrefixes(chars, underlined);
+  const std::vector<TDrawLine> lines = BreakLines(chars, underlined, flags, rect.Width(), *Font_, tabWidth);
+  std::vector<TTextLine> laid;
+  laid.reserve(lines.size());
+  int widest = 0;
+  for (const TDrawLine& l : lines) {
+    laid.push_back(cache.Layout(*Font_, l.Text, tabWidth));
+    widest = std::max(widest, laid.back().Width);
+  }
+  const int total = lineHeight * int(lines.size());
+  if ((flags & DT_CALCRECT) != 0) {
+    rect.Right = rect.Left + widest;
+    rect.Bottom = rect.Top + total;
+    return total;
+  }
+  int y = rect.Top;
+  if ((flags & DT_SINGLELINE) != 0) {
+    if ((flags & DT_VCENTER) != 0)
+      y = rect.Top + (rect.Height() - lineHeight) / 2;
+    else if ((flags & DT_BOTTOM) != 0)
+      y = rect.Bottom - lineHeight;
+  }
+  const int result = (y - rect.Top) + total;
+  auto lineX = [&](const TTextLine& l) {
+    if ((flags & DT_CENTER) != 0) return rect.Left + (rect.Width() - l.Width) / 2;
+    if ((flags & DT_RIGHT) != 0) return rect.Right - l.Width;
+    return rect.Left;
+  };
+  TRect bounds{};
+  for (std::size_t i = 0; i < laid.size(); ++i)
+    bounds = UnionRect(bounds, InkBounds(laid[i], lineX(laid[i]), y + int(i) * lineHeight));
+  if ((flags & DT_NOCLIP) == 0) bounds = IntersectRect(bounds, rect);
+  TRaster r(*this);
+  if (!r.Begin(bounds)) return result;
+  const TPixel color = ColorToPixel(Font_->Color());
+  const bool opaque = Brush_->Style() != bsClear;
+  const TPixel bg = ColorToPixel(Brush_->Color());
+  for (std::size_t i = 0; i < laid.size(); ++i) {
+    const int x = lineX(laid[i]);
+    const int ly = y + int(i) * lineHeight;
+    if (opaque)
+      for (int row = ly; row < ly + lineHeight; ++row) r.Span(row, x, x + laid[i].Width, bg);
+    DrawGlyphs(r, laid[i], x, ly, color);
+    DrawDecorations(r, laid[i], x, ly, *Font_, color, lines[i].Underlined);
+  }
+  return result;
+}
+
+void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& sourceRect) {
+  if (source.Surface_ == nullptr) return;
+  TRaster r(*this);
+  Blit(r, dest, *source.Surface_, OffsetRect(sourceRect, source.Origin_.X, source.Origin_.Y), {});
+}
+
+namespace {
+
+TBlitKey TransparencyOf(const TBitmap& bitmap) {
+  if (!bitmap.Transparent() || bitmap.Empty()) return {};
+  const TColor c = bitmap.TransparentColor();
+  if (c == clNone) return {};
+  return {true, ColorToPixel(c), nullptr};
+}
+
+}  // namespace
+
+void TCanvas::Draw(int x, int y, const TBitmap& bitmap) {
+  TRaster r(*this);
+  Blit(r, Bounds(x, y, bitmap.Width(), bitmap.Height()), bitmap.Surface(), bitmap.Surface().BoundsRect(),
+       TransparencyOf(bitmap));
+}
+
+void TCanvas::StretchDraw(const TRect& dest, const TBitmap& bitmap) {
+  TRaster r(*this);
+  Blit(r, dest, bitmap.Surface(), bitmap.Surface().BoundsRect(), TransparencyOf(bitmap));
+}
+
+void TCanvas::BrushCopy(const TRect& dest, const TBitmap& source, const TRect& sourceRect, TColor keyColor) {
+  const TPixel brush = ColorToPixel(Brush_->Color());
+  TRaster r(*this);
+  Blit(r, dest, source.Surface(), sourceRect,
+       {true, ColorToPixel(keyColor), Brush_->Style() == bsClear ? nullptr : &brush});
+}

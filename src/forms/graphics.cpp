@@ -1,0 +1,259 @@
+// Surfaces, drawing tools, bitmaps and the canvas state guard.
+#include "graphics.h"
+
+#include <algorithm>
+
+TPixel ColorToPixel(TColor color) {
+  const TColor c = ColorToRGB(color);
+  return (TPixel(GetRValue(c)) << 16) | (TPixel(GetGValue(c)) << 8) | TPixel(GetBValue(c));
+}
+
+TColor PixelToColor(TPixel pixel) {
+  return RGB(std::uint8_t(pixel >> 16), std::uint8_t(pixel >> 8), std::uint8_t(pixel));
+}
+
+// ---- TSurface ----
+
+namespace {
+
+// More rects than this collapse into their union: presentation cost stays
+// bounded and a busy frame simply copies one larger block.
+constexpr std::size_t kMaxDamageRects = 32;
+
+bool Touching(const TRect& a, const TRect& b) {
+  const bool xOverlap = a.Left < b.Right && b.Left < a.Right;
+  const bool yOverlap = a.Top < b.Bottom && b.Top < a.Bottom;
+  const bool xAdjacent = a.Right == b.Left || b.Right == a.Left;
+  const bool yAdjacent = a.Bottom == b.Top || b.Bottom == a.Top;
+  return (xOverlap && yOverlap) || (xAdjacent && yOverlap) || (yAdjacent && xOverlap);
+}
+
+}  // namespace
+
+TSurface::TSurface(int width, int height, TPixel fill) { SetSize(width, height, fill); }
+
+void TSurface::SetSize(int width, int height, TPixel fill) {
+  Width_ = std::max(width, 0);
+  Height_ = std::max(height, 0);
+  if (Width_ == 0 || Height_ == 0) Width_ = Height_ = 0;
+  Pixels_.assign(std::size_t(Width_) * std::size_t(Height_), fill);
+  Damage_.clear();
+  AddDamage(BoundsRect());
+}
+
+void TSurface::AddDamage(const TRect& r) {
+  TRect merged = IntersectRect(r, BoundsRect());
+  if (merged.IsEmpty()) return;
+  for (const TRect& d : Damage_)
+    if (IntersectRect(d, merged) == merged) return;
+  bool changed = true;
+  while (changed) {
+    changed = false;
+    for (std::size_t i = 0; i < Damage_.size(); ++i) {
+      if (!Touching(Damage_[i], merged)) continue;
+      merged = UnionRect(merged, Damage_[i]);
+      Damage_.erase(Damage_.begin() + std::ptrdiff_t(i));
+      changed = true;
+      break;
+    }
+  }
+  Damage_.push_back(merged);
+  if (Damage_.size() > kMaxDamageRects) {
+    TRect all{};
+    for (const TRect& d : Damage_) all = UnionRect(all, d);
+    Damage_.assign(1, all);
+  }
+}
+
+std::vector<TRect> TSurface::TakeDamage() {
+  std::vector<TRect> out;
+  out.swap(Damage_);
+  return out;
+}
+
+// ---- drawing tools ----
+
+void TGraphicsObject::Changed() {
+  if (OnChange) OnChange(this);
+}
+
+TFont::TFont() = default;
+
+void TFont::SetName(const std::string& v) {
+  if (v == Name_) return;
+  Name_ = v;
+  Changed();
+}
+
+void TFont::SetHeight(int v) {
+  if (v == Height_) return;
+  Height_ = v;
+  Changed();
+}
+
+int TFont::Size() const { return -MulDiv(Height_, 72, PixelsPerInch); }
+
+void TFont::SetSize(int points) { SetHeight(-MulDiv(points, PixelsPerInch, 72)); }
+
+void TFont::SetStyle(TFontStyles v) {
+  if (v == Style_) return;
+  Style_ = v;
+  Changed();
+}
+
+void TFont::SetCharset(TFontCharset v) {
+  if (v == Charset_) return;
+  Charset_ = v;
+  Changed();
+}
+
+void TFont::SetColor(TColor v) {
+  if (v == Color_) return;
+  Color_ = v;
+  Changed();
+}
+
+bool TFont::SameAs(const TFont& o) const {
+  return Name_ == o.Name_ && Height_ == o.Height_ && Style_ == o.Style_ && Charset_ == o.Charset_ &&
+         Color_ == o.Color_;
+}
+
+void TFont::Assign(const TPersistent& source) {
+  const auto* f = dynamic_cast<const TFont*>(&source);
+  if (f == nullptr) return TGraphicsObject::Assign(source);
+  if (SameAs(*f)) return;
+  Name_ = f->Name_;
+  Height_ = f->Height_;
+  Style_ = f->Style_;
+  Charset_ = f->Charset_;
+  Color_ = f->Color_;
+  Changed();
+}
+
+void TPen::SetColor(TColor v) {
+  if (v == Color_) return;
+  Color_ = v;
+  Changed();
+}
+
+void TPen::SetWidth(int v) {
+  v = std::max(v, 0);
+  if (v == Width_) return;
+  Width_ = v;
+  Changed();
+}
+
+void TPen::SetStyle(TPenStyle v) {
+  if (v == Style_) return;
+  Style_ = v;
+  Changed();
+}
+
+void TPen::Assign(const TPersistent& source) {
+  const auto* p = dynamic_cast<const TPen*>(&source);
+  if (p == nullptr) return TGraphicsObject::Assign(source);
+  if (p->Color_ == Color_ && p->Width_ == Width_ && p->Style_ == Style_) return;
+  Color_ = p->Color_;
+  Width_ = p->Width_;
+  Style_ = p->Style_;
+  Changed();
+}
+
+void TBrush::SetColor(TColor v) {
+  if (v == Color_) return;
+  Color_ = v;
+  Changed();
+}
+
+void TBrush::SetStyle(TBrushStyle v) {
+  if (v == Style_) return;
+  Style_ = v;
+  Changed();
+}
+
+void TBrush::Assign(const TPersistent& source) {
+  const auto* b = dynamic_cast<const TBrush*>(&source);
+  if (b == nullptr) return TGraphicsObject::Assign(source);
+  if (b->Color_ == Color_ && b->Style_ == Style_) return;
+  Color_ = b->Color_;
+  Style_ = b->Style_;
+  Changed();
+}
+
+// ---- TCanvasState ----
+
+TCanvasState::TCanvasState(TCanvas& canvas)
+    : Canvas_(canvas), Origin_(canvas.Origin_), Clip_(canvas.Clip_), PenPos_(canvas.PenPos_) {
+  Pen_.Assign(canvas.Pen());
+  Brush_.Assign(canvas.Brush());
+  Font_.Assign(canvas.Font());
+}
+
+TCanvasState::~TCanvasState() {
+  Canvas_.Pen().Assign(Pen_);
+  Canvas_.Brush().Assign(Brush_);
+  Canvas_.Font().Assign(Font_);
+  Canvas_.Origin_ = Origin_;
+  Canvas_.Clip_ = Clip_;
+  Canvas_.PenPos_ = PenPos_;
+}
+
+// ---- TBitmap ----
+
+TBitmap::TBitmap() : Canvas_(std::make_unique<TCanvas>(&Surface_)) {}
+
+TBitmap::TBitmap(int width, int height) : TBitmap() { SetSize(width, height); }
+
+TBitmap::~TBitmap() = default;
+
+void TBitmap::SetSize(int width, int height) {
+  width = std::max(width, 0);
+  height = std::max(height, 0);
+  if (width == 0 || height == 0) width = height = 0;
+  if (width == Width() && height == Height()) return;
+  TSurface resized(width, height, ColorToPixel(clWhite));
+  const int w = std::min(width, Width());
+  const int h = std::min(height, Height());
+  for (int y = 0; y < h; ++y) std::copy(Surface_.Row(y), Surface_.Row(y) + w, resized.Row(y));
+  Surface_ = std::move(resized);
+  Changed();
+}
+
+void TBitmap::SetTransparent(bool v) {
+  if (v == Transparent_) return;
+  Transparent_ = v;
+  Changed();
+}
+
+TColor TBitmap::TransparentColor() const {
+  if (TransparentMode_ == tmFixed) return TransparentColor_;
+  if (Empty()) return clNone;
+  return PixelToColor(Surface_.At(0, Height() - 1));
+}
+
+void TBitmap::SetTransparentColor(TColor c) {
+  if (TransparentMode_ == tmFixed && c == TransparentColor_) return;
+  TransparentColor_ = c;
+  TransparentMode_ = tmFixed;
+  Changed();
+}
+
+void TBitmap::SetTransparentMode(TTransparentMode m) {
+  if (m == TransparentMode_) return;
+  TransparentMode_ = m;
+  if (m == tmAuto) TransparentColor_ = clNone;
+  Changed();
+}
+
+void TBitmap::Assign(const TPersistent& source) {
+  const auto* b = dynamic_cast<const TBitmap*>(&source);
+  if (b == nullptr) return TGraphicsObject::Assign(source);
+  if (b == this) return;
+  Surface_ = b->Surface_;
+  Surface_.TakeDamage();
+  Surface_.AddDamage(Surface_.BoundsRect());
+  Transparent_ = b->Transparent_;
+  TransparentColor_ = b->TransparentColor_;
+  TransparentMode_ = b->TransparentMode_;
+  Changed();
+}

@@ -1,0 +1,269 @@
+#include "raster.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+using u128 = unsigned __int128;
+
+std::uint64_t ISqrt(u128 v) {
+  auto r = std::uint64_t(std::sqrt(static_cast<long double>(v)));
+  while (u128(r) * r > v) --r;
+  while (u128(r + 1) * (r + 1) <= v) ++r;
+  return r;
+}
+
+TSpan Intersect(TSpan a, TSpan b) { return {std::max(a.X0, b.X0), std::min(a.X1, b.X1)}; }
+
+// Dash patterns (on, off, on, ...) of the styled 1-pixel pens.
+std::span<const int> PenPattern(TPenStyle style) {
+  static constexpr std::array<int, 2> kDash{18, 6};
+  static constexpr std::array<int, 2> kDot{3, 3};
+  static constexpr std::array<int, 4> kDashDot{9, 6, 3, 6};
+  static constexpr std::array<int, 6> kDashDotDot{9, 3, 3, 3, 3, 3};
+  switch (style) {
+    case psDash: return kDash;
+    case psDot: return kDot;
+    case psDashDot: return kDashDot;
+    case psDashDotDot: return kDashDotDot;
+    default: return {};
+  }
+}
+
+bool PatternOn(std::span<const int> pattern, int index) {
+  if (pattern.empty()) return true;
+  int period = 0;
+  for (int v : pattern) period += v;
+  int pos = ((index % period) + period) % period;
+  for (std::size_t k = 0; k < pattern.size(); ++k) {
+    if (pos < pattern[k]) return k % 2 == 0;
+    pos -= pattern[k];
+  }
+  return true;
+}
+
+std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
+  std::int64_t q = a / b;
+  if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+  return q;
+}
+
+}  // namespace
+
+std::vector<TSpan> EllipseSpans(int w, int h) {
+  std::vector<TSpan> rows;
+  if (w <= 0 || h <= 0) return rows;
+  rows.resize(std::size_t(h));
+  const u128 w2 = u128(w) * u128(w);
+  const u128 h2 = u128(h) * u128(h);
+  for (int y = 0; y < h; ++y) {
+    const std::int64_t dy = 2 * std::int64_t(y) + 1 - h;
+    const u128 r = w2 * (h2 - u128(dy * dy));
+    auto dm = std::int64_t(ISqrt(r / h2));
+    if ((dm & 1) != ((w - 1) & 1)) --dm;
+    if (dm < 0) continue;
+    rows[std::size_t(y)] = {int((w - 1 - dm) / 2), int((w - 1 + dm) / 2 + 1)};
+  }
+  return rows;
+}
+
+std::vector<TSpan> RoundRectSpans(int w, int h, int cw, int ch) {
+  std::vector<TSpan> rows;
+  if (w <= 0 || h <= 0) return rows;
+  cw = std::min(cw, w);
+  ch = std::min(ch, h);
+  rows.assign(std::size_t(h), TSpan{0, w});
+  if (cw <= 0 || ch <= 0) return rows;
+  const std::vector<TSpan> corner = EllipseSpans(cw, ch);
+  const int half = ch / 2;
+  auto place = [&](int y, TSpan e) {
+    rows[std::size_t(y)] = e.Empty() ? TSpan{} : TSpan{e.X0, w - cw + e.X1};
+  };
+  for (int y = 0; y < half; ++y) {
+    place(y, corner[std::size_t(y)]);
+    place(h - 1 - y, corner[std::size_t(ch - 1 - y)]);
+  }
+  return rows;
+}
+
+TRect TShapeRows::Bounds() const {
+  TRect b{};
+  for (std::size_t y = 0; y < Shape.size(); ++y)
+    if (!Shape[y].Empty())
+      b = UnionRect(b, {Left + Shape[y].X0, Top + int(y), Left + Shape[y].X1, Top + int(y) + 1});
+  return b;
+}
+
+TShapeRows ThinOutline(int left, int top, std::vector<TSpan> shape) {
+  TShapeRows s{left, top, std::move(shape), {}};
+  const std::size_t n = s.Shape.size();
+  s.Interior.assign(n, TSpan{});
+  for (std::size_t y = 1; y + 1 < n; ++y) {
+    const TSpan sp = s.Shape[y];
+    if (sp.Empty()) continue;
+    s.Interior[y] = Intersect(Intersect({sp.X0 + 1, sp.X1 - 1}, s.Shape[y - 1]), s.Shape[y + 1]);
+  }
+  return s;
+}
+
+TShapeRows BandOutline(int left, int top, std::vector<TSpan> outer, const std::vector<TSpan>& inner, int insetX,
+                       int insetY) {
+  TShapeRows s{left, top, std::move(outer), {}};
+  s.Interior.assign(s.Shape.size(), TSpan{});
+  for (std::size_t i = 0; i < inner.size(); ++i) {
+    const int y = int(i) + insetY;
+    if (y < 0 || y >= int(s.Shape.size()) || inner[i].Empty()) continue;
+    s.Interior[std::size_t(y)] =
+        Intersect({inner[i].X0 + insetX, inner[i].X1 + insetX}, s.Shape[std::size_t(y)]);
+  }
+  return s;
+}
+
+void PaintShape(TRaster& r, const TShapeRows& s, const TPixel* outline, const TPixel* fill) {
+  for (std::size_t i = 0; i < s.Shape.size(); ++i) {
+    const TSpan sp = s.Shape[i];
+    if (sp.Empty()) continue;
+    const int y = s.Top + int(i);
+    const TSpan in = s.Interior[i];
+    if (fill != nullptr && !in.Empty()) r.Span(y, s.Left + in.X0, s.Left + in.X1, *fill);
+    if (outline == nullptr) continue;
+    if (in.Empty()) {
+      r.Span(y, s.Left + sp.X0, s.Left + sp.X1, *outline);
+    } else {
+      r.Span(y, s.Left + sp.X0, s.Left + in.X0, *outline);
+      r.Span(y, s.Left + in.X1, s.Left + sp.X1, *outline);
+    }
+  }
+}
+
+TRaster::TRaster(TCanvas& canvas) : Surface_(canvas.Surface_), Origin_(canvas.Origin_) {
+  if (Surface_ != nullptr) Clip_ = IntersectRect(canvas.Clip_, Surface_->BoundsRect());
+}
+
+TRaster::~TRaster() {
+  if (Surface_ != nullptr && !Touched_.IsEmpty()) Surface_->AddDamage(Touched_);
+}
+
+bool TRaster::Begin(const TRect& localBounds) {
+  Clip_ = IntersectRect(Clip_, OffsetRect(localBounds, Origin_.X, Origin_.Y));
+  return !Clip_.IsEmpty();
+}
+
+TRect TRaster::LocalClip() const { return OffsetRect(Clip_, -Origin_.X, -Origin_.Y); }
+
+void TRaster::Touch(int x0, int y0, int x1, int y1) { Touched_ = UnionRect(Touched_, {x0, y0, x1, y1}); }
+
+void TRaster::Span(int y, int x0, int x1, TPixel pixel) {
+  y += Origin_.Y;
+  if (y < Clip_.Top || y >= Clip_.Bottom) return;
+  x0 = std::max(x0 + Origin_.X, Clip_.Left);
+  x1 = std::min(x1 + Origin_.X, Clip_.Right);
+  if (x1 <= x0) return;
+  std::fill(Surface_->Row(y) + x0, Surface_->Row(y) + x1, pixel);
+  Touch(x0, y, x1, y + 1);
+}
+
+void TRaster::Plot(int x, int y, TPixel pixel) {
+  x += Origin_.X;
+  y += Origin_.Y;
+  if (!Clip_.Contains({x, y})) return;
+  Surface_->Row(y)[x] = pixel;
+  Touch(x, y, x + 1, y + 1);
+}
+
+void TRaster::Blend(int x, int y, TPixel pixel, unsigned alpha) {
+  if (alpha == 0) return;
+  x += Origin_.X;
+  y += Origin_.Y;
+  if (!Clip_.Contains({x, y})) return;
+  TPixel& d = Surface_->Row(y)[x];
+  if (alpha >= 255) {
+    d = pixel;
+  } else {
+    const unsigned inv = 255 - alpha;
+    auto mix = [&](int shift) {
+      const unsigned s = (pixel >> shift) & 0xFF;
+      const unsigned t = (d >> shift) & 0xFF;
+      return ((s * alpha + t * inv + 127) / 255) << shift;
+    };
+    d = mix(16) | mix(8) | mix(0);
+  }
+  Touch(x, y, x + 1, y + 1);
+}
+
+void TRaster::Row(int y, int x, std::span<const TPixel> pixels) {
+  y += Origin_.Y;
+  x += Origin_.X;
+  if (y < Clip_.Top || y >= Clip_.Bottom) return;
+  const int x0 = std::max(x, Clip_.Left);
+  const int x1 = std::min(x + int(pixels.size()), Clip_.Right);
+  if (x1 <= x0) return;
+  std::copy(pixels.begin() + (x0 - x), pixels.begin() + (x1 - x), Surface_->Row(y) + x0);
+  Touch(x0, y, x1, y + 1);
+}
+
+TRect LineBounds(TPoint a, TPoint b, int penWidth) {
+  const int pad = std::max(penWidth, 1);
+  return {std::min(a.X, b.X) - pad, std::min(a.Y, b.Y) - pad, std::max(a.X, b.X) + pad + 1,
+          std::max(a.Y, b.Y) + pad + 1};
+}
+
+void RasterLine(TRaster& r, TPoint a, TPoint b, const TPen& pen, bool includeEnd, int& phase) {
+  if (pen.Style() == psClear) return;
+  const std::int64_t dx = std::int64_t(b.X) - a.X;
+  const std::int64_t dy = std::int64_t(b.Y) - a.Y;
+  const std::int64_t n = std::max(std::llabs(dx), std::llabs(dy));
+  const std::int64_t last = includeEnd ? n : n - 1;
+  if (last < 0) return;
+  const TPixel pixel = ColorToPixel(pen.Color());
+  const int width = pen.Width();
+  const bool thick = width > 1;
+  const std::span<const int> pattern = thick ? std::span<const int>{} : PenPattern(pen.Style());
+  const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+  const std::int64_t major = xMajor ? dx : dy;
+  const std::int64_t minor = xMajor ? dy : dx;
+  const int majorStart = xMajor ? a.X : a.Y;
+  const int minorStart = xMajor ? a.Y : a.X;
+  const int majorStep = major < 0 ? -1 : 1;
+  const int minorSign = minor < 0 ? -1 : 1;
+  const std::int64_t am = std::llabs(major);
+  const std::int64_t an = std::llabs(minor);
+
+  // Only the steps whose major coordinate can reach the clip.
+  const TRect clip = InflateRect(r.LocalClip(), width, width);
+  const int lo = xMajor ? clip.Left : clip.Top;
+  const int hi = xMajor ? clip.Right : clip.Bottom;
+  std::int64_t i0 = 0;
+  std::int64_t i1 = last;
+  if (n > 0) {
+    if (majorStep > 0) {
+      i0 = std::max<std::int64_t>(i0, std::int64_t(lo) - majorStart);
+      i1 = std::min<std::int64_t>(i1, std::int64_t(hi) - majorStart);
+    } else {
+      i0 = std::max<std::int64_t>(i0, std::int64_t(majorStart) - hi);
+      i1 = std::min<std::int64_t>(i1, std::int64_t(majorStart) - lo);
+    }
+  }
+  const std::vector<TSpan> disc = thick ? EllipseSpans(width, width) : std::vector<TSpan>{};
+  const int o = width / 2;
+  for (std::int64_t i = i0; i <= i1; ++i) {
+    if (!PatternOn(pattern, int((phase + i) % 1000000))) continue;
+    const std::int64_t m = am == 0 ? 0 : FloorDiv(2 * i * an + am, 2 * am);
+    const int p = int(majorStart + majorStep * i);
+    const int q = int(minorStart + minorSign * m);
+    const int x = xMajor ? p : q;
+    const int y = xMajor ? q : p;
+    if (!thick) {
+      r.Plot(x, y, pixel);
+      continue;
+    }
+    for (int k = 0; k < width; ++k) {
+      const TSpan s = disc[std::size_t(k)];
+      if (!s.Empty()) r.Span(y - o + k, x - o + s.X0, x - o + s.X1, pixel);
+    }
+  }
+  phase += int(n % 1000000);
+}
