@@ -28,15 +28,18 @@ struct TEmulatedDevice {
 // one of the call's traced arguments (strings may be given without quotes).
 // The first Skip matching calls still run; Times limits the failures (0: all).
 struct TFault {
-    std::string Function;
+    std::string Function = {};
     DWORD Error = 0;
-    std::string Match;
+    std::string Match = {};
     unsigned Skip = 0;
     unsigned Times = 0;
 };
 
+// How the trace shows a pointer argument: hex address, or null.
+std::string FormatPointer(const void* pointer);
+
 struct TTraceEntry {
-    std::string Function;
+    std::string Function = {};
     std::vector<std::string> Args;
     std::string Text() const;  // Function(arg, arg, ...)
 };
