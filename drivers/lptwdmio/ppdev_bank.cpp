@@ -40,6 +40,13 @@ std::optional<unsigned> ReadBaseAddress(const std::filesystem::path& file) {
     return static_cast<unsigned>(base);
 }
 
+// devices/active names the device holding the port, "none" when it is free.
+bool ReadInUse(const std::filesystem::path& file) {
+    std::ifstream in(file);
+    std::string active;
+    return (in >> active) && active != "none";
+}
+
 int ClassicSlot(const std::optional<unsigned>& base) {
     if (!base)
         return -1;
@@ -58,7 +65,8 @@ std::vector<TParportNode> FindParports(const std::string& devDir, const std::str
         const std::string name = entry.path().filename().string();
         if (const std::optional<int> number = ParportNumber(name))
             nodes.push_back({*number, entry.path().string(),
-                             ReadBaseAddress(std::filesystem::path(procDir) / name / "base-addr")});
+                             ReadBaseAddress(std::filesystem::path(procDir) / name / "base-addr"),
+                             ReadInUse(std::filesystem::path(procDir) / name / "devices" / "active")});
     }
     std::sort(nodes.begin(), nodes.end(),
               [](const TParportNode& a, const TParportNode& b) { return a.Number < b.Number; });
@@ -191,13 +199,14 @@ DWORD OpenPpdevBank(TPpdevSystem& system, const std::vector<TParportNode>& nodes
     const std::array<int, SlotCount> slots = AssignSlots(nodes);
     std::array<int, SlotCount> fds;
     fds.fill(-1);
-    TOpenFailure firstFailure, denied;
+    TOpenFailure firstFailure, denied, busy;
     bool anyOpen = false;
     for (int slot = 0; slot < SlotCount; ++slot) {
         if (slots[slot] < 0)
             continue;
         const std::string& path = nodes[slots[slot]].Path;
-        const int fd = ClaimNode(system, path);
+        const bool held = nodes[slots[slot]].InUse;
+        const int fd = held ? -EBUSY : ClaimNode(system, path);
         if (fd >= 0) {
             fds[slot] = fd;
             anyOpen = true;
@@ -207,6 +216,8 @@ DWORD OpenPpdevBank(TPpdevSystem& system, const std::vector<TParportNode>& nodes
             firstFailure = {-fd, path};
         if (!denied.Error && IsPermissionError(-fd))
             denied = {-fd, path};
+        if (!busy.Error && held)
+            busy = {EBUSY, path};
     }
     if (anyOpen) {
         // A node that failed leaves its slot reading as absent.
@@ -218,6 +229,11 @@ DWORD OpenPpdevBank(TPpdevSystem& system, const std::vector<TParportNode>& nodes
         messages << "lptwdmio: no permission to open " << denied.Path << "; add yourself to group "
                  << group << " (sudo usermod -aG " << group << " $USER) and log in again\n";
         return ERROR_ACCESS_DENIED;
+    }
+    if (busy.Error) {
+        messages << "lptwdmio: " << busy.Path
+                 << " is in use by another program; close that program and try again\n";
+        return ERROR_BUSY;
     }
     return firstFailure.Error ? WindowsError(firstFailure.Error) : ERROR_FILE_NOT_FOUND;
 }

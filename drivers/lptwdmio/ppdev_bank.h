@@ -16,10 +16,11 @@ struct TParportNode {
     int Number = 0;
     std::string Path;                  // /dev/parportN
     std::optional<unsigned> BaseAddress;  // from /proc/sys/dev/parport/parportN/base-addr
+    bool InUse = false;                   // claimed by someone (devices/active is not "none")
 };
 
 // The parportN nodes of devDir in kernel order, each with the base address
-// procDir reports for it (none when unreadable).
+// procDir reports for it (none when unreadable) and whether it is claimed.
 std::vector<TParportNode> FindParports(const std::string& devDir, const std::string& procDir);
 
 // For each LPT slot, the index of the node serving it, or -1. The classic
@@ -59,9 +60,10 @@ private:
     std::array<BYTE, SlotCount> FControlHigh{};
 };
 
-// Opens and claims the ports of nodes. When none opens, fails with the
-// reason; lack of permission gives ERROR_ACCESS_DENIED and one line on
-// messages saying how to get access.
+// Opens and claims the ports of nodes. A port in use is passed over, since
+// ppdev's claim would wait for its holder without end. When none opens, fails
+// with the reason; lack of permission gives ERROR_ACCESS_DENIED and a port in
+// use ERROR_BUSY, each with one line on messages saying what to do.
 DWORD OpenPpdevBank(TPpdevSystem& system, const std::vector<TParportNode>& nodes,
                     std::unique_ptr<TPortBank>& bank, std::ostream& messages);
 

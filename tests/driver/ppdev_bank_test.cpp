@@ -79,6 +79,21 @@ TEST_F(ParportTreeTest, FindsNodesInKernelOrderWithTheirBases) {
     EXPECT_EQ(nodes[3].Path, (Root / "dev" / "parport10").string());
 }
 
+TEST_F(ParportTreeTest, KnowsWhichPortsSomeoneHolds) {
+    AddNode("parport0", "888\t0\n");
+    AddNode("parport1", "632\t0\n");
+    AddNode("parport2", "956\t0\n");
+    fs::create_directories(Root / "proc" / "parport0" / "devices");
+    std::ofstream(Root / "proc" / "parport0" / "devices" / "active") << "none\n";
+    fs::create_directories(Root / "proc" / "parport1" / "devices");
+    std::ofstream(Root / "proc" / "parport1" / "devices" / "active") << "ppdev1\n";
+    const auto nodes = FindParports((Root / "dev").string(), (Root / "proc").string());
+    ASSERT_EQ(nodes.size(), 3u);
+    EXPECT_FALSE(nodes[0].InUse);
+    EXPECT_TRUE(nodes[1].InUse);
+    EXPECT_FALSE(nodes[2].InUse);  // nothing to tell: try the claim
+}
+
 TEST_F(ParportTreeTest, NoNodesMeansTheSimulatedBank) {
     TDriverState driver;
     TSession session(driver);
@@ -246,6 +261,24 @@ TEST_F(PpdevBankTest, PortsThatCannotBeClaimedGiveTheKernelReason) {
     EXPECT_EQ(Open({Node(0, 0x378)}), ERROR_BUSY);
     EXPECT_EQ(System.Calls, (std::vector<std::string>{"open /dev/parport0", "3 claim", "close 3"}));
     EXPECT_TRUE(Messages.str().empty());
+}
+
+// The kernel's claim waits while another program holds the port: a second
+// instance of the program would hang at start-up instead of saying so.
+TEST_F(PpdevBankTest, PortsHeldElsewhereAreNotClaimed) {
+    TParportNode held = Node(0, 0x378);
+    held.InUse = true;
+    EXPECT_EQ(Open({held}), ERROR_BUSY);
+    EXPECT_TRUE(System.Calls.empty());
+    EXPECT_EQ(Messages.str(),
+              "lptwdmio: /dev/parport0 is in use by another program; close that program and try "
+              "again\n");
+
+    Messages.str("");
+    ASSERT_EQ(Open({held, Node(1, 0x278)}), ERROR_SUCCESS);
+    EXPECT_EQ(System.Calls, (std::vector<std::string>{"open /dev/parport1", "3 claim", "3 datadir 0"}));
+    EXPECT_TRUE(Messages.str().empty());
+    EXPECT_EQ(Read(0x20), 0xFF);
 }
 
 TEST(ErrnoMapping, CommonKernelErrorsHaveTheirWindowsCounterparts) {
