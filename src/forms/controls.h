@@ -239,6 +239,8 @@ class TWinControl : public TControl {
   virtual void KeyPress(char32_t& key);
   void BoundsChanged(const TRect& oldBounds) override;
   void WndProc(TMessage& message) override;
+  // Frees the children still held (the form frees its owned components first).
+  void DestroyControls();
 
  private:
   friend class TControl;

@@ -2,6 +2,7 @@
 // set with typed fields, a data source, and a field data link.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -103,6 +104,8 @@ class TDataSet : public TComponent {
   const Value& Cell(int fieldIndex) const;
   void NotifyDataChange(TField* field);
   void NotifyStateChange();
+  void CheckActive() const;
+  void CheckWritable(const TField& field) const;
   std::vector<TField*> Fields_;
   std::vector<std::vector<Value>> Records_;
   std::vector<Value> Backup_;
@@ -110,6 +113,7 @@ class TDataSet : public TComponent {
   TDataSetState State_ = dsInactive;
   bool ReadOnly_ = false;
   int RecNo_ = -1;
+  bool Eof_ = true;
 };
 
 class TDataSource : public TComponent {
@@ -163,11 +167,13 @@ class TDataLink : public TPersistent {
  private:
   friend class TDataSource;
   void DataEvent(TField* field, bool stateChange);
+  void RefreshState();
   TDataSource* DataSource_ = nullptr;
   bool DataSourceFixed_ = false;
   bool ReadOnly_ = false;
   bool Editing_ = false;
   bool Updating_ = false;
+  bool WasActive_ = false;
 };
 
 // Binds one field of the data source's data set to a control.

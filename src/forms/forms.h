@@ -14,6 +14,8 @@
 namespace display {
 class Display;
 class Window;
+struct WindowParams;
+struct PixelView;
 }  // namespace display
 
 enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
@@ -76,14 +78,31 @@ class TCustomForm : public TWinControl {
   // Pixels handed to the window so far (benchmarks check a steady window adds none).
   std::uint64_t PresentedPixels() const { return PresentedPixels_; }
 
+  // The control holding the mouse between a press and its release.
+  TControl* CaptureControl() const { return Capture_; }
+  void SetCaptureControl(TControl* c) { Capture_ = c; }
+
  protected:
   void WndProc(TMessage& message) override;
+  // Native-window settings; the message box makes itself a dialog.
+  virtual void FillWindowParams(display::WindowParams& params) const;
 
  private:
   class TEvents;
   friend class TEvents;
+  friend class TWinControl;
   void CreateNativeWindow();
   void ComposeAndPresent();
+  void ControlRemoved(TControl* c);
+  void SetHover(TControl* c);
+  void SelectFirst();
+  display::PixelView FrameView() const;
+
+  TControl* Capture_ = nullptr;
+  TControl* Hover_ = nullptr;
+  unsigned ButtonsDown_ = 0;
+  bool FullPresent_ = false;
+  bool InModal_ = false;
 
   TFormBorderStyle BorderStyle_ = bsSizeable;
   TBorderIcons BorderIcons_ = biSystemMenu | biMinimize | biMaximize;
@@ -181,10 +200,11 @@ class TApplication : public TComponent {
  private:
   friend class TTimer;
   friend class TCustomForm;
+  // One turn of the loop, waiting at most `limit` (and no longer than the next timer).
+  void Turn(std::optional<std::chrono::steady_clock::duration> limit);
   void PaintAll();
   void FireDueTimers();
   std::optional<std::chrono::steady_clock::duration> TimeToNextTimer() const;
-  void RunSentWork();
 
   std::unique_ptr<display::Display> Display_;
   TCustomForm* MainForm_ = nullptr;

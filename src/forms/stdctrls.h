@@ -2,6 +2,8 @@
 // and the single-line edit field.
 #pragma once
 
+#include <string>
+
 #include "controls.h"
 
 class TCustomLabel : public TGraphicControl {
@@ -123,14 +125,19 @@ class TCustomEdit : public TWinControl {
   void KeyDown(std::uint16_t& key, TShiftState shift) override;
   void KeyPress(char32_t& key) override;
   void MouseDown(TMouseButton button, TShiftState shift, int x, int y) override;
+  void MouseMove(TShiftState shift, int x, int y) override;
   void WndProc(TMessage& message) override;
   void DoEnter() override;
   void DoExit() override;
 
  private:
+  int TextLength() const;
+  int TextLeft() const;
   void InsertText(const std::u32string& text);
   std::u32string ApplyCase(std::u32string text) const;
   int CaretFromX(int x);
+  void MoveCaret(int to, bool extend);
+  void SetTextKeepingCaret(const std::string& text, int caret);
   int MaxLength_ = 0;
   TEditCharCase CharCase_ = ecNormal;
   TBorderStyle BorderStyle_ = TBorderStyle::bsSingle;
@@ -140,6 +147,8 @@ class TCustomEdit : public TWinControl {
   int SelStart_ = 0;
   int SelLength_ = 0;
   int Anchor_ = 0;
+  int Caret_ = 0;
+  bool Editing_ = false;
 };
 
 class TEdit : public TCustomEdit {

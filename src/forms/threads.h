@@ -26,3 +26,11 @@ bool WaitWhileServingSentWork(const std::function<bool()>& done,
 
 // Runs the work sent so far (the message loop calls this at every turn).
 void ServeSentWork();
+
+namespace display {
+class Display;
+}
+// Framework internal: the application binds its thread and display here when it
+// is created, and unbinds (null) when it goes; work still pending then fails
+// in its senders instead of blocking them forever.
+void BindMainThread(display::Display* display);
