@@ -63,6 +63,16 @@ case $case in
     run crosscheck $P/lpt_hil crosscheck 0x20
     run denied as_user nolp $P/lptprobe
     run granted as_user inlp $P/lptprobe
+    # A second program while the first still holds the port.
+    $P/lpt_hil hold 30 >/tmp/hold 2>&1 &
+    holder=$!
+    for i in 1 2 3 4 5 6 7 8 9 10; do grep -q held /tmp/hold && break; sleep 1; done
+    run holder cat /tmp/hold
+    say "active $(cat /proc/sys/dev/parport/parport0/devices/active)"
+    run second timeout 20 $P/lptprobe
+    kill $holder; wait $holder
+    say "active $(cat /proc/sys/dev/parport/parport0/devices/active)"
+    run third timeout 20 $P/lptprobe
     ;;
   two_ports)
     load_modules
@@ -75,6 +85,9 @@ case $case in
     load_modules
     run direct $P/lpt_hil direct
     run lptprobe $P/lptprobe
+    # A node left behind with no port to serve it.
+    mknod /dev/parport0 c 99 0
+    run stale timeout 20 $P/lptprobe
     ;;
   other_base)
     load_modules io=0x378,0x268 irq=none,none

@@ -195,7 +195,7 @@ check_one_port() {
   has "lptprobe rc=0"
   probe_says lptprobe absent present absent
   # Idle lines of an emulated port with nothing attached: BUSY inverted, inputs high.
-  lines lptprobe.out | grep -q '^LPT2 present data=00 status=[0-9A-F][0-9A-F] control=CC$' ||
+  lines lptprobe.out | grep -q '^LPT2 present data=[0-9A-F][0-9A-F] status=D[89] control=CC$' ||
     fail "LPT2 registers not as at idle: $(lines lptprobe.out | grep '^LPT2' || true)"
   # (d) a strobed byte written through the driver reaches the printer side.
   has "strobe_driver rc=0"
@@ -215,6 +215,17 @@ check_one_port() {
   # ... and the advice works: the same user in group lp gets through.
   has "granted rc=0"
   probe_says granted absent present absent
+  # A second program while the first holds the port: the kernel's claim would
+  # wait for ever; the driver must say the port is busy instead.
+  has "holder.out held yes"
+  has "active ppdev0"
+  has "second rc=1"
+  has "second.out error 170"
+  has "second.err lptwdmio: /dev/parport0 is in use by another program; close that program and try again"
+  # Once the holder is gone the port is free again.
+  has "active none"
+  has "third rc=0"
+  probe_says third absent present absent
 }
 
 check_two_ports() {
@@ -243,6 +254,9 @@ check_no_port() {
   # No /dev/parport* at all: the driver serves its simulated bank.
   has "lptprobe rc=0"
   probe_says lptprobe present present absent
+  # A node with no port behind it is no simulated bank: a clean refusal.
+  has "stale rc=1"
+  has "stale.out error 1167"
 }
 
 check_other_base() {
