@@ -72,40 +72,40 @@ void Blit(TRaster& r, const TRect& dest, const TSurface& src, const TRect& srcRe
   if (dw <= 0 || dh <= 0 || sw <= 0 || sh <= 0) return;
   if (!r.Begin(dest)) return;
   const TRect vis = IntersectRect(r.LocalClip(), dest);
-  std::vector<TPixel> row(std::size_t(vis.Width()));
-  std::vector<std::vector<TPixel>> rows;
-  // Read every needed source row first: source and target may be one surface.
+  const std::size_t w = std::size_t(vis.Width());
+  std::vector<int> columns(w);
+  bool allColumns = true;
+  for (std::size_t i = 0; i < w; ++i) {
+    const int sx = srcRect.Left + int(static_cast<long long>(vis.Left + int(i) - dest.Left) * sw / dw);
+    columns[i] = sx >= 0 && sx < src.Width() ? sx : -1;
+    allColumns = allColumns && columns[i] >= 0;
+  }
+  // Gather every source row first: source and target may share a surface.
+  std::vector<TPixel> block(w * std::size_t(vis.Height()));
+  std::vector<bool> rowValid(std::size_t(vis.Height()));
   for (int y = vis.Top; y < vis.Bottom; ++y) {
-    const int sy = srcRect.Top + int((2LL * (y - dest.Top) + 1) * sh / (2LL * dh));
-    std::vector<TPixel> line(std::size_t(vis.Width()));
-    std::vector<bool> valid(line.size(), false);
-    for (int x = vis.Left; x < vis.Right; ++x) {
-      const int sx = srcRect.Left + int((2LL * (x - dest.Left) + 1) * sw / (2LL * dw));
-      if (sx < 0 || sy < 0 || sx >= src.Width() || sy >= src.Height()) continue;
-      line[std::size_t(x - vis.Left)] = src.At(sx, sy);
-      valid[std::size_t(x - vis.Left)] = true;
-    }
-    rows.push_back(std::move(line));
-    (void)valid;
+    const int sy = srcRect.Top + int(static_cast<long long>(y - dest.Top) * sh / dh);
+    if (sy < 0 || sy >= src.Height()) continue;
+    rowValid[std::size_t(y - vis.Top)] = true;
+    const TPixel* in = src.Row(sy);
+    TPixel* out = block.data() + std::size_t(y - vis.Top) * w;
+    for (std::size_t i = 0; i < w; ++i)
+      if (columns[i] >= 0) out[i] = in[columns[i]];
   }
   for (int y = vis.Top; y < vis.Bottom; ++y) {
-    const std::vector<TPixel>& line = rows[std::size_t(y - vis.Top)];
-    const int sy = srcRect.Top + int((2LL * (y - dest.Top) + 1) * sh / (2LL * dh));
-    if (sy < 0 || sy >= src.Height()) continue;
-    int x = vis.Left;
-    while (x < vis.Right) {
-      const int sx = srcRect.Left + int((2LL * (x - dest.Left) + 1) * sw / (2LL * dw));
-      if (sx < 0 || sx >= src.Width()) {
-        ++x;
-        continue;
-      }
-      const TPixel p = line[std::size_t(x - vis.Left)];
-      if (key.Active && p == key.Key) {
-        if (key.Replace != nullptr) r.Plot(x, y, *key.Replace);
-      } else {
-        r.Plot(x, y, p);
-      }
-      ++x;
+    if (!rowValid[std::size_t(y - vis.Top)]) continue;
+    const TPixel* line = block.data() + std::size_t(y - vis.Top) * w;
+    if (!key.Active && allColumns) {
+      r.Row(y, vis.Left, {line, w});
+      continue;
+    }
+    for (std::size_t i = 0; i < w; ++i) {
+      if (columns[i] < 0) continue;
+      const int x = vis.Left + int(i);
+      if (!key.Active || line[i] != key.Key)
+        r.Plot(x, y, line[i]);
+      else if (key.Replace != nullptr)
+        r.Plot(x, y, *key.Replace);
     }
   }
 }
