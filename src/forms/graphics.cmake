@@ -1,7 +1,7 @@
 # Graphics half of the form framework: object model, runtime helpers, colours,
 # surfaces, the canvas rasteriser, FreeType text and PNG output.
-pkg_check_modules(PINLARK_FT REQUIRED IMPORTED_TARGET freetype2 fontconfig)
-pkg_check_modules(PINLARK_PNG REQUIRED IMPORTED_TARGET libpng)
+pkg_check_modules(PINLARK_FT REQUIRED IMPORTED_TARGET GLOBAL freetype2 fontconfig)
+pkg_check_modules(PINLARK_PNG REQUIRED IMPORTED_TARGET GLOBAL libpng)
 
 add_library(pinlark_graphics STATIC
   ${CMAKE_CURRENT_LIST_DIR}/types.cpp
