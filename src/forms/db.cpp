@@ -371,7 +371,6 @@ void TDataLink::RefreshState() {
 void TDataLink::DataEvent(TField* field, bool stateChange) {
   if (stateChange) {
     RefreshState();
-    if (Active()) RecordChanged(nullptr);
   } else if (Active()) {
     RecordChanged(field);
   }
