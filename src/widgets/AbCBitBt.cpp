@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "forms.h"
+
 namespace {
 
 template <class T>
@@ -23,18 +25,15 @@ class TBusyGuard {
   bool& Flag_;
 };
 
-bool HoldsCapture(const TControl& control) {
-  if (control.MouseCapture()) return true;
-  if (!control.IsWindowed()) return false;
-  const auto& children = static_cast<const TWinControl&>(control).Controls();
-  return std::any_of(children.begin(), children.end(), [](const TControl* c) { return HoldsCapture(*c); });
-}
-
-// Whether any control of the window the button sits in holds the mouse.
-bool WindowHoldsCapture(const TControl& control) {
-  const TControl* root = &control;
-  while (root->Parent()) root = root->Parent();
-  return HoldsCapture(*root);
+// Whether any window holds the mouse between a press and its release.
+bool AnyWindowHoldsCapture(const TControl& control) {
+  if (Application) {
+    const auto& forms = Application->Forms();
+    if (std::any_of(forms.begin(), forms.end(), [](const TCustomForm* f) { return f->CaptureControl(); }))
+      return true;
+  }
+  const TCustomForm* own = control.ParentForm();
+  return own && own->CaptureControl();
 }
 
 struct TBlockLayout {
@@ -200,7 +199,7 @@ void TAbColBitBtn::VisibleChanging() {
 void TAbColBitBtn::WndProc(TMessage& message) {
   TAbBinGControl::WndProc(message);
   if (message.Msg == CM_MOUSEENTER) {
-    if (Flat_ && !Hover_ && OwnEnabled_ && !WindowHoldsCapture(*this)) {
+    if (Flat_ && !Hover_ && OwnEnabled_ && !AnyWindowHoldsCapture(*this)) {
       Hover_ = true;
       StateChanged();
     }

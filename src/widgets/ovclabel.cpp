@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -76,6 +77,40 @@ constexpr std::array<TOvcSchemeColors, 6> DefaultSchemeColors{{
     {0x00FFFF, 0x000000, 0x008080},  // csGold
     {0xFFFF00, 0x800000, 0x808000},  // csSteel
 }};
+
+// The text's anti-aliased edge pixels are blends of the key colour and the
+// background. Blend the band colour in the same proportion instead, so no key
+// colour shows around the letters.
+void SmoothKeyEdges(TBitmap& mask, const TBitmap& background, const TRect& band, TColor bandColor) {
+  const TRect area = IntersectRect(band, mask.Surface().BoundsRect());
+  const TColor key = GraduateKeyColor;
+  const TColor fill = ColorToRGB(bandColor);
+  for (int y = area.Top; y < area.Bottom; ++y) {
+    TPixel* row = mask.Surface().Row(y);
+    for (int x = area.Left; x < area.Right; ++x) {
+      const TColor m = PixelToColor(row[x]);
+      const TColor bg = PixelToColor(background.Surface().At(x, y));
+      if (m == bg || m == key) continue;
+      // Coverage from the component where key and background differ most.
+      double coverage = 0;
+      int spread = 0;
+      for (int shift : {0, 8, 16}) {
+        const int k = int((key >> shift) & 0xFF) - int((bg >> shift) & 0xFF);
+        if (std::abs(k) <= spread) continue;
+        spread = std::abs(k);
+        coverage = (int((m >> shift) & 0xFF) - int((bg >> shift) & 0xFF)) / double(k);
+      }
+      coverage = std::clamp(coverage, 0.0, 1.0);
+      TColor out = 0;
+      for (int shift : {0, 8, 16}) {
+        const int b = int((bg >> shift) & 0xFF);
+        const int f = int((fill >> shift) & 0xFF);
+        out |= TColor(std::clamp(b + RoundEven(coverage * (f - b)), 0, 255)) << shift;
+      }
+      row[x] = ColorToPixel(out);
+    }
+  }
+}
 
 template <class T>
 bool StoreIfChanged(T& field, T value) {
@@ -322,10 +357,12 @@ void TOvcCustomLabel::DrawEffectText(const TRect& rect, unsigned flags) {
     const TComponentDelta inc = ComponentStep(s.GraduateFromColor(), Font().Color(), 15);
     wc.Brush().SetStyle(bsSolid);
     for (int i = 0; i <= 15; ++i) {
-      wc.Brush().SetColor(StepColor(s.GraduateFromColor(), inc, i));
+      const TColor color = StepColor(s.GraduateFromColor(), inc, i);
       const int a = RoundEven(i * step);
       const int b = RoundEven((i + 1) * step);
       const TRect band = horizontal ? TRect{x0 + a, 0, x0 + b, h} : TRect{0, a - lo, w, b - lo};
+      SmoothKeyEdges(mask, work, band, color);
+      wc.Brush().SetColor(color);
       wc.BrushCopy(band, mask, band, GraduateKeyColor);
     }
   }
