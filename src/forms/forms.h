@@ -10,13 +10,7 @@
 #include <vector>
 
 #include "controls.h"
-
-namespace display {
-class Display;
-class Window;
-struct WindowParams;
-struct PixelView;
-}  // namespace display
+#include "display.h"
 
 enum class TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 using enum TFormBorderStyle;
