@@ -358,7 +358,8 @@ void ApplyBounds(TControl& control, const TControlRow& row) {
   control.SetHeight(row.Height);
 }
 
-void Apply(TForm1&, TImage& image, const TControlRow& row) {
+void Apply(TForm1& form, TImage& image, const TControlRow& row) {
+  image.SetParent(&form);
   ApplyBounds(image, row);
   image.SetAlign(alClient);
   image.SetEnabled(false);
