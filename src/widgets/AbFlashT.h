@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "_AbFlash.h"
@@ -30,9 +31,13 @@ struct TFlashState {
   TFlashState(const TFlashState&) = delete;
   TFlashState& operator=(const TFlashState&) = delete;
 
+  struct TFree {
+    void operator()(TObject* object) const;
+  };
   std::vector<TFlashEntry> FlashList;
   std::uint32_t FlashCounter = 0;
-  TAbFlashTimer* FlashTimerInstance = nullptr;
+  // Created with the first subscription.
+  std::unique_ptr<TAbFlashTimer, TFree> FlashTimerInstance;
   std::uint16_t FlashTimerCount = 0;
 };
 TFlashState& FlashState();

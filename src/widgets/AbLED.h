@@ -25,6 +25,7 @@ class TAbLED : public TAbBinGControl {
   void FlashPhaseChanged(bool phase) override;
 
  private:
+  void DrawLedNow(bool lit);
   std::unique_ptr<TLED> LED_;
   TLEDPos LED_Position_ = lpLeft;
   int Spacing_ = 5;

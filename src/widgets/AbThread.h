@@ -22,13 +22,17 @@ using enum TThreadPriority;
 // The operating-system priority each TThreadPriority stands for.
 int ThreadPriorityValue(TThreadPriority p);
 
-class TAbThread : public TObject {
+// Create with std::make_shared. With FreeOnTerminate set before it starts,
+// a running thread keeps itself alive and is freed when its body ends, so
+// its owner may drop it at any time.
+class TAbThread : public TObject, public std::enable_shared_from_this<TAbThread> {
  public:
   using TThreadMethod = std::function<void()>;
 
+  // Suspended: the body starts at the Resume that balances the creation.
+  // Otherwise the most-derived constructor calls Start().
   explicit TAbThread(bool createSuspended);
-  // Not finished and running: terminates and waits. Never call it for a
-  // thread with FreeOnTerminate that has been started: that one frees itself.
+  // Still running: terminates it and waits for it.
   ~TAbThread() override;
   TAbThread(const TAbThread&) = delete;
   TAbThread& operator=(const TAbThread&) = delete;
@@ -49,38 +53,39 @@ class TAbThread : public TObject {
   bool FreeOnTerminate() const { return FreeOnTerminate_; }
   void SetFreeOnTerminate(bool v) { FreeOnTerminate_ = v; }
   TThreadPriority Priority() const { return Priority_; }
-  // Stored; the OS priority is applied where the platform lets us.
+  // Stored only: the widgets' single worker does not need OS priorities.
   void SetPriority(TThreadPriority v) { Priority_ = v; }
   int ReturnValue() const { return ReturnValue_; }
   // Run on the UI thread when the body has ended.
   TNotifyEvent OnTerminate;
 
-  // The body has ended (or will never run). Stays valid after a
-  // FreeOnTerminate thread freed itself.
+  // Set when the body has ended and the end steps have run.
   class TEndSignal;
-  std::shared_ptr<TEndSignal> EndSignal() const { return End_; }
+  const std::shared_ptr<TEndSignal>& EndSignal() const { return End_; }
   // True while the UI thread runs work this thread handed over.
   bool InSynchronizedCall() const { return InSyncCall_; }
 
  protected:
   virtual void Execute() = 0;
+  void Start();
   // Runs `method` on the UI thread and waits; an exception it raises is
   // raised again here.
   void Synchronize(const TThreadMethod& method);
   void SetReturnValue(int v) { ReturnValue_ = v; }
-  // Waits `ms` milliseconds (less when terminated). Then, as everywhere the
-  // worker pauses, blocks while suspended. False when terminated.
+  // Waits while suspended, then `ms` milliseconds (cut short by Terminate),
+  // then again while suspended. False when terminated.
   bool Sleep(int ms);
   // Blocks while suspended (and not terminated).
   void CheckSuspended();
 
  private:
-  void Run();
-  void Finish();
+  void Launch();
+  void Run() noexcept;
   std::shared_ptr<TEndSignal> End_;
   mutable std::mutex Mutex_;
   std::condition_variable Wake_;
   int SuspendCount_ = 0;
+  bool Launched_ = false;
   std::atomic<bool> Terminated_{false};
   std::atomic<bool> Finished_{false};
   std::atomic<bool> FreeOnTerminate_{false};
@@ -95,7 +100,7 @@ class TAbThread::TEndSignal {
  public:
   void Set();
   bool IsSet() const;
-  // See TAbThread::WaitFor; false when the timeout passed first.
+  // On the UI thread serves sent work while waiting. False on timeout.
   bool Wait(std::optional<std::chrono::milliseconds> timeout = std::nullopt) const;
 
  private:

@@ -26,7 +26,9 @@ class TAbFieldDataLink : public TFieldDataLink {
   void RecordChanged(TField* field) override;
 
  private:
+  void EnterEdit();
   bool PostValue();
+  bool StoreCache();  // the cache of the field's kind into the field
   TAbValueKind KindOfField();
   TAbValueKind ValueKind_ = vkNone;
   std::int32_t IntValue_ = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 
 #include "AbThread.h"
 
@@ -10,7 +11,7 @@ class TAbFlash;
 
 // Sleeps, then hands its timer's tick to the UI thread, until terminated,
 // the application is told to terminate, or its timer is gone.
-class TTimerThread : public TAbThread {
+class TTimerThread final : public TAbThread {
  public:
   TTimerThread(TAbFlash* timer, bool enabled);
   std::string ClassName() const override { return "TTimerThread"; }
@@ -27,7 +28,7 @@ class TTimerThread : public TAbThread {
   void Tick();
   std::atomic<TAbFlash*> Timer_;
   std::atomic<int> Interval_{16};
-  bool ApplicationTerminated_ = false;  // written on the UI thread while we wait for it
+  std::atomic<bool> ApplicationTerminated_{false};  // seen on the UI thread during a tick
 };
 
 class TAbFlash : public TComponent {
@@ -45,8 +46,7 @@ class TAbFlash : public TComponent {
   // Starting or stopping the ticks follows the handler being set or cleared.
   void SetOnTimer(TNotifyEvent v);
 
-  // The worker, while it runs (it frees itself when it ends).
-  const TTimerThread* Thread() const { return Thread_; }
+  const TTimerThread& Thread() const { return *Thread_; }
   // One tick, on the UI thread.
   void Timer();
 
@@ -58,5 +58,6 @@ class TAbFlash : public TComponent {
   TThreadPriority ThreadPriority_ = tpNormal;
   int Interval_ = 16;
   TNotifyEvent OnTimer_;
-  TTimerThread* Thread_ = nullptr;
+  // Shared with the running worker, which ends by itself once released.
+  std::shared_ptr<TTimerThread> Thread_;
 };
