@@ -11,41 +11,19 @@
 
 namespace {
 
-enum class TShapeKind { Rect, RoundRect, Ellipse };
-
 TRect Normalized(int x1, int y1, int x2, int y2) {
   return {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
-}
-
-std::vector<TSpan> ShapeSpans(TShapeKind kind, int w, int h, int cw, int ch) {
-  switch (kind) {
-    case TShapeKind::Ellipse: return EllipseSpans(w, h);
-    case TShapeKind::RoundRect: return RoundRectSpans(w, h, cw, ch);
-    case TShapeKind::Rect: break;
-  }
-  return RoundRectSpans(w, h, 0, 0);
 }
 
 // The shape in `box` with the pen's outline: a 1-pixel pen outlines the
 // shape's own edge pixels; a wider pen is centred on the edge (inside it for
 // psInsideFrame); a clear pen leaves the whole shape to the brush.
-TShapeRows BuildShape(TShapeKind kind, const TRect& box, int cw, int ch, const TPen& pen) {
-  if (pen.Style() == psClear) {
-    TShapeRows s{box.Left, box.Top, ShapeSpans(kind, box.Width(), box.Height(), cw, ch), {}};
-    s.Interior = s.Shape;
-    return s;
-  }
-  const int pw = std::max(pen.Width(), 1);
-  if (pw == 1) return ThinOutline(box.Left, box.Top, ShapeSpans(kind, box.Width(), box.Height(), cw, ch));
+TOutlinedShape BuildShape(TShapeKind kind, const TRect& box, int cw, int ch, const TPen& pen) {
+  if (pen.Style() == psClear) return PlainShape(kind, box, cw, ch);
+  const int pw = std::clamp(pen.Width(), 1, 1000);
+  if (pw == 1) return ThinShape(kind, box, cw, ch);
   const int a = pen.Style() == psInsideFrame ? 0 : (pw - 1) / 2;
-  const TRect outer = InflateRect(box, a, a);
-  const TRect inner = InflateRect(outer, -pw, -pw);
-  std::vector<TSpan> innerSpans;
-  if (!inner.IsEmpty())
-    innerSpans = ShapeSpans(kind, inner.Width(), inner.Height(), std::max(cw + 2 * a - 2 * pw, 0),
-                            std::max(ch + 2 * a - 2 * pw, 0));
-  return BandOutline(outer.Left, outer.Top, ShapeSpans(kind, outer.Width(), outer.Height(), cw + 2 * a, ch + 2 * a),
-                     innerSpans, pw, pw);
+  return BandShape(kind, InflateRect(box, a, a), cw + 2 * a, ch + 2 * a, pw);
 }
 
 double AngleOf(long long dx2, long long dy2) {
@@ -304,8 +282,8 @@ namespace {
 
 void DrawShape(TCanvas& canvas, TRaster& r, TShapeKind kind, const TRect& box, int cw, int ch) {
   if (box.IsEmpty()) return;
-  const TShapeRows s = BuildShape(kind, box, cw, ch, canvas.Pen());
-  if (!r.Begin(s.Bounds())) return;
+  const TOutlinedShape s = BuildShape(kind, box, cw, ch, canvas.Pen());
+  if (!r.Begin(s.Box)) return;
   const TPixel pen = ColorToPixel(canvas.Pen().Color());
   const TPixel brush = ColorToPixel(canvas.Brush().Color());
   PaintShape(r, s, canvas.Pen().Style() == psClear ? nullptr : &pen,
@@ -356,9 +334,9 @@ void TCanvas::FrameRect(const TRect& rect) {
 void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
   const TRect box = Normalized(x1, y1, x2, y2);
   if (box.IsEmpty() || Pen_->Style() == psClear) return;
-  const TShapeRows s = BuildShape(TShapeKind::Ellipse, box, 0, 0, *Pen_);
+  const TOutlinedShape s = BuildShape(TShapeKind::Ellipse, box, 0, 0, *Pen_);
   TRaster r(*this);
-  if (!r.Begin(s.Bounds())) return;
+  if (!r.Begin(s.Box)) return;
   // Doubled coordinates keep the centre of an even-sized box exact.
   const long long cx2 = static_cast<long long>(box.Left) + box.Right - 1;
   const long long cy2 = static_cast<long long>(box.Top) + box.Bottom - 1;
@@ -369,7 +347,7 @@ void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4
   double sweep = std::fmod(end - start + kTwoPi, kTwoPi);
   const bool whole = (x3 == x4 && y3 == y4) || sweep < kEps;
   const TPixel pen = ColorToPixel(Pen_->Color());
-  ForEachOutlinePixel(s, [&](int x, int y) {
+  ForEachOutlinePixel(r, s, [&](int x, int y) {
     if (!whole) {
       const long long dx2 = 2LL * x - cx2;
       const long long dy2 = 2LL * y - cy2;

@@ -45,6 +45,8 @@ bool PatternOn(std::span<const int> pattern, int index) {
   return true;
 }
 
+constexpr int kMaxPenWidth = 1000;
+
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
   std::int64_t q = a / b;
   if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
@@ -53,88 +55,93 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
 
 }  // namespace
 
-std::vector<TSpan> EllipseSpans(int w, int h) {
-  std::vector<TSpan> rows;
-  if (w <= 0 || h <= 0) return rows;
-  rows.resize(std::size_t(h));
+TSpan EllipseRow(int w, int h, int y) {
+  if (w <= 0 || h <= 0 || y < 0 || y >= h) return {};
   const u128 w2 = u128(w) * u128(w);
   const u128 h2 = u128(h) * u128(h);
-  for (int y = 0; y < h; ++y) {
-    const std::int64_t dy = 2 * std::int64_t(y) + 1 - h;
-    const u128 r = w2 * (h2 - u128(dy * dy));
-    auto dm = std::int64_t(ISqrt(r / h2));
-    if ((dm & 1) != ((w - 1) & 1)) --dm;
-    if (dm < 0) continue;
-    rows[std::size_t(y)] = {int((w - 1 - dm) / 2), int((w - 1 + dm) / 2 + 1)};
+  const std::int64_t dy = 2 * std::int64_t(y) + 1 - h;
+  const u128 r = w2 * (h2 - u128(dy * dy));
+  auto dm = std::int64_t(ISqrt(r / h2));
+  if ((dm & 1) != ((w - 1) & 1)) --dm;
+  if (dm < 0) return {};
+  return {int((w - 1 - dm) / 2), int((w - 1 + dm) / 2 + 1)};
+}
+
+TSpan TShapeGeom::Row(int y) const {
+  if (W <= 0 || H <= 0 || y < 0 || y >= H) return {};
+  switch (Kind) {
+    case TShapeKind::Ellipse: return EllipseRow(W, H, y);
+    case TShapeKind::RoundRect: {
+      const int cw = std::min(CW, W);
+      const int ch = std::min(CH, H);
+      if (cw <= 0 || ch <= 0) break;
+      const int half = ch / 2;
+      TSpan e;
+      if (y < half)
+        e = EllipseRow(cw, ch, y);
+      else if (y >= H - half)
+        e = EllipseRow(cw, ch, y - (H - ch));
+      else
+        break;
+      return e.Empty() ? TSpan{} : TSpan{e.X0, W - cw + e.X1};
+    }
+    case TShapeKind::Rect: break;
   }
-  return rows;
+  return {0, W};
 }
 
-std::vector<TSpan> RoundRectSpans(int w, int h, int cw, int ch) {
-  std::vector<TSpan> rows;
-  if (w <= 0 || h <= 0) return rows;
-  cw = std::min(cw, w);
-  ch = std::min(ch, h);
-  rows.assign(std::size_t(h), TSpan{0, w});
-  if (cw <= 0 || ch <= 0) return rows;
-  const std::vector<TSpan> corner = EllipseSpans(cw, ch);
-  const int half = ch / 2;
-  auto place = [&](int y, TSpan e) {
-    rows[std::size_t(y)] = e.Empty() ? TSpan{} : TSpan{e.X0, w - cw + e.X1};
-  };
-  for (int y = 0; y < half; ++y) {
-    place(y, corner[std::size_t(y)]);
-    place(h - 1 - y, corner[std::size_t(ch - 1 - y)]);
+TSpan TOutlinedShape::InteriorRow(int y) const {
+  const TSpan sp = Outer.Row(y);
+  if (sp.Empty()) return {};
+  switch (Mode) {
+    case TMode::NoOutline: return sp;
+    case TMode::Thin: return Intersect(Intersect({sp.X0 + 1, sp.X1 - 1}, Outer.Row(y - 1)), Outer.Row(y + 1));
+    case TMode::Band: {
+      const TSpan in = Inner.Row(y - Inset);
+      if (in.Empty()) return {};
+      return Intersect({in.X0 + Inset, in.X1 + Inset}, sp);
+    }
   }
-  return rows;
+  return {};
 }
 
-TRect TShapeRows::Bounds() const {
-  TRect b{};
-  for (std::size_t y = 0; y < Shape.size(); ++y)
-    if (!Shape[y].Empty())
-      b = UnionRect(b, {Left + Shape[y].X0, Top + int(y), Left + Shape[y].X1, Top + int(y) + 1});
-  return b;
+namespace {
+
+TShapeGeom Geom(TShapeKind kind, const TRect& box, int cw, int ch) {
+  return {kind, box.Width(), box.Height(), std::max(cw, 0), std::max(ch, 0)};
 }
 
-TShapeRows ThinOutline(int left, int top, std::vector<TSpan> shape) {
-  TShapeRows s{left, top, std::move(shape), {}};
-  const std::size_t n = s.Shape.size();
-  s.Interior.assign(n, TSpan{});
-  for (std::size_t y = 1; y + 1 < n; ++y) {
-    const TSpan sp = s.Shape[y];
+}  // namespace
+
+TOutlinedShape ThinShape(TShapeKind kind, const TRect& box, int cw, int ch) {
+  return {box, Geom(kind, box, cw, ch), {}, 0, TOutlinedShape::TMode::Thin};
+}
+
+TOutlinedShape BandShape(TShapeKind kind, const TRect& outerBox, int cw, int ch, int width) {
+  const TRect inner = InflateRect(outerBox, -width, -width);
+  TShapeGeom innerGeom;
+  if (!inner.IsEmpty()) innerGeom = Geom(kind, inner, cw - 2 * width, ch - 2 * width);
+  return {outerBox, Geom(kind, outerBox, cw, ch), innerGeom, width, TOutlinedShape::TMode::Band};
+}
+
+TOutlinedShape PlainShape(TShapeKind kind, const TRect& box, int cw, int ch) {
+  return {box, Geom(kind, box, cw, ch), {}, 0, TOutlinedShape::TMode::NoOutline};
+}
+
+void PaintShape(TRaster& r, const TOutlinedShape& s, const TPixel* outline, const TPixel* fill) {
+  const TRect clip = IntersectRect(r.LocalClip(), s.Box);
+  const int left = s.Box.Left;
+  for (int y = clip.Top; y < clip.Bottom; ++y) {
+    const TSpan sp = s.ShapeRow(y - s.Box.Top);
     if (sp.Empty()) continue;
-    s.Interior[y] = Intersect(Intersect({sp.X0 + 1, sp.X1 - 1}, s.Shape[y - 1]), s.Shape[y + 1]);
-  }
-  return s;
-}
-
-TShapeRows BandOutline(int left, int top, std::vector<TSpan> outer, const std::vector<TSpan>& inner, int insetX,
-                       int insetY) {
-  TShapeRows s{left, top, std::move(outer), {}};
-  s.Interior.assign(s.Shape.size(), TSpan{});
-  for (std::size_t i = 0; i < inner.size(); ++i) {
-    const int y = int(i) + insetY;
-    if (y < 0 || y >= int(s.Shape.size()) || inner[i].Empty()) continue;
-    s.Interior[std::size_t(y)] =
-        Intersect({inner[i].X0 + insetX, inner[i].X1 + insetX}, s.Shape[std::size_t(y)]);
-  }
-  return s;
-}
-
-void PaintShape(TRaster& r, const TShapeRows& s, const TPixel* outline, const TPixel* fill) {
-  for (std::size_t i = 0; i < s.Shape.size(); ++i) {
-    const TSpan sp = s.Shape[i];
-    if (sp.Empty()) continue;
-    const int y = s.Top + int(i);
-    const TSpan in = s.Interior[i];
-    if (fill != nullptr && !in.Empty()) r.Span(y, s.Left + in.X0, s.Left + in.X1, *fill);
+    const TSpan in = s.InteriorRow(y - s.Box.Top);
+    if (fill != nullptr && !in.Empty()) r.Span(y, left + in.X0, left + in.X1, *fill);
     if (outline == nullptr) continue;
     if (in.Empty()) {
-      r.Span(y, s.Left + sp.X0, s.Left + sp.X1, *outline);
+      r.Span(y, left + sp.X0, left + sp.X1, *outline);
     } else {
-      r.Span(y, s.Left + sp.X0, s.Left + in.X0, *outline);
-      r.Span(y, s.Left + in.X1, s.Left + sp.X1, *outline);
+      r.Span(y, left + sp.X0, left + in.X0, *outline);
+      r.Span(y, left + in.X1, left + sp.X1, *outline);
     }
   }
 }
@@ -219,7 +226,8 @@ void RasterLine(TRaster& r, TPoint a, TPoint b, const TPen& pen, bool includeEnd
   const std::int64_t last = includeEnd ? n : n - 1;
   if (last < 0) return;
   const TPixel pixel = ColorToPixel(pen.Color());
-  const int width = pen.Width();
+  // Wider pens are drawn as this wide; nothing on a window needs more.
+  const int width = std::min(pen.Width(), kMaxPenWidth);
   const bool thick = width > 1;
   const std::span<const int> pattern = thick ? std::span<const int>{} : PenPattern(pen.Style());
   const bool xMajor = std::llabs(dx) >= std::llabs(dy);
@@ -247,7 +255,6 @@ void RasterLine(TRaster& r, TPoint a, TPoint b, const TPen& pen, bool includeEnd
       i1 = std::min<std::int64_t>(i1, std::int64_t(majorStart) - lo);
     }
   }
-  const std::vector<TSpan> disc = thick ? EllipseSpans(width, width) : std::vector<TSpan>{};
   const int o = width / 2;
   for (std::int64_t i = i0; i <= i1; ++i) {
     if (!PatternOn(pattern, int((phase + i) % 1000000))) continue;
@@ -260,8 +267,10 @@ void RasterLine(TRaster& r, TPoint a, TPoint b, const TPen& pen, bool includeEnd
       r.Plot(x, y, pixel);
       continue;
     }
-    for (int k = 0; k < width; ++k) {
-      const TSpan s = disc[std::size_t(k)];
+    const int k0 = std::max(0, clip.Top - (y - o));
+    const int k1 = std::min(width, clip.Bottom - (y - o));
+    for (int k = k0; k < k1; ++k) {
+      const TSpan s = EllipseRow(width, width, k);
       if (!s.Empty()) r.Span(y - o + k, x - o + s.X0, x - o + s.X1, pixel);
     }
   }

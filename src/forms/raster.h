@@ -3,6 +3,7 @@
 // translated by the canvas origin and clipped to its clip and surface.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -16,11 +17,23 @@ struct TSpan {
   bool Empty() const { return X1 <= X0; }
 };
 
-// Rows 0..h-1 of the ellipse fitting the half-open box w x h: pixel (x, y) is
-// inside when its centre lies in the ellipse through the box's edges.
-std::vector<TSpan> EllipseSpans(int w, int h);
-// Rows of a w x h rectangle whose corners are the quarters of a cw x ch ellipse.
-std::vector<TSpan> RoundRectSpans(int w, int h, int cw, int ch);
+// Row y (0..h-1) of the ellipse fitting the half-open box w x h: pixel
+// (x, y) is inside when its centre lies in the ellipse through the box's
+// edges. Exact integer arithmetic, so the shape is symmetric.
+TSpan EllipseRow(int w, int h, int y);
+
+enum class TShapeKind { Rect, RoundRect, Ellipse };
+
+// A convex shape filling a w x h box: a rectangle, an ellipse, or a
+// rectangle whose corners are the quarters of a cw x ch ellipse.
+struct TShapeGeom {
+  TShapeKind Kind = TShapeKind::Rect;
+  int W = 0;
+  int H = 0;
+  int CW = 0;
+  int CH = 0;
+  TSpan Row(int y) const;  // empty outside 0..H-1
+};
 
 class TRaster {
  public:
@@ -54,31 +67,43 @@ void RasterLine(TRaster& r, TPoint a, TPoint b, const TPen& pen, bool includeEnd
 // Bounding box (canvas-local) of everything RasterLine may touch for a..b.
 TRect LineBounds(TPoint a, TPoint b, int penWidth);
 
-// A filled shape with its outline: row y of the shape (canvas-local y =
-// Top + y) covers Shape[y] shifted by Left; Interior[y] lies inside it and is
-// what the brush fills; the rest of Shape[y] is the outline.
-struct TShapeRows {
-  int Left = 0;
-  int Top = 0;
-  std::vector<TSpan> Shape;
-  std::vector<TSpan> Interior;
-  TRect Bounds() const;
+// A shape with its outline, computed row by row so that only the visible
+// rows cost anything. Row y is canvas-local row Box.Top + y; spans are
+// relative to Box.Left. The interior is what the brush fills; the rest of the
+// shape row is the outline.
+struct TOutlinedShape {
+  enum class TMode { Thin, Band, NoOutline };
+  TRect Box;  // where the outer shape lies (canvas-local)
+  TShapeGeom Outer;
+  TShapeGeom Inner;  // Band only: its row 0 is Outer's row Inset, x shifted by Inset
+  int Inset = 0;
+  TMode Mode = TMode::Thin;
+
+  TSpan ShapeRow(int y) const { return Outer.Row(y); }
+  TSpan InteriorRow(int y) const;
 };
-// 1-pixel outline: every shape pixel with a 4-neighbour outside the shape.
-TShapeRows ThinOutline(int left, int top, std::vector<TSpan> shape);
-// Wide outline: the band between `outer` and `inner`, where inner's row 0 is
-// outer's row `insetY` and inner's x offset is `insetX`.
-TShapeRows BandOutline(int left, int top, std::vector<TSpan> outer, const std::vector<TSpan>& inner, int insetX,
-                       int insetY);
-// Fills the interior (when `fill`) and the outline (when `outline`).
-void PaintShape(TRaster& r, const TShapeRows& s, const TPixel* outline, const TPixel* fill);
-// Visits every outline pixel (canvas-local coordinates).
+// 1-pixel outline (every shape pixel with a 4-neighbour outside the shape)
+// of the shape filling `box`.
+TOutlinedShape ThinShape(TShapeKind kind, const TRect& box, int cw, int ch);
+// An outline band `width` pixels wide whose outer edge is the shape filling `outerBox`.
+TOutlinedShape BandShape(TShapeKind kind, const TRect& outerBox, int cw, int ch, int width);
+// No outline: the brush fills the whole shape.
+TOutlinedShape PlainShape(TShapeKind kind, const TRect& box, int cw, int ch);
+
+// Fills the interior (when `fill`) and the outline (when `outline`), visible rows only.
+void PaintShape(TRaster& r, const TOutlinedShape& s, const TPixel* outline, const TPixel* fill);
+// Visits every visible outline pixel (canvas-local coordinates).
 template <class F>
-void ForEachOutlinePixel(const TShapeRows& s, F&& f) {
-  for (int y = 0; y < int(s.Shape.size()); ++y) {
-    const TSpan sp = s.Shape[std::size_t(y)];
-    const TSpan in = s.Interior[std::size_t(y)];
-    for (int x = sp.X0; x < sp.X1; ++x)
-      if (in.Empty() || x < in.X0 || x >= in.X1) f(s.Left + x, s.Top + y);
+void ForEachOutlinePixel(TRaster& r, const TOutlinedShape& s, F&& f) {
+  const TRect clip = IntersectRect(r.LocalClip(), s.Box);
+  for (int y = clip.Top; y < clip.Bottom; ++y) {
+    const TSpan sp = s.ShapeRow(y - s.Box.Top);
+    const TSpan in = s.InteriorRow(y - s.Box.Top);
+    const int x0 = std::max(sp.X0 + s.Box.Left, clip.Left);
+    const int x1 = std::min(sp.X1 + s.Box.Left, clip.Right);
+    for (int x = x0; x < x1; ++x) {
+      const int rx = x - s.Box.Left;
+      if (in.Empty() || rx < in.X0 || rx >= in.X1) f(x, y);
+    }
   }
 }

@@ -223,6 +223,15 @@ TEST_F(ClippedCanvas, HugeLineEndsAreCheap) {
   EXPECT_EQ(At(20, 23), clRed);
   EXPECT_EQ(At(29, 23), clRed);
 }
+TEST_F(ClippedCanvas, HugeShapesCostOnlyTheirVisibleRows) {
+  Canvas.Ellipse(-1000000000, -1000000000, 1000000000, 1000000000);
+  EXPECT_EQ(CountColor(clLime), 100);
+  Canvas.Pen().SetWidth(50000);
+  Canvas.RoundRect(-900000000, -900000000, 900000000, 5, 400000000, 400000000);
+  Canvas.MoveTo(-200000, 0);
+  Canvas.LineTo(200000, 300000);
+  ExpectInsideClipOnly();
+}
 TEST_F(ClippedCanvas, EllipseRoundRectPolygonArc) {
   Canvas.Ellipse(-20, -20, 30, 30);
   Canvas.RoundRect(-8, -8, 12, 12, 6, 6);
