@@ -1,9 +1,58 @@
 #!/usr/bin/env bash
 # Sets up, builds and starts Pinlark (on the simulated port when the machine
-# has no parallel port).
+# has no parallel port). Without a usable display the program runs under
+# Xvfb just long enough to save a screenshot in docs/screenshot.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
-exec build/bin/lptprobe
+cmake --build build -j"$(nproc)" --target pinlark xgrab
+
+if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
+  exec build/bin/pinlark
+fi
+
+echo "run: no usable display (DISPLAY='${DISPLAY:-}'); running under Xvfb for a screenshot"
+screen=99
+while [ -e "/tmp/.X${screen}-lock" ] || [ -e "/tmp/.X11-unix/X${screen}" ]; do
+  screen=$((screen + 1))
+done
+export DISPLAY=":${screen}"
+
+xvfb_pid=""
+app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill -TERM "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+
+Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+for _ in $(seq 50); do
+  xdotool getdisplaygeometry >/dev/null 2>&1 && break
+  sleep 0.1
+done
+xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "run: Xvfb did not start on $DISPLAY" >&2; exit 1; }
+
+build/bin/pinlark &
+app_pid=$!
+window=""
+for _ in $(seq 50); do
+  window=$(xdotool search --name "^Pinlark" 2>/dev/null | head -n1 || true)
+  [ -n "$window" ] && break
+  kill -0 "$app_pid" 2>/dev/null || { echo "run: pinlark ended before showing its window" >&2; exit 1; }
+  sleep 0.1
+done
+[ -n "$window" ] || { echo "run: the Pinlark window did not appear" >&2; exit 1; }
+
+sleep 1  # ten polls: the connection and status lines have settled
+mkdir -p docs
+build/bin/xgrab docs/screenshot.png "$window"
+
+kill -TERM "$app_pid"
+status=0
+wait "$app_pid" || status=$?
+app_pid=""
+[ "$status" -eq 0 ] || { echo "run: pinlark exited with status $status" >&2; exit 1; }
+echo "run: screenshot saved to $(pwd)/docs/screenshot.png"
