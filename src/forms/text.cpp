@@ -37,6 +37,7 @@ int RoundDiv(long long num, long long den) {
 constexpr int kDefaultEm = 12;
 constexpr int kMaxEm = 1000;
 constexpr std::size_t kMaxCachedGlyphs = 8192;
+constexpr std::size_t kMaxCachedGlyphBytes = std::size_t(16) << 20;
 
 }  // namespace
 
@@ -57,7 +58,7 @@ struct TFontCache::Impl {
   };
   struct Sized {
     Resolved Res;
-    int Em = kDefaultEm;
+    int Em64 = kDefaultEm * 64;
     TFontMetrics Metrics;
     std::unordered_map<char32_t, std::shared_ptr<const TGlyphImage>> Glyphs;
   };
@@ -69,6 +70,7 @@ struct TFontCache::Impl {
   std::unordered_map<std::string, Resolved> ResolvedByName;
   std::unordered_map<std::string, Sized> SizedByKey;
   std::size_t GlyphCount = 0;
+  std::size_t GlyphBytes = 0;
 
   Impl() {
     if (FT_Init_FreeType(&Lib) != 0) Lib = nullptr;
@@ -197,22 +199,25 @@ struct TFontCache::Impl {
     return res;
   }
 
-  int EmFor(const Resolved& res, int height) const {
-    int em = kDefaultEm;
+  // The em in 1/64 pixels. A negative height is the em itself; a positive
+  // one is the cell (ascent + descent), which may need a fractional em.
+  int Em64For(const Resolved& res, int height) const {
+    long long em64 = kDefaultEm * 64LL;
     if (height < 0) {
-      em = -height;
+      em64 = -static_cast<long long>(height) * 64;
     } else if (height > 0) {
-      em = height;
+      em64 = static_cast<long long>(height) * 64;
       if (res.FaceId >= 0) {
         const Face& f = Faces[std::size_t(res.FaceId)];
-        em = RoundDiv(static_cast<long long>(height) * f.UnitsPerEm, f.WinAscent + f.WinDescent);
+        em64 = RoundDiv(em64 * f.UnitsPerEm, f.WinAscent + f.WinDescent);
       }
     }
-    return std::clamp(em, 1, kMaxEm);
+    return int(std::clamp(em64, 64LL, kMaxEm * 64LL));
   }
 
-  TFontMetrics MetricsFor(const Resolved& res, int em) const {
+  TFontMetrics MetricsFor(const Resolved& res, int em64, int height) const {
     TFontMetrics m;
+    const int em = std::max(1, RoundDiv(em64, 64));
     if (res.FaceId < 0) {
       m.Ascent = RoundDiv(em * 4LL, 5);
       m.Descent = em - m.Ascent;
@@ -222,29 +227,35 @@ struct TFontCache::Impl {
       return m;
     }
     const Face& f = Faces[std::size_t(res.FaceId)];
-    const long long u = f.UnitsPerEm;
-    m.Ascent = RoundDiv(static_cast<long long>(f.WinAscent) * em, u);
-    m.Descent = RoundDiv(static_cast<long long>(f.WinDescent) * em, u);
-    m.AveCharWidth = std::max(1, RoundDiv(static_cast<long long>(f.AvgWidth) * em, u));
-    m.UnderlinePosition = std::max(1, RoundDiv(-static_cast<long long>(f.Ft->underline_position) * em, u));
-    m.UnderlineThickness = std::max(1, RoundDiv(static_cast<long long>(f.Ft->underline_thickness) * em, u));
-    m.StrikeoutPosition = RoundDiv(static_cast<long long>(f.StrikeoutPos) * em, u);
-    m.StrikeoutThickness = std::max(1, RoundDiv(static_cast<long long>(f.StrikeoutSize) * em, u));
-    if (f.AvgWidth == 0) m.AveCharWidth = std::max(1, em / 2);
+    const long long u64 = static_cast<long long>(f.UnitsPerEm) * 64;
+    auto scale = [&](long long units) { return RoundDiv(units * em64, u64); };
+    if (height > 0) {
+      m.Ascent = RoundDiv(static_cast<long long>(f.WinAscent) * height, f.WinAscent + f.WinDescent);
+      m.Descent = height - m.Ascent;
+    } else {
+      m.Ascent = scale(f.WinAscent);
+      m.Descent = scale(f.WinDescent);
+    }
+    m.AveCharWidth = f.AvgWidth > 0 ? std::max(1, scale(f.AvgWidth)) : std::max(1, em / 2);
+    m.UnderlinePosition = std::max(1, scale(-static_cast<long long>(f.Ft->underline_position)));
+    m.UnderlineThickness = std::max(1, scale(f.Ft->underline_thickness));
+    m.StrikeoutPosition = scale(f.StrikeoutPos);
+    m.StrikeoutThickness = std::max(1, scale(f.StrikeoutSize));
     return m;
   }
 
   Sized& SizedFor(const TFont& font) {
     const Resolved res = Resolve(font);
-    const int em = EmFor(res, font.Height());
-    const std::string key = std::to_string(res.FaceId) + "|" + std::to_string(em) + (res.SynthBold ? "b" : "") +
-                            (res.SynthItalic ? "i" : "");
+    const int em64 = Em64For(res, font.Height());
+    const int cell = std::max(font.Height(), 0);
+    const std::string key = std::to_string(res.FaceId) + "|" + std::to_string(em64) + "|" + std::to_string(cell) +
+                            (res.SynthBold ? "b" : "") + (res.SynthItalic ? "i" : "");
     auto it = SizedByKey.find(key);
     if (it != SizedByKey.end()) return it->second;
     Sized& s = SizedByKey[key];
     s.Res = res;
-    s.Em = em;
-    s.Metrics = MetricsFor(res, em);
+    s.Em64 = em64;
+    s.Metrics = MetricsFor(res, em64, cell);
     return s;
   }
 
@@ -255,7 +266,7 @@ struct TFontCache::Impl {
       return img;
     }
     FT_Face ft = Faces[std::size_t(s.Res.FaceId)].Ft;
-    if (FT_Set_Pixel_Sizes(ft, 0, FT_UInt(s.Em)) != 0) return img;
+    if (FT_Set_Char_Size(ft, 0, FT_F26Dot6(s.Em64), 72, 72) != 0) return img;
     const FT_UInt gi = FT_Get_Char_Index(ft, FT_ULong(ch));
     if (FT_Load_Glyph(ft, gi, FT_LOAD_DEFAULT | FT_LOAD_TARGET_NORMAL) != 0) return img;
     FT_GlyphSlot slot = ft->glyph;
@@ -285,14 +296,16 @@ struct TFontCache::Impl {
 
   std::shared_ptr<const TGlyphImage> Glyph(Sized& s, char32_t ch) {
     if (auto it = s.Glyphs.find(ch); it != s.Glyphs.end()) return it->second;
-    if (GlyphCount >= kMaxCachedGlyphs) {
+    if (GlyphCount >= kMaxCachedGlyphs || GlyphBytes >= kMaxCachedGlyphBytes) {
       // Images in use stay alive through their shared pointers.
       for (auto& [key, sized] : SizedByKey) sized.Glyphs.clear();
       GlyphCount = 0;
+      GlyphBytes = 0;
     }
     auto img = Render(s, ch);
     s.Glyphs.emplace(ch, img);
     ++GlyphCount;
+    GlyphBytes += img->Coverage.size() + sizeof(TGlyphImage);
     return img;
   }
 };

@@ -68,10 +68,15 @@ TEST_F(TextTest, TextHeightIsWinAscentPlusWinDescent) {
 }
 
 TEST_F(TextTest, PositiveHeightIsTheCellHeight) {
+  for (int h : {11, 20, 33}) {
+    Canvas.Font().SetHeight(h);
+    EXPECT_EQ(Canvas.TextHeight("X"), h);
+  }
   Canvas.Font().SetHeight(20);
-  EXPECT_NEAR(Canvas.TextHeight("X"), 20, 1);
+  const int em20Cell = Canvas.TextWidth("WWWW");
   Canvas.Font().SetHeight(-20);
   EXPECT_GT(Canvas.TextHeight("X"), 20);
+  EXPECT_GT(Canvas.TextWidth("WWWW"), em20Cell);  // a 20-pixel em is larger than a 20-pixel cell
 }
 
 TEST_F(TextTest, WidthIsSumOfWholePixelAdvances) {
