@@ -35,25 +35,42 @@ initrd=$work/initrd.cpio
 # --- kernel --------------------------------------------------------------
 # vmlinuz and the three modules must come from the same package: the modules
 # carry the exact kernel version they were built for.
+resolve_kernel() {
+  apt-cache depends linux-image-amd64 2>/dev/null |
+    sed -n 's/^ *Depends: \(linux-image-[0-9][^ ]*\)$/\1/p' | head -n1 || true
+}
+
+download() {  # download PKG DIR
+  local tmp; tmp=$(mktemp -d "$2/dl.XXXXXX")
+  if (cd "$tmp" && timeout 120 apt-get download -q -o APT::Sandbox::User=root "$1" >/dev/null 2>&1); then
+    mv "$tmp"/*.deb "$2"/
+    rm -rf "$tmp"
+    return 0
+  fi
+  rm -rf "$tmp"
+  return 1
+}
+
 fetch_kernel() {
-  local debs=$work/debs pkg deb
+  local debs=$work/debs pkg deb=""
   mkdir -p "$debs"
-  pkg=$(apt-cache depends linux-image-amd64 2>/dev/null |
-        sed -n 's/^ *Depends: \(linux-image-[0-9][^ ]*\)$/\1/p' | head -n1 || true)
+  pkg=$(resolve_kernel)
   if [ -n "$pkg" ]; then
     deb=$(ls "$debs"/"$pkg"_*.deb 2>/dev/null | head -n1 || true)
-    if [ -z "$deb" ]; then
-      echo "hil: downloading $pkg"
-      local tmp; tmp=$(mktemp -d "$debs/dl.XXXXXX")
-      (cd "$tmp" && timeout 120 apt-get download -q -o APT::Sandbox::User=root "$pkg" >/dev/null) ||
-        { rm -rf "$tmp"; die "apt-get download $pkg failed (run apt-get update?)"; }
-      mv "$tmp"/*.deb "$debs"/ && rm -rf "$tmp"
-      deb=$(ls "$debs"/"$pkg"_*.deb | head -n1)
-    fi
   else
-    # No package index: a kernel fetched earlier still serves.
+    # No package index here: a kernel fetched earlier still serves.
     deb=$(ls -t "$debs"/linux-image-*.deb 2>/dev/null | head -n1 || true)
-    [ -n "$deb" ] || die "cannot resolve linux-image-amd64 (apt-get update?) and no kernel is cached in $debs"
+  fi
+  if [ -z "$deb" ]; then
+    echo "hil: downloading ${pkg:-the kernel}"
+    if [ -z "$pkg" ] || ! download "$pkg" "$debs"; then
+      # The package index may be missing or older than the archive.
+      apt-get update -qq >/dev/null 2>&1 || true
+      pkg=$(resolve_kernel)
+      [ -n "$pkg" ] && download "$pkg" "$debs" ||
+        die "cannot fetch the kernel package ${pkg:-for linux-image-amd64} (apt-get update; apt-get download)"
+    fi
+    deb=$(ls "$debs"/"$pkg"_*.deb | head -n1)
   fi
 
   local stamp; stamp=$(basename "$deb")
@@ -141,9 +158,11 @@ boot() {
   local case=$1 dir=$2; shift 2
   rm -rf "$dir"; mkdir -p "$dir"
   local rc=0
+  # no_timer_check: on a busy host the emulated timer is too slow for the
+  # kernel's IO-APIC timer check, which then panics.
   timeout --kill-after=5 90 "$qemu" -accel tcg -nodefaults -display none -no-reboot -m 256 \
     -kernel "$kdir/vmlinuz" -initrd "$initrd" \
-    -append "console=ttyS0 panic=-1 quiet pinlark.case=$case" \
+    -append "console=ttyS0 panic=-1 quiet no_timer_check pinlark.case=$case" \
     -serial "file:$dir/console.log" \
     -device isa-debug-exit,iobase=0xf4,iosize=0x04 "$@" </dev/null >"$dir/qemu.log" 2>&1 &
   qpid=$!
