@@ -21,7 +21,7 @@ constexpr TColor WindowColor = 0x404040;
 
 // ---------------------------------------------------------------- fonts
 
-struct TFontSpec {
+struct TFontSettings {
   const char* Name;
   TFontCharset Charset;
   int Height;
@@ -29,7 +29,7 @@ struct TFontSpec {
   TColor Color;
 };
 
-constexpr TFontSpec WindowFont{"MS Sans Serif", DEFAULT_CHARSET, -11, false, clWindowText};
+constexpr TFontSettings WindowFont{"MS Sans Serif", DEFAULT_CHARSET, -11, false, clWindowText};
 
 // ---------------------------------------------------------------- settings per control kind
 
@@ -50,7 +50,7 @@ constexpr TLedSettings LedStyles[] = {
     /* lsConnection */ {clRed, clRed, std::nullopt, std::nullopt, 0, lpBottom, 5},
     /* lsPort       */ {clGray, clGray, std::nullopt, sRectangle, 10, lpLeft, 5},
 };
-constexpr TFontSpec LedFont{"Verdana", RUSSIAN_CHARSET, -11, true, clGreen};  // colour from the group
+constexpr TFontSettings LedFont{"Verdana", RUSSIAN_CHARSET, -11, true, clGreen};  // colour from the group
 
 // Colour glyph buttons.
 enum TButtonStyle { bsCaptionToggle, bsEnter, bsStep };
@@ -77,7 +77,7 @@ constexpr int ButtonBevelWidth = 2;
 
 // Labels, static texts and shadowed labels: one font each.
 enum TTextStyle { tsStatusValue, tsConnection, tsStatusLine, tsRowLabel, tsTitle };
-constexpr TFontSpec TextStyles[] = {
+constexpr TFontSettings TextStyles[] = {
     /* tsStatusValue */ {"Verdana", RUSSIAN_CHARSET, -11, true, clLime},
     /* tsConnection  */ {"Verdana", RUSSIAN_CHARSET, -11, true, clRed},
     /* tsStatusLine  */ {"Verdana", RUSSIAN_CHARSET, -11, true, clWindowText},
@@ -95,7 +95,7 @@ struct TEditSettings {
   bool RightToLeftReading;
   bool ShowHint;
 };
-constexpr TFontSpec EditFont{"Verdana", RUSSIAN_CHARSET, -11, true, clLime};
+constexpr TFontSettings EditFont{"Verdana", RUSSIAN_CHARSET, -11, true, clLime};
 constexpr TColor EditColor = 0x282828;
 constexpr int EditMaxLength = 2;
 constexpr TEditSettings EditStyles[] = {
@@ -341,15 +341,15 @@ constexpr int IconPinRows[][3] = {{4, 10, 11}, {5, 13, 10}};  // {first x, y, la
 
 // ---------------------------------------------------------------- helpers
 
-void ApplyFont(TFont& font, const TFontSpec& spec, TColor color) {
-  font.SetCharset(spec.Charset);
+void ApplyFont(TFont& font, const TFontSettings& f, TColor color) {
+  font.SetCharset(f.Charset);
   font.SetColor(color);
-  font.SetHeight(spec.Height);
-  font.SetName(spec.Name);
-  font.SetStyle(spec.Bold ? TFontStyles(fsBold) : TFontStyles());
+  font.SetHeight(f.Height);
+  font.SetName(f.Name);
+  font.SetStyle(f.Bold ? TFontStyles(fsBold) : TFontStyles());
 }
 
-void ApplyFont(TFont& font, const TFontSpec& spec) { ApplyFont(font, spec, spec.Color); }
+void ApplyFont(TFont& font, const TFontSettings& f) { ApplyFont(font, f, f.Color); }
 
 void ApplyBounds(TControl& control, const TControlRow& row) {
   control.SetLeft(row.Left);

@@ -583,7 +583,7 @@ struct TExpectedControl {
   const char* Caption;
 };
 
-// Transcribed from the window's design tables, independently of Unit1Layout.cpp.
+// The window as designed, written out independently of Unit1Layout.cpp.
 const TExpectedControl ExpectedLayout[] = {
     {"Image1", "TImage", 0, 0, 463, 170, ""},
     {"AbDBLED1", "TAbDBLED", 187, 50, 49, 33, "STR"},
