@@ -127,6 +127,27 @@ TEST_F(PaintTest, LabelSizesItselfToItsTextAndFillsWithItsColour) {
   EXPECT_EQ(Pixel(label->Left() + label->Width() - 1, label->Top()), Background);
 }
 
+TEST_F(PaintTest, WindowIsCentredFixedSizeWithoutMaximiseAndCarriesTheIcon) {
+  Form->SetBorderStyle(bsSingle);
+  Form->SetBorderIcons(biSystemMenu | biMinimize);
+  Form->SetPosition(poDesktopCenter);
+  Form->Icon().SetSize(16, 16);
+  Form->Icon().Canvas().Brush().SetColor(clRed);
+  Form->Icon().Canvas().FillRect(Rect(0, 0, 16, 16));
+  ShowForm();
+  const display::WindowParams& p = Win().Params();
+  EXPECT_TRUE(p.Centered);
+  EXPECT_FALSE(p.Resizable);
+  EXPECT_FALSE(p.Maximizable);
+  EXPECT_TRUE(p.Minimizable);
+  EXPECT_EQ(p.Title, "Test form");
+  EXPECT_EQ(Win().Width(), 200);
+  ASSERT_EQ(Win().IconPixels().size(), 256u);
+  EXPECT_EQ(PixelToColor(Win().IconPixels()[0]), clRed);
+  Form->SetCaption("Renamed");
+  EXPECT_EQ(Win().Title(), "Renamed");
+}
+
 TEST_F(PaintTest, AlignClientFillsTheParent) {
   auto* image = new TImage(Form);
   image->SetParent(Form);
@@ -249,8 +270,17 @@ TEST_F(MouseTest, EnterAndLeaveFollowThePointerAndTheWindowEdge) {
   EXPECT_EQ(Only("leave"), std::vector<std::string>{"lower leave"});
   EXPECT_EQ(formMoves, std::vector<std::string>{"150,100"});
   Log.clear();
-  Headless.WindowOf(*Form)->MouseMove(70, 72);
-  EXPECT_EQ(Log, std::vector<std::string>{"upper move 40,42"});
+  Win().MouseMove(70, 72);
+  Win().MouseLeave();
+  EXPECT_EQ(Log, (std::vector<std::string>{"upper move 40,42", "upper leave"}));
+}
+
+TEST_F(MouseTest, LeavingTheWindowWhileCapturedWaitsForTheRelease) {
+  Win().MouseDown(40, 40);
+  Win().MouseLeave();
+  EXPECT_TRUE(Only("leave").empty());
+  Win().MouseUp(300, 300);
+  EXPECT_EQ(Only("leave"), std::vector<std::string>{"upper leave"});
 }
 
 TEST_F(MouseTest, FreeingTheCapturingControlDoesNotBreakRouting) {

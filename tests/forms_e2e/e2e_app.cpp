@@ -1,5 +1,6 @@
 // A small form for the end-to-end test: a lamp that toggles on a press, an
-// upper-case edit field echoed by a label, and a running timer.
+// upper-case edit field echoed by a label, a second field to paste into, and
+// a running timer.
 #include <cstdio>
 #include <exception>
 
@@ -45,6 +46,7 @@ class TE2eForm : public TForm {
       ++Clicks_;
       lamp->Toggle();
     };
+    lamp->OnDblClick = [this](TObject*) { ++DblClicks_; };
 
     Edit_ = new TEdit(this);
     Edit_->SetParent(this);
@@ -58,19 +60,26 @@ class TE2eForm : public TForm {
     echo->Font().SetColor(clYellow);
     Edit_->OnChange = [this, echo](TObject*) { echo->SetCaption(Edit_->Text()); };
 
+    Edit2_ = new TEdit(this);
+    Edit2_->SetParent(this);
+    Edit2_->SetBounds(100, 100, 120, 22);
+
     auto* timer = new TTimer(this);
     timer->SetInterval(100);
     timer->OnTimer = [this](TObject*) { ++Ticks_; };
 
     OnDestroy = [this](TObject*) {
-      std::printf("edit=%s\nclicks=%d\nticking=%d\n", Edit_->Text().c_str(), Clicks_, Ticks_ > 0);
+      std::printf("edit=%s\nedit2=%s\nclicks=%d\ndblclicks=%d\nticking=%d\n", Edit_->Text().c_str(),
+                  Edit2_->Text().c_str(), Clicks_, DblClicks_, Ticks_ > 0);
       std::fflush(stdout);
     };
   }
 
  private:
   TEdit* Edit_ = nullptr;
+  TEdit* Edit2_ = nullptr;
   int Clicks_ = 0;
+  int DblClicks_ = 0;
   int Ticks_ = 0;
 };
 

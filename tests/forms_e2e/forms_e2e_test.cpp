@@ -229,13 +229,25 @@ TEST_F(forms_e2e, ClickTypeCheckPixelsAndClose) {
     return false;
   }, 5s));
 
+  // Copy from the first field, paste into the second.
+  Xdotool({"key", "--delay", "30", "ctrl+a", "ctrl+c"});
+  Xdotool({"mousemove", "--sync", std::to_string(ox + 150), std::to_string(oy + 110), "click", "1"});
+  Xdotool({"key", "ctrl+v"});
+
+  // A double click on the lamp: two more presses, one of them a double click.
+  Xdotool({"mousemove", "--sync", std::to_string(lampX), std::to_string(lampY), "click", "--repeat", "2",
+           "--delay", "80", "1"});
+  std::this_thread::sleep_for(300ms);
+
   SendClose(w);
   EXPECT_EQ(app.Wait(10s), 0);
   std::ifstream out(outPath);
   std::stringstream text;
   text << out.rdbuf();
   EXPECT_NE(text.str().find("edit=AB1XY\n"), std::string::npos) << text.str();
-  EXPECT_NE(text.str().find("clicks=1\n"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("edit2=AB1XY\n"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("\nclicks=3\n"), std::string::npos) << text.str();
+  EXPECT_NE(text.str().find("dblclicks=1\n"), std::string::npos) << text.str();
   EXPECT_NE(text.str().find("ticking=1\n"), std::string::npos) << text.str();
 }
 

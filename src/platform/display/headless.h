@@ -74,6 +74,7 @@ class HeadlessWindow : public Window {
 
   // Input, delivered at once to the window's owner (client coordinates).
   void MouseMove(int x, int y, unsigned mods = 0);
+  void MouseLeave();  // the pointer left the window
   void MouseDown(int x, int y, Button b = Button::Left, unsigned mods = 0, bool doubleClick = false);
   void MouseUp(int x, int y, Button b = Button::Left, unsigned mods = 0);
   void Click(int x, int y, Button b = Button::Left);  // move, press, release

@@ -107,6 +107,8 @@ std::uint32_t HeadlessWindow::PixelAt(int x, int y) const {
 
 void HeadlessWindow::MouseMove(int x, int y, unsigned mods) { Events_->MouseMove(mods, x, y); }
 
+void HeadlessWindow::MouseLeave() { Events_->MouseLeave(); }
+
 void HeadlessWindow::MouseDown(int x, int y, Button b, unsigned mods, bool doubleClick) {
   Events_->MouseButton(b, true, doubleClick, mods, x, y);
 }
