@@ -54,7 +54,7 @@ TEST_F(IntegrationTest, DestructionDeletesTheServiceAndLeavesTheDriverRunning) {
     EXPECT_EQ(emulation::LoadedDriverCount(), 1);
     EXPECT_EQ(emulation::OpenHandleCount(), 0u);
     // A later connection finds the device at the first open.
-    emulation::ClearTrace();
+    emulation::SetTracing(true);
     Connection = std::make_unique<TLptPortConnection>();
     EXPECT_TRUE(Connection->IsUsable());
     for (const auto& call : emulation::Trace())

@@ -39,7 +39,10 @@ void ExpectCalls(const std::vector<std::string>& actual, const std::vector<std::
 
 class LptioTest : public ::testing::Test {
 protected:
-    void SetUp() override { emulation::Reset(); }
+    void SetUp() override {
+        emulation::Reset();
+        emulation::SetTracing(true);
+    }
     void TearDown() override { emulation::Reset(); }
     void RegisterPort() { ASSERT_EQ(emulation::RegisterDevice("LptAccessAgent", Port.Device()), 0u); }
 

@@ -17,7 +17,10 @@ namespace {
 
 class EmulationTest : public ::testing::Test {
 protected:
-    void SetUp() override { emulation::Reset(); }
+    void SetUp() override {
+        emulation::Reset();
+        emulation::SetTracing(true);
+    }
     void TearDown() override { emulation::Reset(); }
 
     // A device whose sessions point at Marker and whose calls are counted.
@@ -314,6 +317,16 @@ TEST_F(EmulationTest, FaultsHitTheChosenCallsAndAreTraced) {
     EXPECT_EQ(trace.front().Text(), R"(CreateFileA("\\.\Dev1", 0xC0000000, 0, null, 3, 0x80, null))");
     CloseHandle(first);
     CloseHandle(third);
+}
+
+TEST_F(EmulationTest, TraceIsKeptOnlyWhenAskedFor) {
+    emulation::Reset();  // as a program starts: nothing may pile up while it runs
+    SetLastError(1);
+    EXPECT_TRUE(emulation::Trace().empty());
+    emulation::SetTracing(true);
+    SetLastError(2);
+    ASSERT_EQ(emulation::Trace().size(), 1u);
+    EXPECT_EQ(emulation::Trace()[0].Text(), "SetLastError(2)");
 }
 
 TEST_F(EmulationTest, FaultMatchNarrowsToOneArgument) {

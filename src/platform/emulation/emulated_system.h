@@ -65,6 +65,7 @@ public:
     std::map<std::string, TServiceInfo> Services;  // key: upper case
     std::vector<std::unique_ptr<TDriverModule>> Drivers;
     std::vector<TActiveFault> Faults;
+    bool Tracing = false;
     std::vector<TTraceEntry> CallTrace;
     std::shared_ptr<TIoSpace> IoSpace;
 

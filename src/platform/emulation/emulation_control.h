@@ -77,7 +77,8 @@ private:
 };
 
 // Back to the start state: NT family, no devices, handles, drivers, services,
-// faults or trace, a fresh simulated I/O space, last error 0 on this thread.
+// faults or trace (tracing off), a fresh simulated I/O space, last error 0 on
+// this thread.
 void Reset();
 
 void SetPlatformFamily(TPlatformFamily family);
@@ -90,6 +91,9 @@ bool DeviceRegistered(const std::string& name);
 void InjectFault(TFault fault);
 void ClearFaults();
 
+// The call trace is off at start and after Reset, so that a long-running
+// program does not accumulate it.
+void SetTracing(bool on);
 std::vector<TTraceEntry> Trace();
 void ClearTrace();
 

@@ -43,7 +43,8 @@ std::optional<DWORD> TEmulatedSystem::Enter(const char* function, std::vector<st
             break;
         }
     }
-    CallTrace.push_back({function, std::move(args)});
+    if (Tracing)
+        CallTrace.push_back({function, std::move(args)});
     if (error)
         StoreLastError(*error);
     return error;
@@ -107,6 +108,7 @@ void TEmulatedSystem::Clear() {
     Advapi32References = 0;
     Faults.clear();
     CallTrace.clear();
+    Tracing = false;
     Family = TPlatformFamily::Nt;
     NextHandle = FirstHandle;
     IoSpace = std::make_shared<TSimulatedIoSpace>();
@@ -196,6 +198,11 @@ void InjectFault(TFault fault) {
 void ClearFaults() {
     auto lock = LockSystem();
     EmulatedSystem().Faults.clear();
+}
+
+void SetTracing(bool on) {
+    auto lock = LockSystem();
+    EmulatedSystem().Tracing = on;
 }
 
 std::vector<TTraceEntry> Trace() {
