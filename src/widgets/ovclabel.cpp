@@ -1,5 +1,7 @@
 #include "ovclabel.h"
 
+#include "_AbProc.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -31,26 +33,6 @@ constexpr TColor GraduateKeyColor = 0xFE09F1;
 
 // Nearest integer, halves to even (the default rounding mode).
 int RoundEven(double v) { return int(std::nearbyint(v)); }
-
-struct TComponentDelta {
-  double r, g, b;
-};
-
-TComponentDelta ComponentStep(TColor from, TColor to, double divisor) {
-  from = ColorToRGB(from);
-  to = ColorToRGB(to);
-  return {(int(GetRValue(to)) - int(GetRValue(from))) / divisor,
-          (int(GetGValue(to)) - int(GetGValue(from))) / divisor,
-          (int(GetBValue(to)) - int(GetBValue(from))) / divisor};
-}
-
-// base + Round(k * step) per component, kept to 8 bits.
-TColor StepColor(TColor base, const TComponentDelta& step, double k) {
-  base = ColorToRGB(base);
-  return RGB(std::uint8_t(GetRValue(base) + RoundEven(k * step.r)),
-             std::uint8_t(GetGValue(base) + RoundEven(k * step.g)),
-             std::uint8_t(GetBValue(base) + RoundEven(k * step.b)));
-}
 
 struct TAppearanceRow {
   TOvcAppearance Appearance;
@@ -326,14 +308,15 @@ void TOvcCustomLabel::DrawEffectText(const TRect& rect, unsigned flags) {
     const TShadeOffset o = OffsetOf(pass.Direction);
     const int depth = pass.Depth;
     int nearest = depth;
-    TComponentDelta inc{0, 0, 0};
+    bool graduated = false;
     if (pass.Style != ssPlain && depth > 1) {
       nearest = 1;
-      // Graduated copies blend from the effect colour (farthest) to the face colour (nearest).
-      if (pass.Style == ssGraduated) inc = ComponentStep(pass.Color, Font().Color(), depth - 1);
+      graduated = pass.Style == ssGraduated;
     }
+    // Graduated copies blend from the effect colour (farthest) to the face colour (nearest).
     for (int m = depth; m >= nearest; --m)
-      drawAt(wc, m * o.dx, m * o.dy, StepColor(pass.Color, inc, depth - m));
+      drawAt(wc, m * o.dx, m * o.dy,
+             graduated ? BlendColor(pass.Color, Font().Color(), depth - 1, depth - m) : pass.Color);
   };
   drawEffect({s.ShadowColor(), s.ShadowDepth(), s.ShadowDirection(), s.ShadowStyle()});
   drawEffect({s.HighlightColor(), s.HighlightDepth(), s.HighlightDirection(), s.HighlightStyle()});
@@ -354,10 +337,9 @@ void TOvcCustomLabel::DrawEffectText(const TRect& rect, unsigned flags) {
     const bool horizontal = s.GraduateStyle() == gsHorizontal;
     const double extent = horizontal ? tw - 1 : h - 1;
     const double step = extent / 15;
-    const TComponentDelta inc = ComponentStep(s.GraduateFromColor(), Font().Color(), 15);
     wc.Brush().SetStyle(bsSolid);
     for (int i = 0; i <= 15; ++i) {
-      const TColor color = StepColor(s.GraduateFromColor(), inc, i);
+      const TColor color = BlendColor(s.GraduateFromColor(), Font().Color(), 15, i);
       const int a = RoundEven(i * step);
       const int b = RoundEven((i + 1) * step);
       const TRect band = horizontal ? TRect{x0 + a, 0, x0 + b, h} : TRect{0, a - lo, w, b - lo};
