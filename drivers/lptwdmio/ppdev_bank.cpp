@@ -26,7 +26,8 @@ std::optional<int> ParportNumber(const std::string& name) {
     if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
         return std::nullopt;
     const std::string digits = name.substr(prefix.size());
-    if (digits.size() > 6 || !std::all_of(digits.begin(), digits.end(), ::isdigit))
+    if (digits.size() > 6 ||
+        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return std::nullopt;
     return std::stoi(digits);
 }
