@@ -219,8 +219,12 @@ void TAbColBitBtn::Paint() {
     TBusyGuard busy(Busy_);
     if (!Visible() && !IsDesigning()) return;
     const TRect client = ClientRect();
-    FaceBitmap_->SetSize(Width(), Height());
-    FaceBitmap_->Canvas().CopyRect(client, Canvas(), client);
+    const bool resized = FaceBitmap_->Width() != Width() || FaceBitmap_->Height() != Height();
+    // Outside the region being painted the canvas still shows this button,
+    // and the background cached there last time is still the right one.
+    const TRect fresh = resized ? client : IntersectRect(client, Canvas().ClipRect());
+    if (resized) FaceBitmap_->SetSize(Width(), Height());
+    FaceBitmap_->Canvas().CopyRect(fresh, Canvas(), fresh);
     if (!Transparent_ && GradBtnFace_->Visible()) {
       // The bevel's margin keeps the captured background.
       const int bw = ButtonBevel_->Width();

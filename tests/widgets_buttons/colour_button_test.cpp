@@ -234,6 +234,21 @@ TEST_F(ColourButton, TransparentButtonShowsTheParent) {
   EXPECT_EQ(PixelOf(*Btn, 0, 10), 0x102030u);
 }
 
+TEST_F(ColourButton, PartialRepaintKeepsTheCachedBackgroundClean) {
+  Parent.SetColor(0x102030);
+  Btn->SetTransparent(true);
+  Btn->SetText3D(false);
+  Paint();
+  // Only the top half is repainted: the lower half still shows the caption.
+  Parent.InvalidateRect({0, 0, 240, Btn->Top() + Btn->Height() / 2});
+  Paint();
+  Press();
+  const TSnapshot afterPartial = Snap(*Btn);
+  Btn->Invalidate();
+  Paint();
+  EXPECT_EQ(afterPartial.Pixels, Snap(*Btn).Pixels);
+}
+
 TEST_F(ColourButton, FlatButtonBevelsOnlyWhileHovered) {
   Parent.SetColor(0x102030);
   Btn->SetFlat(true);
