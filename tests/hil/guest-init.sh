@@ -76,6 +76,7 @@ case $case in
     ;;
   two_ports)
     load_modules
+    insmod /modules/lp.ko && say "lp loaded"
     run lptprobe $P/lptprobe
     run direct $P/lpt_hil direct
     run strobe_lpt2 $P/lpt_hil strobe driver 0x20 LPT2

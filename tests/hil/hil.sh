@@ -74,17 +74,19 @@ fetch_kernel() {
   fi
 
   local stamp; stamp=$(basename "$deb")
-  [ -f "$kdir/.from" ] && [ "$(cat "$kdir/.from")" = "$stamp" ] && return 0
+  [ -f "$kdir/.from" ] && [ "$(cat "$kdir/.from")" = "$stamp" ] && [ -f "$kdir/modules/lp.ko" ] &&
+    return 0
   echo "hil: unpacking $stamp"
   rm -rf "$kdir" "$kdir.tmp"
   mkdir -p "$kdir.tmp/x"
   dpkg-deb --fsys-tarfile "$deb" |
     tar -x -C "$kdir.tmp/x" --wildcards './boot/vmlinuz-*' \
-      '*/drivers/parport/parport.ko*' '*/drivers/parport/parport_pc.ko*' '*/drivers/char/ppdev.ko*'
+      '*/drivers/parport/parport.ko*' '*/drivers/parport/parport_pc.ko*' '*/drivers/char/ppdev.ko*' \
+      '*/drivers/char/lp.ko*'
   mkdir -p "$kdir.tmp/modules"
   cp "$kdir.tmp"/x/boot/vmlinuz-* "$kdir.tmp/vmlinuz"
   local m f
-  for m in parport parport_pc ppdev; do
+  for m in parport parport_pc ppdev lp; do
     f=$(find "$kdir.tmp/x" -name "$m.ko*" | head -n1)
     [ -n "$f" ] || die "$m module missing from $stamp"
     case $f in
@@ -250,6 +252,9 @@ check_one_port() {
 check_two_ports() {
   local d=$cur_dir
   has "parports 2"
+  # With the printer driver bound to both ports, as on a desktop with a print
+  # system: it holds them only while printing.
+  has "lp loaded"
   # (b) LPT2 and LPT3 whatever numbers the kernel gave them.
   has "lptprobe rc=0"
   probe_says lptprobe absent present present
