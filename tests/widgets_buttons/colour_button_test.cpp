@@ -296,6 +296,16 @@ TEST_F(ColourButton, SettingsChangesRepaintTheWholeButton) {
   EXPECT_TRUE(Parent.NeedsPaint());
 }
 
+TEST_F(ColourButton, ButtonBuiltByTheLoaderRepaintsOnSettingsOnceLoaded) {
+  Parent.BeginLoading();
+  auto* loaded = new TAbColBitBtn(&Parent);
+  loaded->SetBounds(120, 10, 40, 21);
+  Parent.EndLoading();
+  Paint();
+  loaded->GradBtnFace().SetStyle(gsDiamond2);
+  EXPECT_TRUE(Parent.NeedsPaint());
+}
+
 TEST_F(ColourButton, GradientFaceKeepsTheBevelMargin) {
   Parent.SetColor(0x102030);
   Btn->SetBeveled(false);
