@@ -72,9 +72,9 @@ struct TFontCache::Impl {
   std::size_t GlyphCount = 0;
   std::size_t GlyphBytes = 0;
 
-  Impl() {
+  explicit Impl(bool useFontconfig) {
     if (FT_Init_FreeType(&Lib) != 0) Lib = nullptr;
-    Config = FcInitLoadConfigAndFonts();
+    if (useFontconfig) Config = FcInitLoadConfigAndFonts();
   }
   ~Impl() {
     for (Face& f : Faces) FT_Done_Face(f.Ft);
@@ -315,7 +315,7 @@ TFontCache& TFontCache::Global() {
   return cache;
 }
 
-TFontCache::TFontCache() : Impl_(std::make_unique<Impl>()) {}
+TFontCache::TFontCache(bool useFontconfig) : Impl_(std::make_unique<Impl>(useFontconfig)) {}
 TFontCache::~TFontCache() = default;
 
 TFontMetrics TFontCache::Metrics(const TFont& font) {

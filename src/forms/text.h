@@ -52,7 +52,9 @@ class TFontCache {
  public:
   static TFontCache& Global();
 
-  TFontCache();
+  // Without fontconfig every face falls back to the first sans face found
+  // on disk (what happens when fontconfig cannot start).
+  explicit TFontCache(bool useFontconfig = true);
   ~TFontCache();
   TFontCache(const TFontCache&) = delete;
   TFontCache& operator=(const TFontCache&) = delete;

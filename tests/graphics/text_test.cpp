@@ -5,10 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <thread>
 
 #include "canvas_fixture.h"
+#include "text.h"
 
 namespace {
 
@@ -268,4 +270,18 @@ TEST_F(DrawTextTest, ClipsUnlessNoClip) {
   EXPECT_EQ(IntersectRect(PaintedBounds(), r), PaintedBounds());
   Canvas.DrawText("WWWWWW", r, DT_SINGLELINE | DT_NOCLIP);
   EXPECT_GT(PaintedBounds().Right, 20);
+}
+
+TEST(FontCacheFallback, WithoutFontconfigAnySansFaceServes) {
+  TFontCache cache(false);
+  const TFont font = LedFont();
+  const std::string file = cache.FontFile(font);
+  ASSERT_FALSE(file.empty());
+  const TFontMetrics m = cache.Metrics(font);
+  EXPECT_GT(m.Ascent, 5);
+  EXPECT_GT(m.Descent, 0);
+  const TTextLine line = cache.Layout(font, U"Ввод");
+  ASSERT_EQ(line.Items.size(), 4u);
+  EXPECT_GT(line.Width, 10);
+  for (const auto& it : line.Items) EXPECT_GT(it.Glyph->Width, 0);
 }
