@@ -320,3 +320,16 @@ TEST_F(MessageTest, PerformDeliversUserMessagesAndNotificationsSynchronously) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PaintTest, LabelMeasuresItsCaptionBeforeItHasAParent) {
+  auto* label = new TLabel(Form);
+  label->SetCaption("Caption set first");
+  const int width = label->Width();
+  EXPECT_GT(width, 40);
+  label->SetParent(Form);
+  EXPECT_EQ(label->Width(), width);
+}
+
+}  // namespace

@@ -551,6 +551,10 @@ void X11Window::KeyEvent(XKeyEvent& e, bool pressed) {
     Status status;
     const int n = Xutf8LookupString(Ic_, &e, buf, sizeof buf, &sym, &status);
     if (status == XLookupChars || status == XLookupBoth) chars = DecodeUtf8(buf, n);
+    // An input method that only names the key (e.g. in the C locale) still gets its character.
+    if (chars.empty() && status == XLookupKeySym) {
+      if (char32_t c = CharOfKeysym(sym)) chars.push_back(c);
+    }
   } else {
     XLookupString(&e, buf, sizeof buf, &sym, nullptr);
     if (pressed) {
