@@ -35,6 +35,13 @@ DWORD OpenSession(const TBackendConfig& config, TSession& session, std::ostream&
         }
         if (config.Choice == TBackendChoice::Ppdev)
             return ERROR_FILE_NOT_FOUND;
+        // Ports without nodes mean ppdev is not loaded; a simulated bank here
+        // would pass off made-up lines as the machine's own port.
+        if (KernelHasParports(config.ProcDir)) {
+            messages << "lptwdmio: the kernel has a parallel port but there is no " << config.DevDir
+                     << "/parport*; load ppdev (sudo modprobe ppdev)\n";
+            return ERROR_FILE_NOT_FOUND;
+        }
     }
     session.Bank = &session.Driver.Simulated;
     return ERROR_SUCCESS;

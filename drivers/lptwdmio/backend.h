@@ -43,7 +43,8 @@ public:
 };
 
 // Opens a session as config says: ppdev when parport nodes exist (or when
-// forced), the simulated bank when there are none (or when forced).
+// forced), the simulated bank when there are none and the kernel knows no
+// port either (or when forced).
 DWORD OpenSession(const TBackendConfig& config, TSession& session, std::ostream& messages);
 
 }  // namespace lptwdmio

@@ -74,6 +74,15 @@ std::vector<TParportNode> FindParports(const std::string& devDir, const std::str
     return nodes;
 }
 
+bool KernelHasParports(const std::string& procDir) {
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(procDir, error)) {
+        if (ParportNumber(entry.path().filename().string()))
+            return true;
+    }
+    return false;
+}
+
 std::array<int, SlotCount> AssignSlots(const std::vector<TParportNode>& nodes) {
     std::array<int, SlotCount> slots;
     slots.fill(-1);

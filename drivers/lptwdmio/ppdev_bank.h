@@ -23,6 +23,10 @@ struct TParportNode {
 // procDir reports for it (none when unreadable) and whether it is claimed.
 std::vector<TParportNode> FindParports(const std::string& devDir, const std::string& procDir);
 
+// Whether the kernel knows any parallel port: procDir holds a parportN entry,
+// whether or not ppdev made a node for it.
+bool KernelHasParports(const std::string& procDir);
+
 // For each LPT slot, the index of the node serving it, or -1. The classic
 // bases pick their slot (0x3BC LPT1, 0x378 LPT2, 0x278 LPT3); other ports take
 // the free slots in kernel order.

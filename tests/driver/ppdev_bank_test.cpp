@@ -105,6 +105,30 @@ TEST_F(ParportTreeTest, NoNodesMeansTheSimulatedBank) {
     EXPECT_EQ(OpenSession(config, session, messages), ERROR_FILE_NOT_FOUND);
 }
 
+// parport_pc found a port but ppdev is not loaded: no node, yet a real port.
+TEST_F(ParportTreeTest, KernelPortsWithoutNodesAreNoCaseForTheSimulatedBank) {
+    fs::create_directories(Root / "proc" / "default");
+    TDriverState driver;
+    TSession session(driver);
+    std::ostringstream messages;
+    TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string()};
+    ASSERT_EQ(OpenSession(config, session, messages), ERROR_SUCCESS);  // "default" is no port
+    EXPECT_TRUE(messages.str().empty());
+
+    fs::create_directories(Root / "proc" / "parport0");
+    std::ofstream(Root / "proc" / "parport0" / "base-addr") << "888\t0\n";
+    TSession second(driver);
+    EXPECT_EQ(OpenSession(config, second, messages), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(second.Bank, nullptr);
+    EXPECT_EQ(messages.str(), "lptwdmio: the kernel has a parallel port but there is no " +
+                                  (Root / "dev").string() + "/parport*; load ppdev (sudo modprobe ppdev)\n");
+
+    config.Choice = TBackendChoice::Simulated;
+    TSession forced(driver);
+    EXPECT_EQ(OpenSession(config, forced, messages), ERROR_SUCCESS);
+    EXPECT_EQ(forced.Bank, &driver.Simulated);
+}
+
 TEST_F(ParportTreeTest, NodesThatAreNoPpdevDevicesFailTheOpen) {
     AddNode("parport0", "888\n");  // a plain file: the claim is refused
     TDriverState driver;
