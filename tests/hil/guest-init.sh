@@ -27,12 +27,9 @@ finish() {
   printf '\020' | dd of=/dev/port bs=1 seek=244 count=1 2>/dev/null
   reboot -f
 }
-load_modules() {  # parport_pc arguments as given
-  for m in parport "parport_pc $*" ppdev; do
-    set -- $m
-    mod=$1; shift
-    insmod /modules/$mod.ko "$@" || say "insmod $mod failed"
-  done
+load_ports() {  # parport and parport_pc, which take these arguments
+  insmod /modules/parport.ko || say "insmod parport failed"
+  insmod /modules/parport_pc.ko "$@" || say "insmod parport_pc failed"
   n=0
   for d in /proc/sys/dev/parport/parport*; do
     [ -e "$d/base-addr" ] || continue
@@ -41,12 +38,19 @@ load_modules() {  # parport_pc arguments as given
     say "base $(basename "$d") $(printf '0x%x' "$1")"
   done
   say "parports $n"
+}
+load_ppdev() {
+  insmod /modules/ppdev.ko || say "insmod ppdev failed"
   nodes=$(cd /dev && ls -d parport* 2>/dev/null | tr '\n' ' ')
   say "nodes ${nodes:-none}"
   # As a distribution sets them up: group lp may open the nodes, others not.
   for d in /dev/parport*; do
     [ -e "$d" ] && chgrp 7 "$d" && chmod 0660 "$d"
   done
+}
+load_modules() {
+  load_ports "$@"
+  load_ppdev
 }
 as_user() {  # as_user USER CMD...
   user=$1; shift
@@ -55,7 +59,10 @@ as_user() {  # as_user USER CMD...
 
 case $case in
   one_port)
-    load_modules
+    load_ports
+    # A real port but no ppdev: no nodes, and still no case for simulating.
+    run noppdev $P/lptprobe
+    load_ppdev
     run lptprobe $P/lptprobe
     run strobe_driver $P/lpt_hil strobe driver 0x20 PINL
     run direct $P/lpt_hil direct

@@ -211,6 +211,9 @@ check_one_port() {
   local d=$cur_dir
   has "parports 1"
   has "base parport0 0x378"
+  has "noppdev rc=1"
+  has "noppdev.out error 2"
+  has "noppdev.err lptwdmio: the kernel has a parallel port but there is no /dev/parport*; load ppdev (sudo modprobe ppdev)"
   # Through the driver: LPT2 is the port at 0x378.
   has "lptprobe rc=0"
   probe_says lptprobe absent present absent
