@@ -101,7 +101,9 @@ void TLED::SetHeight(int v) {
   if (v >= 4 && v <= 40 && Store(Height_, v)) Changed();
 }
 
+// Before the first full paint there is no place for the LED yet.
 void TLED::PaintLed(TCanvas& canvas, bool lit) const {
+  if (LedRect_.IsEmpty()) return;
   DrawLedShape(canvas, LedRect_, Shape_, lit ? ColorOn_ : ColorOff_, clBtnShadow);
 }
 

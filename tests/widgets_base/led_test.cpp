@@ -146,6 +146,13 @@ TEST_F(LedTest, FlashPhaseDrawsOnlyOutsideAPaint) {
   EXPECT_EQ(Pixel(6, 10), 0xF0F0F0u);
 }
 
+TEST_F(LedTest, NothingIsDrawnBeforeTheFirstPaint) {
+  auto* led = Make(0, 0, 30, 20);
+  led->LED().SetShape(sArrowLeft);
+  led->SetChecked(true);
+  EXPECT_TRUE(InkBounds(Form->Surface(), Rect(0, 0, 200, 120), ColorToPixel(clWhite)).IsEmpty());
+}
+
 TEST_F(LedTest, HiddenLedDrawsNothingOnStateChange) {
   auto* led = Make(0, 0, 30, 20);
   led->LED().SetShape(sRectangle);
