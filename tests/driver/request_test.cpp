@@ -71,12 +71,6 @@ TEST_F(RequestTest, AddressesOutsideTheNinePortRegistersAreRejectedBeforeAnyAcce
     EXPECT_TRUE(Bank.Log.empty());
 }
 
-TEST_F(RequestTest, EveryValidAddressIsAccepted) {
-    for (BYTE prefix : {0x10, 0x20, 0x30})
-        for (BYTE reg = 0; reg < 3; ++reg)
-            EXPECT_TRUE(IsValidAddress(BYTE(prefix | reg)));
-}
-
 TEST_F(RequestTest, MalformedBuffersAreRejectedBeforeAnyAccess) {
     std::vector<BYTE> buffer{0x10, 0x00, 0x11, 0x00};
     EXPECT_EQ(HandleRequest(Bank, IoctlBatchRead, buffer.data(), 3, buffer.data(), 3, &Returned),
