@@ -11,7 +11,21 @@
 
 namespace {
 
+// Coordinates are clamped to this range so that no width, height or
+// translation can overflow, whatever a caller passes.
+constexpr int kCoordLimit = 1 << 29;
+
+int Clamp(int v) { return std::clamp(v, -kCoordLimit, kCoordLimit); }
+TPoint Clamp(TPoint p) { return {Clamp(p.X), Clamp(p.Y)}; }
+TRect Clamp(const TRect& r) { return {Clamp(r.Left), Clamp(r.Top), Clamp(r.Right), Clamp(r.Bottom)}; }
+std::vector<TPoint> Clamp(std::span<const TPoint> points) {
+  std::vector<TPoint> out(points.begin(), points.end());
+  for (TPoint& p : out) p = Clamp(p);
+  return out;
+}
+
 TRect Normalized(int x1, int y1, int x2, int y2) {
+  x1 = Clamp(x1), y1 = Clamp(y1), x2 = Clamp(x2), y2 = Clamp(y2);
   return {std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)};
 }
 
@@ -42,7 +56,9 @@ struct TBlitKey {
   const TPixel* Replace = nullptr;
 };
 
-void Blit(TRaster& r, const TRect& dest, const TSurface& src, const TRect& srcRect, const TBlitKey& key) {
+void Blit(TRaster& r, const TRect& destIn, const TSurface& src, const TRect& srcIn, const TBlitKey& key) {
+  const TRect dest = Clamp(destIn);
+  const TRect srcRect = Clamp(srcIn);
   const int dw = dest.Width();
   const int dh = dest.Height();
   const int sw = srcRect.Width();
@@ -182,6 +198,11 @@ void DrawGlyphs(TRaster& r, const TTextLine& line, int x, int y, TPixel color) {
   }
 }
 
+void FillCell(TRaster& r, const TRect& cell, TPixel pixel) {
+  const TRect vis = IntersectRect(cell, r.LocalClip());
+  for (int y = vis.Top; y < vis.Bottom; ++y) r.Span(y, vis.Left, vis.Right, pixel);
+}
+
 int ItemAdvance(const TTextLine& line, std::size_t i) {
   const int next = i + 1 < line.Items.size() ? line.Items[i + 1].X : line.Width;
   return next - line.Items[i].X;
@@ -223,15 +244,17 @@ TRect TCanvas::ClipRect() const {
 void TCanvas::MoveTo(int x, int y) { PenPos_ = {x, y}; }
 
 void TCanvas::LineTo(int x, int y) {
-  const TPoint to{x, y};
+  const TPoint from = Clamp(PenPos_);
+  const TPoint to = Clamp(TPoint{x, y});
   TRaster r(*this);
   int phase = 0;
-  if (r.Begin(LineBounds(PenPos_, to, Pen_->Width()))) RasterLine(r, PenPos_, to, *Pen_, false, phase);
-  PenPos_ = to;
+  if (r.Begin(LineBounds(from, to, Pen_->Width()))) RasterLine(r, from, to, *Pen_, false, phase);
+  PenPos_ = {x, y};
 }
 
-void TCanvas::Polyline(std::span<const TPoint> points) {
-  if (points.size() < 2) return;
+void TCanvas::Polyline(std::span<const TPoint> input) {
+  if (input.size() < 2) return;
+  const std::vector<TPoint> points = Clamp(input);
   TRect bounds{};
   for (std::size_t i = 1; i < points.size(); ++i)
     bounds = UnionRect(bounds, LineBounds(points[i - 1], points[i], Pen_->Width()));
@@ -241,8 +264,9 @@ void TCanvas::Polyline(std::span<const TPoint> points) {
   for (std::size_t i = 1; i < points.size(); ++i) RasterLine(r, points[i - 1], points[i], *Pen_, false, phase);
 }
 
-void TCanvas::Polygon(std::span<const TPoint> points) {
-  if (points.size() < 2) return;
+void TCanvas::Polygon(std::span<const TPoint> input) {
+  if (input.size() < 2) return;
+  const std::vector<TPoint> points = Clamp(input);
   TRect bounds{};
   for (std::size_t i = 0; i < points.size(); ++i)
     bounds = UnionRect(bounds, LineBounds(points[i], points[(i + 1) % points.size()], Pen_->Width()));
@@ -308,7 +332,8 @@ void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
   DrawShape(*this, r, TShapeKind::Ellipse, Normalized(x1, y1, x2, y2), 0, 0);
 }
 
-void TCanvas::FillRect(const TRect& rect) {
+void TCanvas::FillRect(const TRect& input) {
+  const TRect rect = Clamp(input);
   if (Brush_->Style() == bsClear || rect.IsEmpty()) return;
   TRaster r(*this);
   if (!r.Begin(rect)) return;
@@ -317,7 +342,8 @@ void TCanvas::FillRect(const TRect& rect) {
   for (int y = vis.Top; y < vis.Bottom; ++y) r.Span(y, vis.Left, vis.Right, p);
 }
 
-void TCanvas::FrameRect(const TRect& rect) {
+void TCanvas::FrameRect(const TRect& input) {
+  const TRect rect = Clamp(input);
   if (Brush_->Style() == bsClear || rect.IsEmpty()) return;
   TRaster r(*this);
   if (!r.Begin(rect)) return;
@@ -360,23 +386,53 @@ void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4
   });
 }
 
+namespace {
+
+// Ring i of a frame is visible only when one of its four edges, which lie i
+// pixels in from the outer rectangle, crosses the clip: at most four runs of i.
+std::vector<std::pair<int, int>> VisibleRings(const TRect& outer, const TRect& clip, int width) {
+  const std::pair<long long, long long> runs[] = {
+      {static_cast<long long>(clip.Left) - outer.Left, static_cast<long long>(clip.Right) - outer.Left},
+      {static_cast<long long>(outer.Right) - clip.Right, static_cast<long long>(outer.Right) - clip.Left},
+      {static_cast<long long>(clip.Top) - outer.Top, static_cast<long long>(clip.Bottom) - outer.Top},
+      {static_cast<long long>(outer.Bottom) - clip.Bottom, static_cast<long long>(outer.Bottom) - clip.Top},
+  };
+  std::vector<std::pair<int, int>> out;
+  for (const auto& [lo, hi] : runs) {
+    const int a = int(std::clamp<long long>(lo, 0, width));
+    const int b = int(std::clamp<long long>(hi, 0, width));
+    if (a < b) out.emplace_back(a, b);
+  }
+  std::sort(out.begin(), out.end());
+  return out;
+}
+
+}  // namespace
+
 void TCanvas::Frame3D(TRect& rect, TColor topColor, TColor bottomColor, int width) {
   if (width <= 0) return;
   TRaster r(*this);
-  r.Begin(InflateRect(rect, 0, 0));
+  const TRect outer = Clamp(rect);
+  width = std::min(width, kCoordLimit);
+  rect = InflateRect(outer, -width, -width);
+  if (!r.Begin(outer)) return;
   const TPixel top = ColorToPixel(topColor);
   const TPixel bottom = ColorToPixel(bottomColor);
-  for (int i = 0; i < width; ++i) {
-    if (!rect.IsEmpty()) {
-      r.Span(rect.Top, rect.Left, rect.Right - 1, top);
-      for (int y = rect.Top + 1; y < rect.Bottom - 1; ++y) {
-        r.Plot(rect.Left, y, top);
-        r.Plot(rect.Right - 1, y, bottom);
+  const TRect clip = r.LocalClip();
+  int next = 0;
+  for (const auto& [from, to] : VisibleRings(outer, clip, width)) {
+    for (int i = std::max(from, next); i < to; ++i) {
+      const TRect ring = InflateRect(outer, -i, -i);
+      if (ring.IsEmpty()) return;
+      r.Span(ring.Top, ring.Left, ring.Right - 1, top);
+      r.Plot(ring.Right - 1, ring.Top, bottom);
+      for (int y = std::max(ring.Top + 1, clip.Top); y < std::min(ring.Bottom - 1, clip.Bottom); ++y) {
+        r.Plot(ring.Left, y, top);
+        r.Plot(ring.Right - 1, y, bottom);
       }
-      r.Plot(rect.Right - 1, rect.Top, bottom);
-      r.Span(rect.Bottom - 1, rect.Left, rect.Right, bottom);
+      r.Span(ring.Bottom - 1, ring.Left, ring.Right, bottom);
     }
-    rect = InflateRect(rect, -1, -1);
+    next = std::max(next, to);
   }
 }
 
@@ -388,6 +444,7 @@ TColor TCanvas::Pixel(int x, int y) const {
 }
 
 void TCanvas::SetPixel(int x, int y, TColor color) {
+  x = Clamp(x), y = Clamp(y);
   TRaster r(*this);
   if (r.Begin({x, y, x + 1, y + 1})) r.Plot(x, y, ColorToPixel(color));
 }
@@ -398,85 +455,99 @@ TSize TCanvas::TextExtent(const std::string& text) {
 }
 
 void TCanvas::TextOut(int x, int y, const std::string& text) {
+  x = Clamp(x), y = Clamp(y);
   const TTextLine line = TFontCache::Global().Layout(*Font_, Utf8Decode(text));
   PenPos_ = {x + line.Width, y};
   if (text.empty()) return;
   const TRect cell{x, y, x + line.Width, y + line.Metrics.Ascent + line.Metrics.Descent};
   TRaster r(*this);
   if (!r.Begin(InkBounds(line, x, y))) return;
-  if (Brush_->Style() != bsClear) {
-    const TPixel bg = ColorToPixel(Brush_->Color());
-    for (int row = cell.Top; row < cell.Bottom; ++row) r.Span(row, cell.Left, cell.Right, bg);
-  }
+  if (Brush_->Style() != bsClear) FillCell(r, cell, ColorToPixel(Brush_->Color()));
   const TPixel color = ColorToPixel(Font_->Color());
   DrawGlyphs(r, line, x, y, color);
   DrawDecorations(r, line, x, y, *Font_, color, {});
 }
 
-void TCanvas::TextRect(const TRect& rect, int x, int y, const std::string& text) {
+void TCanvas::TextRect(const TRect& input, int x, int y, const std::string& text) {
+  const TRect rect = Clamp(input);
+  x = Clamp(x), y = Clamp(y);
   TRaster r(*this);
   if (!r.Begin(rect)) return;
-  if (Brush_->Style() != bsClear) {
-    const TPixel bg = ColorToPixel(Brush_->Color());
-    for (int row = rect.Top; row < rect.Bottom; ++row) r.Span(row, rect.Left, rect.Right, bg);
-  }
+  if (Brush_->Style() != bsClear) FillCell(r, rect, ColorToPixel(Brush_->Color()));
   const TTextLine line = TFontCache::Global().Layout(*Font_, Utf8Decode(text));
   const TPixel color = ColorToPixel(Font_->Color());
   DrawGlyphs(r, line, x, y, color);
   DrawDecorations(r, line, x, y, *Font_, color, {});
 }
 
-int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned flags) {
+namespace {
+
+// A DrawText block: its lines as broken and laid out in one font.
+struct TTextBlock {
+  std::vector<TDrawLine> Lines;
+  std::vector<TTextLine> Laid;
+  int LineHeight = 0;
+  int Widest = 0;
+  int Height() const { return LineHeight * int(Lines.size()); }
+};
+
+TTextBlock LayOutBlock(const std::string& text, const TFont& font, int width, unsigned flags) {
   TFontCache& cache = TFontCache::Global();
-  const TFontMetrics m = cache.Metrics(*Font_);
-  const int lineHeight = m.Ascent + m.Descent;
+  const TFontMetrics m = cache.Metrics(font);
   const int tabWidth = (flags & DT_EXPANDTABS) != 0 ? 8 * m.AveCharWidth : 0;
   std::vector<std::size_t> underlined;
   std::u32string chars = Utf8Decode(text);
   if ((flags & DT_NOPREFIX) == 0) chars = StripPrefixes(chars, underlined);
-  const std::vector<TDrawLine> lines = BreakLines(chars, underlined, flags, rect.Width(), *Font_, tabWidth);
-  std::vector<TTextLine> laid;
-  laid.reserve(lines.size());
-  int widest = 0;
-  for (const TDrawLine& l : lines) {
-    laid.push_back(cache.Layout(*Font_, l.Text, tabWidth));
-    widest = std::max(widest, laid.back().Width);
+  TTextBlock block;
+  block.LineHeight = m.Ascent + m.Descent;
+  block.Lines = BreakLines(chars, underlined, flags, width, font, tabWidth);
+  for (const TDrawLine& l : block.Lines) {
+    block.Laid.push_back(cache.Layout(font, l.Text, tabWidth));
+    block.Widest = std::max(block.Widest, block.Laid.back().Width);
   }
-  const int total = lineHeight * int(lines.size());
+  return block;
+}
+
+int BlockTop(const TRect& r, unsigned flags, int lineHeight) {
+  if ((flags & DT_SINGLELINE) == 0) return r.Top;
+  if ((flags & DT_VCENTER) != 0) return r.Top + (r.Height() - lineHeight) / 2;
+  if ((flags & DT_BOTTOM) != 0) return r.Bottom - lineHeight;
+  return r.Top;
+}
+
+int LineLeft(const TRect& r, unsigned flags, int width) {
+  if ((flags & DT_CENTER) != 0) return r.Left + (r.Width() - width) / 2;
+  if ((flags & DT_RIGHT) != 0) return r.Right - width;
+  return r.Left;
+}
+
+}  // namespace
+
+int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned flags) {
+  const TTextBlock block = LayOutBlock(text, *Font_, rect.Width(), flags);
   if ((flags & DT_CALCRECT) != 0) {
-    rect.Right = rect.Left + widest;
-    rect.Bottom = rect.Top + total;
-    return total;
+    rect.Right = rect.Left + block.Widest;
+    rect.Bottom = rect.Top + block.Height();
+    return block.Height();
   }
-  int y = rect.Top;
-  if ((flags & DT_SINGLELINE) != 0) {
-    if ((flags & DT_VCENTER) != 0)
-      y = rect.Top + (rect.Height() - lineHeight) / 2;
-    else if ((flags & DT_BOTTOM) != 0)
-      y = rect.Bottom - lineHeight;
-  }
-  const int result = (y - rect.Top) + total;
-  auto lineX = [&](const TTextLine& l) {
-    if ((flags & DT_CENTER) != 0) return rect.Left + (rect.Width() - l.Width) / 2;
-    if ((flags & DT_RIGHT) != 0) return rect.Right - l.Width;
-    return rect.Left;
-  };
+  const int top = BlockTop(rect, flags, block.LineHeight);
+  const int result = top - rect.Top + block.Height();
   TRect bounds{};
-  for (std::size_t i = 0; i < laid.size(); ++i)
-    bounds = UnionRect(bounds, InkBounds(laid[i], lineX(laid[i]), y + int(i) * lineHeight));
+  for (std::size_t i = 0; i < block.Laid.size(); ++i)
+    bounds = UnionRect(bounds, InkBounds(block.Laid[i], LineLeft(rect, flags, block.Laid[i].Width),
+                                         top + int(i) * block.LineHeight));
   if ((flags & DT_NOCLIP) == 0) bounds = IntersectRect(bounds, rect);
   TRaster r(*this);
   if (!r.Begin(bounds)) return result;
   const TPixel color = ColorToPixel(Font_->Color());
-  const bool opaque = Brush_->Style() != bsClear;
-  const TPixel bg = ColorToPixel(Brush_->Color());
-  for (std::size_t i = 0; i < laid.size(); ++i) {
-    const int x = lineX(laid[i]);
-    const int ly = y + int(i) * lineHeight;
-    if (opaque)
-      for (int row = ly; row < ly + lineHeight; ++row) r.Span(row, x, x + laid[i].Width, bg);
-    DrawGlyphs(r, laid[i], x, ly, color);
-    DrawDecorations(r, laid[i], x, ly, *Font_, color, lines[i].Underlined);
+  for (std::size_t i = 0; i < block.Laid.size(); ++i) {
+    const TTextLine& line = block.Laid[i];
+    const int x = LineLeft(rect, flags, line.Width);
+    const int y = top + int(i) * block.LineHeight;
+    if (Brush_->Style() != bsClear)
+      FillCell(r, Bounds(x, y, line.Width, block.LineHeight), ColorToPixel(Brush_->Color()));
+    DrawGlyphs(r, line, x, y, color);
+    DrawDecorations(r, line, x, y, *Font_, color, block.Lines[i].Underlined);
   }
   return result;
 }
@@ -500,7 +571,7 @@ TBlitKey TransparencyOf(const TBitmap& bitmap) {
 
 void TCanvas::Draw(int x, int y, const TBitmap& bitmap) {
   TRaster r(*this);
-  Blit(r, Bounds(x, y, bitmap.Width(), bitmap.Height()), bitmap.Surface(), bitmap.Surface().BoundsRect(),
+  Blit(r, Bounds(Clamp(x), Clamp(y), bitmap.Width(), bitmap.Height()), bitmap.Surface(), bitmap.Surface().BoundsRect(),
        TransparencyOf(bitmap));
 }
 

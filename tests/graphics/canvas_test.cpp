@@ -1,6 +1,8 @@
 // Rectangles, lines, pixels, 3-D frames, clipping and damage.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "canvas_fixture.h"
 
 TEST_F(CanvasTest, RectangleOutlinesHalfOpenBoxAndFillsInside) {
@@ -230,6 +232,32 @@ TEST_F(ClippedCanvas, HugeShapesCostOnlyTheirVisibleRows) {
   Canvas.RoundRect(-900000000, -900000000, 900000000, 5, 400000000, 400000000);
   Canvas.MoveTo(-200000, 0);
   Canvas.LineTo(200000, 300000);
+  TRect frame{-1000000000, -1000000000, 1000000000, 1000000000};
+  Canvas.Frame3D(frame, clRed, clRed, 1000000000);
+  EXPECT_TRUE(frame.IsEmpty());
+  ExpectInsideClipOnly();
+}
+TEST_F(ClippedCanvas, ExtremeCoordinatesAreSafe) {
+  constexpr int lo = INT_MIN, hi = INT_MAX;
+  Canvas.Rectangle(lo, lo, hi, hi);
+  Canvas.Ellipse(lo, lo, hi, hi);
+  Canvas.RoundRect(lo, lo, hi, hi, hi, hi);
+  Canvas.FillRect({lo, lo, hi, hi});
+  Canvas.FrameRect({lo, lo, hi, hi});
+  Canvas.MoveTo(lo, lo);
+  Canvas.LineTo(hi, hi);
+  const TPoint pts[] = {{lo, lo}, {hi, 0}, {0, hi}};
+  Canvas.Polygon(pts);
+  Canvas.Polyline(pts);
+  Canvas.Arc(lo, lo, hi, hi, lo, 0, hi, 0);
+  Canvas.SetPixel(hi, hi, clRed);
+  Canvas.TextOut(hi, hi, "x");
+  Canvas.TextRect({lo, lo, hi, hi}, lo, lo, "x");
+  TRect r{lo, lo, hi, hi};
+  Canvas.Frame3D(r, clRed, clRed, hi);
+  TBitmap b(2, 2);
+  Canvas.Draw(hi, hi, b);
+  Canvas.StretchDraw({lo, lo, hi, hi}, b);
   ExpectInsideClipOnly();
 }
 TEST_F(ClippedCanvas, EllipseRoundRectPolygonArc) {
