@@ -196,6 +196,9 @@ class TCanvas : public TPersistent {
   void LineTo(int x, int y);
   void Polyline(std::span<const TPoint> points);
   void Polygon(std::span<const TPoint> points);
+  // Outline on the border pixels, brush inside; with a clear pen the brush
+  // covers the whole rectangle. Wider pens are centred on the border
+  // (inside it for psInsideFrame); styled pens draw shapes solid.
   void Rectangle(int x1, int y1, int x2, int y2);
   void Rectangle(const TRect& r) { Rectangle(r.Left, r.Top, r.Right, r.Bottom); }
   void FillRect(const TRect& r);
@@ -223,13 +226,14 @@ class TCanvas : public TPersistent {
   // only measures and adjusts r.
   int DrawText(const std::string& text, TRect& r, unsigned flags);
 
-  // Copies src's rectangle onto dest (scaling when the sizes differ).
+  // Copies src's rectangle onto dest (nearest neighbour when the sizes
+  // differ; rectangles with negative extents copy nothing).
   void CopyRect(const TRect& dest, const TCanvas& source, const TRect& sourceRect);
   // Honours the bitmap's Transparent / TransparentColor.
   void Draw(int x, int y, const TBitmap& bitmap);
   void StretchDraw(const TRect& dest, const TBitmap& bitmap);
   // Copies source's rectangle onto dest, painting the pixels equal to
-  // `keyColor` with the current brush instead.
+  // `keyColor` with the current brush instead (a clear brush leaves them out).
   void BrushCopy(const TRect& dest, const TBitmap& source, const TRect& sourceRect, TColor keyColor);
 
  private:
