@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: a normal build, then a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows compile check.
+# AddressSanitizer and UndefinedBehaviorSanitizer. The Windows compile check and
+# the QEMU hardware-in-the-loop suite run as CTest tests of the normal build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh --hil
