@@ -200,7 +200,9 @@ TCanvasState::~TCanvasState() {
 
 // ---- TBitmap ----
 
-TBitmap::TBitmap() : Canvas_(std::make_unique<TCanvas>(&Surface_)) {}
+TBitmap::TBitmap() : Canvas_(std::make_unique<TCanvas>(&Surface_)) {
+  Canvas_->OnChange = [this](TObject*) { Changed(); };
+}
 
 TBitmap::TBitmap(int width, int height) : TBitmap() { SetSize(width, height); }
 

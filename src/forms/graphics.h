@@ -175,6 +175,10 @@ class TCanvas : public TPersistent {
   TCanvas& operator=(const TCanvas&) = delete;
   std::string ClassName() const override { return "TCanvas"; }
 
+  // Fired after a drawing call changed pixels (a bitmap passes it on as its
+  // own OnChange, so a picture shown by a control repaints).
+  TNotifyEvent OnChange;
+
   // Target and placement (set by the owner of the canvas: a bitmap, a windowed
   // control, or a graphic control's parent).
   void SetSurface(TSurface* surface);

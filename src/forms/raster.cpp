@@ -146,12 +146,14 @@ void PaintShape(TRaster& r, const TOutlinedShape& s, const TPixel* outline, cons
   }
 }
 
-TRaster::TRaster(TCanvas& canvas) : Surface_(canvas.Surface_), Origin_(canvas.Origin_) {
+TRaster::TRaster(TCanvas& canvas) : Canvas_(canvas), Surface_(canvas.Surface_), Origin_(canvas.Origin_) {
   if (Surface_ != nullptr) Clip_ = IntersectRect(canvas.Clip_, Surface_->BoundsRect());
 }
 
-TRaster::~TRaster() {
-  if (Surface_ != nullptr && !Touched_.IsEmpty()) Surface_->AddDamage(Touched_);
+TRaster::~TRaster() noexcept(false) {
+  if (Surface_ == nullptr || Touched_.IsEmpty()) return;
+  Surface_->AddDamage(Touched_);
+  if (Canvas_.OnChange) Canvas_.OnChange(&Canvas_);
 }
 
 bool TRaster::Begin(const TRect& localBounds) {

@@ -38,7 +38,9 @@ struct TShapeGeom {
 class TRaster {
  public:
   explicit TRaster(TCanvas& canvas);
-  ~TRaster();  // adds what was touched to the surface's damage
+  // Adds what was touched to the surface's damage and fires the canvas's
+  // OnChange, whose handler may throw like any event.
+  ~TRaster() noexcept(false);
   TRaster(const TRaster&) = delete;
   TRaster& operator=(const TRaster&) = delete;
 
@@ -55,6 +57,7 @@ class TRaster {
 
  private:
   void Touch(int x0, int y0, int x1, int y1);
+  TCanvas& Canvas_;
   TSurface* Surface_;
   TPoint Origin_;
   TRect Clip_;  // surface coordinates

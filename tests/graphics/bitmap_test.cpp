@@ -114,3 +114,18 @@ TEST_F(CanvasTest, CopyRectReadsTheSourceThroughItsOrigin) {
   EXPECT_EQ(At(1, 1), clRed);
   EXPECT_EQ(At(0, 0), clWhite);
 }
+
+TEST(Bitmap, DrawingOnItsCanvasFiresOnChange) {
+  TBitmap b(10, 10);
+  int changes = 0;
+  b.OnChange = [&](TObject*) { ++changes; };
+  b.Canvas().Brush().SetColor(clRed);
+  b.Canvas().FillRect({0, 0, 5, 5});
+  EXPECT_EQ(changes, 1);
+  b.Canvas().FillRect({20, 20, 30, 30});  // outside: nothing changed
+  b.Canvas().Brush().SetStyle(bsClear);
+  b.Canvas().Rectangle(0, 0, 0, 0);
+  EXPECT_EQ(changes, 1);
+  b.Canvas().SetPixel(1, 1, clBlue);
+  EXPECT_EQ(changes, 2);
+}
