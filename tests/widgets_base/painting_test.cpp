@@ -52,19 +52,6 @@ TEST_F(PaintingTest, EqualColoursGiveOneFillInEveryStyle) {
   }
 }
 
-TEST_F(PaintingTest, EveryStyleStaysInsideItsRectangle) {
-  const TRect r = Rect(7, 5, 37, 25);
-  for (int s = int(gsHorizontal1); s <= int(gsTopRight); ++s) {
-    Clear();
-    DrawGradient(Bmp.Canvas(), r, clBlack, clWhite, TGradientStyle(s));
-    const TRect ink = Ink(Rect(0, 0, 60, 40));
-    EXPECT_GE(ink.Left, r.Left) << "style " << s;
-    EXPECT_GE(ink.Top, r.Top) << "style " << s;
-    EXPECT_LE(ink.Right, r.Right) << "style " << s;
-    EXPECT_LE(ink.Bottom, r.Bottom) << "style " << s;
-  }
-}
-
 TEST_F(PaintingTest, EmptyRectanglePaintsNothing) {
   DrawGradient(Bmp.Canvas(), Rect(10, 10, 10, 30), clBlack, clWhite, gsElliptic2);
   DrawGradient(Bmp.Canvas(), Rect(10, 10, 30, 5), clBlack, clWhite, gsHorizontal1);
@@ -228,10 +215,6 @@ TEST_F(TextTest, Text3DDrawsHighlightAndShadowCopies) {
   EXPECT_EQ(Bmp.Canvas().Font().Color(), clBlack);
 }
 
-TEST_F(TextTest, EmptyTextDrawsNothing) {
-  EXPECT_TRUE(InkOf([](TCanvas& c) { DrawText3D(c, 50, 50, true, 4, "", clRed, clBlue, clBlack, 0); }).IsEmpty());
-}
-
 TEST_F(TextTest, MeasureTextBlockTakesTheWidestLine) {
   TCanvas& c = Bmp.Canvas();
   const TSize block = MeasureTextBlock(c, "Name|Pin");
@@ -239,11 +222,6 @@ TEST_F(TextTest, MeasureTextBlockTakesTheWidestLine) {
   EXPECT_EQ(block.cy, c.TextHeight("Name|Pin"));
   EXPECT_EQ(MeasureTextBlock(c, "Pin|Wider line").cx, c.TextWidth("Wider line"));
   EXPECT_EQ(MeasureTextBlock(c, "Name").cx, c.TextWidth("Name"));
-}
-
-TEST(CountCharTest, Counts) {
-  EXPECT_EQ(CountChar("", '|'), 0);
-  EXPECT_EQ(CountChar("a|b||", '|'), 3);
 }
 
 class LedShapeTest : public PaintingTest {};
