@@ -40,6 +40,8 @@ TApplication::TApplication(std::unique_ptr<display::Display> display)
 }
 
 TApplication::~TApplication() {
+  // Marked first: widgets stop serving flash ticks once the application is going.
+  BeforeDestruction();
   // Forms (and anything else owned) go last created first, while the display lives.
   while (!Components().empty()) Free(Components().back());
   BindMainThread(nullptr);
