@@ -99,6 +99,7 @@ constexpr THelpRow HelpTable[] = {
     {"Номера ножек или название", TRegisterLabel::None},               // CaptionToggle
     {"Выбор LPT порта", TRegisterLabel::None},                         // PortChoice
 };
+static_assert(std::size(HelpTable) == std::size_t(THelpTopic::PortChoice) + 1);
 
 struct TRegisterLabelRow {
   TStaticText* TForm1::*Label;

@@ -184,6 +184,19 @@ TEST_F(Startup, DataIsClearedBeforeControlIsRead) {
   EXPECT_EQ(Form->Edit1->Text(), "00");
 }
 
+TEST_F(Startup, ShutdownClosesConnectionAndKeepsOutputs) {
+  StartWithPorts(true, false, false);
+  Click(Form->AbDBLED9);
+  Tick();
+  ASSERT_EQ(Device.Ports[0].Data, 0x80);
+  EXPECT_GT(emulation::OpenHandleCount(), 0u);
+  const std::size_t mark = Device.Log.size();
+  App.reset();  // frees the window: FormDestroy
+  EXPECT_EQ(emulation::OpenHandleCount(), 0u);
+  EXPECT_TRUE(Device.Since(mark).empty());
+  EXPECT_EQ(Device.Ports[0].Data, 0x80);
+}
+
 // ------------------------------------------------------------ poll
 
 class Poll : public ConsoleTest {
@@ -642,6 +655,8 @@ TEST_F(StoredLayout, WindowMatchesDesignTables) {
   EXPECT_EQ(Form->Color(), TColor(0x404040));
   EXPECT_EQ(Form->Icon().Width(), 16);
   EXPECT_EQ(Form->Icon().Height(), 16);
+  EXPECT_EQ(Form->Icon().Canvas().Pixel(8, 4), clLime);  // the lamp
+  EXPECT_EQ(Window->IconPixels().size(), 16u * 16u);
 
   const auto& components = Form->Components();
   ASSERT_EQ(components.size(), std::size(ExpectedLayout));

@@ -5,6 +5,8 @@
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -26,7 +28,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr auto WaitLimit = 10s;
+constexpr auto WaitLimit = 20s;  // a bound on waiting for a busy machine, not a speed check
 
 struct TPoint {
   int X, Y;
@@ -61,7 +63,9 @@ bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limi
 // A child process, ended (SIGTERM) and reaped when the object goes.
 class TChild {
  public:
-  TChild(const std::vector<std::string>& argv, const std::string& display, int stdoutFd = -1) {
+  // keepFd stays open in the child; a quiet child's output goes to /dev/null.
+  TChild(const std::vector<std::string>& argv, const std::string& display, int keepFd = -1,
+         bool quiet = false) {
     std::vector<std::string> env;
     for (char** e = environ; *e; ++e)
       if (std::string(*e).rfind("DISPLAY=", 0) != 0) env.emplace_back(*e);
@@ -73,7 +77,11 @@ class TChild {
     envp.push_back(nullptr);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    if (stdoutFd >= 0) posix_spawn_file_actions_adddup2(&actions, stdoutFd, stdoutFd);
+    if (keepFd >= 0) posix_spawn_file_actions_adddup2(&actions, keepFd, keepFd);
+    if (quiet) {
+      posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+      posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    }
     if (posix_spawnp(&Pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) Pid_ = -1;
     posix_spawn_file_actions_destroy(&actions);
   }
@@ -122,11 +130,15 @@ class PinlarkWindow : public ::testing::Test {
     if (!OnPath("xdotool")) GTEST_FAIL() << "xdotool is missing: install xdotool (scripts/setup.sh does)";
     StartXvfb();
     ASSERT_FALSE(DisplayName.empty()) << "Xvfb did not start";
+    // A window that went away must fail the test, not end the process.
+    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     X = XOpenDisplay(DisplayName.c_str());
     ASSERT_NE(X, nullptr) << "cannot open " << DisplayName;
     App = std::make_unique<TChild>(std::vector<std::string>{ProgramDir() + "/pinlark"}, DisplayName);
     ASSERT_TRUE(App->Started());
-    ASSERT_TRUE(WaitUntil([this] { return FindWindow(); })) << "no window named Pinlark appeared";
+    ASSERT_TRUE(WaitUntil([this] { return FindWindow() || App->Exited(); }));
+    ASSERT_FALSE(App->Exited()) << "pinlark ended at start-up";
+    ASSERT_NE(Win, 0u) << "no window named Pinlark appeared";
     // The first successful poll lights the connection LED.
     ASSERT_TRUE(WaitUntil([this] { return IsLime(Pixel(ConnectionLamp)); })) << "no successful poll";
   }
@@ -143,11 +155,14 @@ class PinlarkWindow : public ::testing::Test {
     Xvfb = std::make_unique<TChild>(
         std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
                                  "800x600x24", "-nolisten", "tcp"},
-        "", fds[1]);
+        "", fds[1], true);
     close(fds[1]);
     std::string number;
     char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    pollfd ready{fds[0], POLLIN, 0};
+    while (poll(&ready, 1, int(std::chrono::milliseconds(WaitLimit).count())) == 1 &&
+           read(fds[0], &c, 1) == 1 && c != '\n')
+      number += c;
     close(fds[0]);
     if (!number.empty()) DisplayName = ":" + number;
   }
