@@ -13,27 +13,24 @@ if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
 fi
 
 echo "run: no usable display (DISPLAY='${DISPLAY:-}'); running under Xvfb for a screenshot"
-screen=99
-while [ -e "/tmp/.X${screen}-lock" ] || [ -e "/tmp/.X11-unix/X${screen}" ]; do
-  screen=$((screen + 1))
-done
-export DISPLAY=":${screen}"
-
 xvfb_pid=""
 app_pid=""
+fifo="$(mktemp -u)"
 cleanup() {
   [ -n "$app_pid" ] && kill -TERM "$app_pid" 2>/dev/null || true
   [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -f "$fifo"
 }
 trap cleanup EXIT
 
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+# Xvfb picks a free display number itself and writes it to fd 3 once it listens.
+mkfifo "$fifo"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
 xvfb_pid=$!
-for _ in $(seq 50); do
-  xdotool getdisplaygeometry >/dev/null 2>&1 && break
-  sleep 0.1
-done
-xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "run: Xvfb did not start on $DISPLAY" >&2; exit 1; }
+screen=""
+read -r -t 20 screen <"$fifo" || true
+[ -n "$screen" ] || { echo "run: Xvfb did not start" >&2; exit 1; }
+export DISPLAY=":${screen}"
 
 build/bin/pinlark &
 app_pid=$!

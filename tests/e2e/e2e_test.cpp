@@ -1,32 +1,25 @@
 // End to end: the real pinlark on the simulated port under Xvfb, driven by
 // xdotool, checked through the pixels of its window.
 #include <gtest/gtest.h>
+
+#include "xserver.h"
 // After gtest: Xlib defines macros such as None and Status.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-#include <fcntl.h>
-#include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
-#include <thread>
 #include <vector>
-
-extern char** environ;
 
 namespace {
 
 using namespace std::chrono_literals;
+using namespace pinlark::testsupport;
 
 constexpr auto WaitLimit = 20s;  // a bound on waiting for a busy machine, not a speed check
 
@@ -47,73 +40,6 @@ bool IsGrey(TRgb c) { return c.R > 100 && c.R < 160 && c.R == c.G && c.G == c.B;
 
 std::string ProgramDir() { return std::filesystem::read_symlink("/proc/self/exe").parent_path(); }
 
-bool OnPath(const std::string& tool) {
-  return std::system(("command -v " + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = WaitLimit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    if (done()) return true;
-    std::this_thread::sleep_for(50ms);
-  }
-  return done();
-}
-
-// A child process, ended (SIGTERM) and reaped when the object goes.
-class TChild {
- public:
-  // keepFd stays open in the child; a quiet child's output goes to /dev/null.
-  TChild(const std::vector<std::string>& argv, const std::string& display, int keepFd = -1,
-         bool quiet = false) {
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e)
-      if (std::string(*e).rfind("DISPLAY=", 0) != 0) env.emplace_back(*e);
-    if (!display.empty()) env.push_back("DISPLAY=" + display);
-    std::vector<char*> args, envp;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (keepFd >= 0) posix_spawn_file_actions_adddup2(&actions, keepFd, keepFd);
-    if (quiet) {
-      posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-      posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    }
-    if (posix_spawnp(&Pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) Pid_ = -1;
-    posix_spawn_file_actions_destroy(&actions);
-  }
-  ~TChild() {
-    if (Pid_ > 0 && !Exited()) {
-      kill(Pid_, SIGTERM);
-      Wait(5s);
-      if (!Status_) kill(Pid_, SIGKILL), Wait(5s);
-    }
-  }
-  TChild(const TChild&) = delete;
-  TChild& operator=(const TChild&) = delete;
-
-  bool Started() const { return Pid_ > 0; }
-  pid_t Pid() const { return Pid_; }
-  bool Exited() {
-    if (Status_) return true;
-    int status = 0;
-    if (waitpid(Pid_, &status, WNOHANG) == Pid_) Status_ = status;
-    return Status_.has_value();
-  }
-  // The wait status once the child ended within the limit.
-  std::optional<int> Wait(std::chrono::milliseconds limit) {
-    WaitUntil([this] { return Exited(); }, limit);
-    return Status_;
-  }
-
- private:
-  pid_t Pid_ = -1;
-  std::optional<int> Status_;
-};
-
 std::string RunOutput(const std::string& command) {
   std::string out;
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
@@ -128,13 +54,15 @@ class PinlarkWindow : public ::testing::Test {
   void SetUp() override {
     if (!OnPath("Xvfb")) GTEST_FAIL() << "Xvfb is missing: install xvfb (scripts/setup.sh does)";
     if (!OnPath("xdotool")) GTEST_FAIL() << "xdotool is missing: install xdotool (scripts/setup.sh does)";
-    StartXvfb();
+    Xvfb = std::make_unique<TXvfb>("800x600x24");
+    DisplayName = Xvfb->DisplayName();
     ASSERT_FALSE(DisplayName.empty()) << "Xvfb did not start";
     // A window that went away must fail the test, not end the process.
     XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
     X = XOpenDisplay(DisplayName.c_str());
     ASSERT_NE(X, nullptr) << "cannot open " << DisplayName;
-    App = std::make_unique<TChild>(std::vector<std::string>{ProgramDir() + "/pinlark"}, DisplayName);
+    App = std::make_unique<TChild>(std::vector<std::string>{ProgramDir() + "/pinlark"},
+                                   TChildOptions().WithDisplay(DisplayName));
     ASSERT_TRUE(App->Started());
     ASSERT_TRUE(WaitUntil([this] { return FindWindow() || App->Exited(); }));
     ASSERT_FALSE(App->Exited()) << "pinlark ended at start-up";
@@ -147,24 +75,6 @@ class PinlarkWindow : public ::testing::Test {
     App.reset();
     if (X) XCloseDisplay(X);
     Xvfb.reset();
-  }
-
-  void StartXvfb() {
-    int fds[2];
-    ASSERT_EQ(pipe(fds), 0);
-    Xvfb = std::make_unique<TChild>(
-        std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                 "800x600x24", "-nolisten", "tcp"},
-        "", fds[1], true);
-    close(fds[1]);
-    std::string number;
-    char c;
-    pollfd ready{fds[0], POLLIN, 0};
-    while (poll(&ready, 1, int(std::chrono::milliseconds(WaitLimit).count())) == 1 &&
-           read(fds[0], &c, 1) == 1 && c != '\n')
-      number += c;
-    close(fds[0]);
-    if (!number.empty()) DisplayName = ":" + number;
   }
 
   bool FindWindow() {
@@ -242,7 +152,7 @@ class PinlarkWindow : public ::testing::Test {
   static constexpr TPoint Edit1Enter{301, 29};
   static constexpr TPoint CaptionToggle{324, 111};
 
-  std::unique_ptr<TChild> Xvfb;
+  std::unique_ptr<TXvfb> Xvfb;
   std::unique_ptr<TChild> App;
   std::string DisplayName;
   Display* X = nullptr;
@@ -296,18 +206,12 @@ TEST_F(PinlarkWindow, TypedByteLightsItsBits) {
 
 TEST_F(PinlarkWindow, CloseRequestEndsWithExitZero) {
   SendDeleteWindow();
-  const auto status = App->Wait(WaitLimit);
-  ASSERT_TRUE(status.has_value()) << "pinlark did not end";
-  ASSERT_TRUE(WIFEXITED(*status));
-  EXPECT_EQ(WEXITSTATUS(*status), 0);
+  EXPECT_EQ(App->Wait(WaitLimit), 0) << "pinlark did not end cleanly";
 }
 
 TEST_F(PinlarkWindow, TerminationSignalEndsWithExitZero) {
   kill(App->Pid(), SIGTERM);
-  const auto status = App->Wait(WaitLimit);
-  ASSERT_TRUE(status.has_value()) << "pinlark did not end";
-  ASSERT_TRUE(WIFEXITED(*status));
-  EXPECT_EQ(WEXITSTATUS(*status), 0);
+  EXPECT_EQ(App->Wait(WaitLimit), 0) << "pinlark did not end cleanly";
 }
 
 TEST(PinlarkWithoutDisplay, ReportsAndFails) {
