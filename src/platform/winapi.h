@@ -6,6 +6,7 @@
 #if defined(_WIN32)
 
 #include <windows.h>
+
 #include <intrin.h>
 
 // Byte-wide processor port I/O for the direct path (9x family).
