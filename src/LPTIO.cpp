@@ -18,30 +18,27 @@ constexpr BYTE EchoPatterns[] = {0x00, 0x55, 0xAA};
 // The folder of the running executable with its trailing separator, or
 // nothing when the system cannot say where the executable lies.
 std::optional<std::string> ExecutableFolder() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameA(nullptr, path.data(), DWORD(path.size()));
-        if (length == 0)
-            return std::nullopt;
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        if (path.size() >= MaxModulePath)
-            return std::nullopt;
-        path.resize(path.size() * 2);
+  std::string path(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameA(nullptr, path.data(), DWORD(path.size()));
+    if (length == 0) return std::nullopt;
+    if (length < path.size()) {
+      path.resize(length);
+      break;
     }
-    const std::size_t separator = path.find_last_of("\\/");
-    if (separator == std::string::npos)
-        return std::nullopt;
-    return path.substr(0, separator + 1);
+    if (path.size() >= MaxModulePath) return std::nullopt;
+    path.resize(path.size() * 2);
+  }
+  const std::size_t separator = path.find_last_of("\\/");
+  if (separator == std::string::npos) return std::nullopt;
+  return path.substr(0, separator + 1);
 }
 
 template <typename T>
 T ResolveProc(HMODULE library, const char* name) {
-    // Through the generic function pointer type, which converts to any other
-    // without the compiler objecting.
-    return reinterpret_cast<T>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+  // Through the generic function pointer type, which converts to any other
+  // without the compiler objecting.
+  return reinterpret_cast<T>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
 }
 
 // Both rails are what an absent port or an unusable connection reads.
@@ -50,184 +47,159 @@ bool IsRailValue(BYTE value) { return value == 0x00 || value == 0xFF; }
 }  // namespace
 
 TLptPortConnection::TLptPortConnection() {
-    DeviceHandle = INVALID_HANDLE_VALUE;
-    StartedService = false;
-    ServiceLibrary = nullptr;
+  DeviceHandle = INVALID_HANDLE_VALUE;
+  StartedService = false;
+  ServiceLibrary = nullptr;
 
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
-    // A failed query must not send an NT system down the direct path, where the
-    // port instructions would fault; NT is the safe assumption.
-    IsNt = !GetVersionExA(&version) || version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+  // A failed query must not send an NT system down the direct path, where the
+  // port instructions would fault; NT is the safe assumption.
+  IsNt = !GetVersionExA(&version) || version.dwPlatformId == VER_PLATFORM_WIN32_NT;
 
+  DeviceHandle = OpenDevice();
+  if (DeviceHandle == INVALID_HANDLE_VALUE && IsNt) {
+    BootstrapDriver();
     DeviceHandle = OpenDevice();
-    if (DeviceHandle == INVALID_HANDLE_VALUE && IsNt) {
-        BootstrapDriver();
-        DeviceHandle = OpenDevice();
-    }
-    if (IsUsable()) {
-        FLpt1Present = ProbePort(PortLpt1);
-        FLpt2Present = ProbePort(PortLpt2);
-        FLpt3Present = ProbePort(PortLpt3);
-    }
+  }
+  if (IsUsable()) {
+    FLpt1Present = ProbePort(PortLpt1);
+    FLpt2Present = ProbePort(PortLpt2);
+    FLpt3Present = ProbePort(PortLpt3);
+  }
 }
 
 TLptPortConnection::~TLptPortConnection() {
-    if (DeviceHandle != INVALID_HANDLE_VALUE)
-        CloseHandle(DeviceHandle);
-    if (StartedService && IsNt && ServiceLibrary)
-        DeleteDriverService();
-    if (ServiceLibrary)
-        FreeLibrary(ServiceLibrary);
+  if (DeviceHandle != INVALID_HANDLE_VALUE) CloseHandle(DeviceHandle);
+  if (StartedService && IsNt && ServiceLibrary) DeleteDriverService();
+  if (ServiceLibrary) FreeLibrary(ServiceLibrary);
 }
 
-bool TLptPortConnection::IsUsable() const {
-    return !(DeviceHandle == INVALID_HANDLE_VALUE && IsNt);
-}
+bool TLptPortConnection::IsUsable() const { return !(DeviceHandle == INVALID_HANDLE_VALUE && IsNt); }
 
 HANDLE TLptPortConnection::OpenDevice() {
-    SetLastError(0);
-    return CreateFileA(DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  SetLastError(0);
+  return CreateFileA(DevicePath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 void TLptPortConnection::BootstrapDriver() {
-    ServiceLibrary = LoadLibraryA(ServiceLibraryName);
-    if (!ServiceLibrary || !ResolveServiceProcs())
-        return;
-    SC_HANDLE manager = Procs.OpenSCManagerA(nullptr, nullptr, ScManagerAccess);
-    if (!manager)
-        return;
-    StartDriverService(manager);
-    Procs.CloseServiceHandle(manager);
+  ServiceLibrary = LoadLibraryA(ServiceLibraryName);
+  if (!ServiceLibrary || !ResolveServiceProcs()) return;
+  SC_HANDLE manager = Procs.OpenSCManagerA(nullptr, nullptr, ScManagerAccess);
+  if (!manager) return;
+  StartDriverService(manager);
+  Procs.CloseServiceHandle(manager);
 }
 
 bool TLptPortConnection::ResolveServiceProcs() {
-    Procs.OpenSCManagerA = ResolveProc<TOpenSCManagerA>(ServiceLibrary, "OpenSCManagerA");
-    Procs.CloseServiceHandle = ResolveProc<TCloseServiceHandle>(ServiceLibrary, "CloseServiceHandle");
-    Procs.CreateServiceA = ResolveProc<TCreateServiceA>(ServiceLibrary, "CreateServiceA");
-    Procs.StartServiceA = ResolveProc<TStartServiceA>(ServiceLibrary, "StartServiceA");
-    Procs.OpenServiceA = ResolveProc<TOpenServiceA>(ServiceLibrary, "OpenServiceA");
-    Procs.DeleteService = ResolveProc<TDeleteService>(ServiceLibrary, "DeleteService");
-    return Procs.OpenSCManagerA && Procs.CloseServiceHandle && Procs.CreateServiceA &&
-           Procs.StartServiceA && Procs.OpenServiceA && Procs.DeleteService;
+  Procs.OpenSCManagerA = ResolveProc<TOpenSCManagerA>(ServiceLibrary, "OpenSCManagerA");
+  Procs.CloseServiceHandle = ResolveProc<TCloseServiceHandle>(ServiceLibrary, "CloseServiceHandle");
+  Procs.CreateServiceA = ResolveProc<TCreateServiceA>(ServiceLibrary, "CreateServiceA");
+  Procs.StartServiceA = ResolveProc<TStartServiceA>(ServiceLibrary, "StartServiceA");
+  Procs.OpenServiceA = ResolveProc<TOpenServiceA>(ServiceLibrary, "OpenServiceA");
+  Procs.DeleteService = ResolveProc<TDeleteService>(ServiceLibrary, "DeleteService");
+  return Procs.OpenSCManagerA && Procs.CloseServiceHandle && Procs.CreateServiceA && Procs.StartServiceA &&
+         Procs.OpenServiceA && Procs.DeleteService;
 }
 
 void TLptPortConnection::StartDriverService(SC_HANDLE manager) {
-    // Without the executable's folder there is no driver file to name; a
-    // relative path would depend on the working directory.
-    const std::optional<std::string> folder = ExecutableFolder();
-    if (!folder)
-        return;
-    DriverPath = *folder + DriverFileName;
-    SC_HANDLE service = Procs.CreateServiceA(
-        manager, ServiceName, ServiceDisplayName, ServiceAccess, SERVICE_KERNEL_DRIVER,
-        SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, DriverPath.c_str(), nullptr, nullptr, nullptr,
-        nullptr, nullptr);
-    if (!service)
-        service = Procs.OpenServiceA(manager, ServiceName, ServiceAccess);
-    if (!service)
-        return;
-    StartArgVector = nullptr;
-    Procs.StartServiceA(service, 0, &StartArgVector);
-    StartedService = true;
-    Procs.CloseServiceHandle(service);
+  // Without the executable's folder there is no driver file to name; a
+  // relative path would depend on the working directory.
+  const std::optional<std::string> folder = ExecutableFolder();
+  if (!folder) return;
+  DriverPath = *folder + DriverFileName;
+  SC_HANDLE service = Procs.CreateServiceA(manager, ServiceName, ServiceDisplayName, ServiceAccess,
+                                           SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                                           DriverPath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+  if (!service) service = Procs.OpenServiceA(manager, ServiceName, ServiceAccess);
+  if (!service) return;
+  StartArgVector = nullptr;
+  Procs.StartServiceA(service, 0, &StartArgVector);
+  StartedService = true;
+  Procs.CloseServiceHandle(service);
 }
 
 // Deletes the entry only; the driver is never asked to stop.
 void TLptPortConnection::DeleteDriverService() {
-    SC_HANDLE manager = Procs.OpenSCManagerA(nullptr, nullptr, ScManagerAccess);
-    if (!manager)
-        return;
-    if (SC_HANDLE service = Procs.OpenServiceA(manager, ServiceName, ServiceAccess)) {
-        Procs.DeleteService(service);
-        Procs.CloseServiceHandle(service);
-    }
-    Procs.CloseServiceHandle(manager);
+  SC_HANDLE manager = Procs.OpenSCManagerA(nullptr, nullptr, ScManagerAccess);
+  if (!manager) return;
+  if (SC_HANDLE service = Procs.OpenServiceA(manager, ServiceName, ServiceAccess)) {
+    Procs.DeleteService(service);
+    Procs.CloseServiceHandle(service);
+  }
+  Procs.CloseServiceHandle(manager);
 }
 
 bool TLptPortConnection::AcceptBatch(const PortIoPair* pairs, DWORD count) {
-    if (!IsUsable())
-        return false;
-    if (!pairs || count == 0 || count > MaxBatchPairs) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return false;
-    }
-    return true;
+  if (!IsUsable()) return false;
+  if (!pairs || count == 0 || count > MaxBatchPairs) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  return true;
 }
 
 // One request for the whole batch, the array as both input and output; the
 // last error, cleared first, is the verdict.
 bool TLptPortConnection::DriverRequest(DWORD code, PortIoPair* pairs, DWORD count) {
-    const DWORD length = count * DWORD(sizeof(PortIoPair));
-    DWORD returned = 0;
-    SetLastError(0);
-    DeviceIoControl(DeviceHandle, code, pairs, length, pairs, length, &returned, nullptr);
-    return GetLastError() == 0;
+  const DWORD length = count * DWORD(sizeof(PortIoPair));
+  DWORD returned = 0;
+  SetLastError(0);
+  DeviceIoControl(DeviceHandle, code, pairs, length, pairs, length, &returned, nullptr);
+  return GetLastError() == 0;
 }
 
 bool TLptPortConnection::ReadPairs(PortIoPair* pairs, DWORD count) {
-    if (!AcceptBatch(pairs, count))
-        return false;
-    if (DeviceHandle != INVALID_HANDLE_VALUE)
-        return DriverRequest(IoctlRead, pairs, count);
-    for (DWORD i = 0; i < count; ++i)
-        pairs[i].Value = PortIn(DirectPortAddress(pairs[i].PortAddress));
-    return true;
+  if (!AcceptBatch(pairs, count)) return false;
+  if (DeviceHandle != INVALID_HANDLE_VALUE) return DriverRequest(IoctlRead, pairs, count);
+  for (DWORD i = 0; i < count; ++i) pairs[i].Value = PortIn(DirectPortAddress(pairs[i].PortAddress));
+  return true;
 }
 
 bool TLptPortConnection::WritePairs(PortIoPair* pairs, DWORD count) {
-    if (!AcceptBatch(pairs, count))
-        return false;
-    if (DeviceHandle != INVALID_HANDLE_VALUE)
-        return DriverRequest(IoctlWrite, pairs, count);
-    for (DWORD i = 0; i < count; ++i)
-        PortOut(DirectPortAddress(pairs[i].PortAddress), pairs[i].Value);
-    return true;
+  if (!AcceptBatch(pairs, count)) return false;
+  if (DeviceHandle != INVALID_HANDLE_VALUE) return DriverRequest(IoctlWrite, pairs, count);
+  for (DWORD i = 0; i < count; ++i) PortOut(DirectPortAddress(pairs[i].PortAddress), pairs[i].Value);
+  return true;
 }
 
 BYTE TLptPortConnection::ReadRegister(BYTE port, BYTE offset) {
-    PortIoPair pair{BYTE(port | offset), 0};
-    ReadPairs(&pair, 1);
-    return pair.Value;
+  PortIoPair pair{BYTE(port | offset), 0};
+  ReadPairs(&pair, 1);
+  return pair.Value;
 }
 
 bool TLptPortConnection::WriteRegister(BYTE port, BYTE offset, BYTE value) {
-    PortIoPair pair{BYTE(port | offset), value};
-    return WritePairs(&pair, 1);
+  PortIoPair pair{BYTE(port | offset), value};
+  return WritePairs(&pair, 1);
 }
 
 bool TLptPortConnection::ProbePort(BYTE port) {
-    const BYTE saved = ReadRegister(port, RegData);
-    bool echoes = true;
-    // Every pattern is written even after a failed echo, so the traffic of a
-    // probe does not depend on where it failed.
-    for (BYTE pattern : EchoPatterns) {
-        WriteRegister(port, RegData, pattern);
-        if (echoes)
-            echoes = ReadRegister(port, RegData) == pattern;
-    }
-    WriteRegister(port, RegData, saved);
-    if (echoes)
-        return true;
-    if (!IsRailValue(ReadRegister(port, RegControl)))
-        return true;
-    return !IsRailValue(ReadRegister(port, RegStatus));
+  const BYTE saved = ReadRegister(port, RegData);
+  bool echoes = true;
+  // Every pattern is written even after a failed echo, so the traffic of a
+  // probe does not depend on where it failed.
+  for (BYTE pattern : EchoPatterns) {
+    WriteRegister(port, RegData, pattern);
+    if (echoes) echoes = ReadRegister(port, RegData) == pattern;
+  }
+  WriteRegister(port, RegData, saved);
+  if (echoes) return true;
+  if (!IsRailValue(ReadRegister(port, RegControl))) return true;
+  return !IsRailValue(ReadRegister(port, RegStatus));
 }
 
 WORD TLptPortConnection::DirectPortBase(PortAddress address) {
-    switch (address >> 4) {
-    case 1:
-        return 0x3BC;
-    case 2:
-        return 0x378;
-    default:
-        return 0x278;
-    }
+  switch (address >> 4) {
+    case 1: return 0x3BC;
+    case 2: return 0x378;
+    default: return 0x278;
+  }
 }
 
 WORD TLptPortConnection::DirectPortAddress(PortAddress address) {
-    return WORD(DirectPortBase(address) + (address & 7));
+  return WORD(DirectPortBase(address) + (address & 7));
 }
 
 BYTE TLptPortConnection::PortIn(WORD address) { return InPortByte(address); }

@@ -31,73 +31,72 @@ constexpr const char* ServiceDisplayName = "LPT port direct access service";
 // One {address, value} record of a batch; a batch is a plain array of them
 // serving as both input and output of a transfer.
 struct PortIoPair {
-    ::PortAddress PortAddress;
-    BYTE Value;
+  ::PortAddress PortAddress;
+  BYTE Value;
 };
 static_assert(sizeof(PortIoPair) == 2, "a pair is two bytes on the wire");
 
 class TLptPortConnection {
-public:
-    // Never fails; IsUsable tells the outcome. When not usable, the thread's
-    // last error holds the code of the final device-open attempt.
-    TLptPortConnection();
-    virtual ~TLptPortConnection();
-    TLptPortConnection(const TLptPortConnection&) = delete;
-    TLptPortConnection& operator=(const TLptPortConnection&) = delete;
+ public:
+  // Never fails; IsUsable tells the outcome. When not usable, the thread's
+  // last error holds the code of the final device-open attempt.
+  TLptPortConnection();
+  virtual ~TLptPortConnection();
+  TLptPortConnection(const TLptPortConnection&) = delete;
+  TLptPortConnection& operator=(const TLptPortConnection&) = delete;
 
-    bool IsUsable() const;
-    bool Lpt1Present() const { return FLpt1Present; }
-    bool Lpt2Present() const { return FLpt2Present; }
-    bool Lpt3Present() const { return FLpt3Present; }
+  bool IsUsable() const;
+  bool Lpt1Present() const { return FLpt1Present; }
+  bool Lpt2Present() const { return FLpt2Present; }
+  bool Lpt3Present() const { return FLpt3Present; }
 
-    // Batch transfers; on failure the reason is in GetLastError (except when
-    // the connection is not usable, which touches nothing).
-    bool ReadPairs(PortIoPair* pairs, DWORD count);
-    bool WritePairs(PortIoPair* pairs, DWORD count);
-    BYTE ReadRegister(BYTE port, BYTE offset);
-    bool WriteRegister(BYTE port, BYTE offset, BYTE value);
+  // Batch transfers; on failure the reason is in GetLastError (except when
+  // the connection is not usable, which touches nothing).
+  bool ReadPairs(PortIoPair* pairs, DWORD count);
+  bool WritePairs(PortIoPair* pairs, DWORD count);
+  BYTE ReadRegister(BYTE port, BYTE offset);
+  bool WriteRegister(BYTE port, BYTE offset, BYTE value);
 
-    bool ProbePort(BYTE port);
+  bool ProbePort(BYTE port);
 
-private:
-    using TOpenSCManagerA = SC_HANDLE(WINAPI*)(LPCSTR, LPCSTR, DWORD);
-    using TCloseServiceHandle = BOOL(WINAPI*)(SC_HANDLE);
-    using TCreateServiceA = SC_HANDLE(WINAPI*)(SC_HANDLE, LPCSTR, LPCSTR, DWORD, DWORD, DWORD,
-                                               DWORD, LPCSTR, LPCSTR, LPDWORD, LPCSTR, LPCSTR,
-                                               LPCSTR);
-    using TStartServiceA = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPCSTR*);
-    using TOpenServiceA = SC_HANDLE(WINAPI*)(SC_HANDLE, LPCSTR, DWORD);
-    using TDeleteService = BOOL(WINAPI*)(SC_HANDLE);
+ private:
+  using TOpenSCManagerA = SC_HANDLE(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+  using TCloseServiceHandle = BOOL(WINAPI*)(SC_HANDLE);
+  using TCreateServiceA = SC_HANDLE(WINAPI*)(SC_HANDLE, LPCSTR, LPCSTR, DWORD, DWORD, DWORD, DWORD, LPCSTR,
+                                             LPCSTR, LPDWORD, LPCSTR, LPCSTR, LPCSTR);
+  using TStartServiceA = BOOL(WINAPI*)(SC_HANDLE, DWORD, LPCSTR*);
+  using TOpenServiceA = SC_HANDLE(WINAPI*)(SC_HANDLE, LPCSTR, DWORD);
+  using TDeleteService = BOOL(WINAPI*)(SC_HANDLE);
 
-    struct TServiceProcs {
-        TOpenSCManagerA OpenSCManagerA = nullptr;
-        TCloseServiceHandle CloseServiceHandle = nullptr;
-        TCreateServiceA CreateServiceA = nullptr;
-        TStartServiceA StartServiceA = nullptr;
-        TOpenServiceA OpenServiceA = nullptr;
-        TDeleteService DeleteService = nullptr;
-    };
+  struct TServiceProcs {
+    TOpenSCManagerA OpenSCManagerA = nullptr;
+    TCloseServiceHandle CloseServiceHandle = nullptr;
+    TCreateServiceA CreateServiceA = nullptr;
+    TStartServiceA StartServiceA = nullptr;
+    TOpenServiceA OpenServiceA = nullptr;
+    TDeleteService DeleteService = nullptr;
+  };
 
-    HANDLE OpenDevice();
-    void BootstrapDriver();
-    bool ResolveServiceProcs();
-    void StartDriverService(SC_HANDLE manager);
-    void DeleteDriverService();
-    bool AcceptBatch(const PortIoPair* pairs, DWORD count);
-    bool DriverRequest(DWORD code, PortIoPair* pairs, DWORD count);
-    static WORD DirectPortBase(PortAddress address);
-    static WORD DirectPortAddress(PortAddress address);
-    BYTE PortIn(WORD address);
-    void PortOut(WORD address, BYTE value);
+  HANDLE OpenDevice();
+  void BootstrapDriver();
+  bool ResolveServiceProcs();
+  void StartDriverService(SC_HANDLE manager);
+  void DeleteDriverService();
+  bool AcceptBatch(const PortIoPair* pairs, DWORD count);
+  bool DriverRequest(DWORD code, PortIoPair* pairs, DWORD count);
+  static WORD DirectPortBase(PortAddress address);
+  static WORD DirectPortAddress(PortAddress address);
+  BYTE PortIn(WORD address);
+  void PortOut(WORD address, BYTE value);
 
-    HANDLE DeviceHandle = nullptr;
-    bool IsNt = false;
-    bool StartedService = false;
-    HMODULE ServiceLibrary = nullptr;
-    std::string DriverPath;
-    LPCSTR StartArgVector = nullptr;
-    TServiceProcs Procs;
-    bool FLpt1Present = false;
-    bool FLpt2Present = false;
-    bool FLpt3Present = false;
+  HANDLE DeviceHandle = nullptr;
+  bool IsNt = false;
+  bool StartedService = false;
+  HMODULE ServiceLibrary = nullptr;
+  std::string DriverPath;
+  LPCSTR StartArgVector = nullptr;
+  TServiceProcs Procs;
+  bool FLpt1Present = false;
+  bool FLpt2Present = false;
+  bool FLpt3Present = false;
 };

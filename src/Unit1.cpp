@@ -16,18 +16,18 @@ struct TOutputLineInfo {
 };
 // Indexed by TOutputLine.
 constexpr TOutputLineInfo OutputLines[OutputLineCount] = {
-    {&TForm1::AbDBLED1, false, 0x01},  // STR
-    {&TForm1::AbDBLED2, true, 0x01},   // D0
-    {&TForm1::AbDBLED3, true, 0x02},   // D1
-    {&TForm1::AbDBLED4, true, 0x04},   // D2
-    {&TForm1::AbDBLED5, true, 0x08},   // D3
-    {&TForm1::AbDBLED6, true, 0x10},   // D4
-    {&TForm1::AbDBLED7, true, 0x20},   // D5
-    {&TForm1::AbDBLED8, true, 0x40},   // D6
-    {&TForm1::AbDBLED9, true, 0x80},   // D7
-    {&TForm1::AbDBLED10, false, 0x02}, // LF/CR
-    {&TForm1::AbDBLED11, false, 0x04}, // INIT
-    {&TForm1::AbDBLED12, false, 0x08}, // SELIN
+    {&TForm1::AbDBLED1, false, 0x01},   // STR
+    {&TForm1::AbDBLED2, true, 0x01},    // D0
+    {&TForm1::AbDBLED3, true, 0x02},    // D1
+    {&TForm1::AbDBLED4, true, 0x04},    // D2
+    {&TForm1::AbDBLED5, true, 0x08},    // D3
+    {&TForm1::AbDBLED6, true, 0x10},    // D4
+    {&TForm1::AbDBLED7, true, 0x20},    // D5
+    {&TForm1::AbDBLED8, true, 0x40},    // D6
+    {&TForm1::AbDBLED9, true, 0x80},    // D7
+    {&TForm1::AbDBLED10, false, 0x02},  // LF/CR
+    {&TForm1::AbDBLED11, false, 0x04},  // INIT
+    {&TForm1::AbDBLED12, false, 0x08},  // SELIN
 };
 // Register bit order of each output register.
 constexpr TOutputLine DataLines[] = {olD0, olD1, olD2, olD3, olD4, olD5, olD6, olD7};
@@ -82,22 +82,22 @@ struct THelpRow {
   TRegisterLabel Register;
 };
 constexpr THelpRow HelpTable[] = {
-    {"Регистр данных", TRegisterLabel::Data},                          // DataRegister
-    {"Регистр управления", TRegisterLabel::Control},                   // ControlRegister
-    {"Регистр состояния", TRegisterLabel::Status},                     // StatusRegister
-    {"Выходные биты регистра данных", TRegisterLabel::Data},           // DataBits
-    {"Выходные биты регистра управления", TRegisterLabel::Control},    // ControlBits
-    {"Входные биты регистра состояния", TRegisterLabel::Status},       // StatusBits
-    {"Индикатор регистра состояния (Hex)", TRegisterLabel::Status},    // StatusValue
-    {"Ручной ввод в регистр данных (Hex)", TRegisterLabel::Data},      // DataEntry
+    {"Регистр данных", TRegisterLabel::Data},                             // DataRegister
+    {"Регистр управления", TRegisterLabel::Control},                      // ControlRegister
+    {"Регистр состояния", TRegisterLabel::Status},                        // StatusRegister
+    {"Выходные биты регистра данных", TRegisterLabel::Data},              // DataBits
+    {"Выходные биты регистра управления", TRegisterLabel::Control},       // ControlBits
+    {"Входные биты регистра состояния", TRegisterLabel::Status},          // StatusBits
+    {"Индикатор регистра состояния (Hex)", TRegisterLabel::Status},       // StatusValue
+    {"Ручной ввод в регистр данных (Hex)", TRegisterLabel::Data},         // DataEntry
     {"Ручной ввод в регистр управления (Hex)", TRegisterLabel::Control},  // ControlEntry
-    {"Инкремент регистра данных", TRegisterLabel::Data},               // DataUp
-    {"Декремент регистра данных", TRegisterLabel::Data},               // DataDown
-    {"Инкремент регистра управления", TRegisterLabel::Control},        // ControlUp
-    {"Декремент регистра управления", TRegisterLabel::Control},        // ControlDown
-    {"Индикатор связи с LPT портом", TRegisterLabel::None},            // Connection
-    {"Номера ножек или название", TRegisterLabel::None},               // CaptionToggle
-    {"Выбор LPT порта", TRegisterLabel::None},                         // PortChoice
+    {"Инкремент регистра данных", TRegisterLabel::Data},                  // DataUp
+    {"Декремент регистра данных", TRegisterLabel::Data},                  // DataDown
+    {"Инкремент регистра управления", TRegisterLabel::Control},           // ControlUp
+    {"Декремент регистра управления", TRegisterLabel::Control},           // ControlDown
+    {"Индикатор связи с LPT портом", TRegisterLabel::None},               // Connection
+    {"Номера ножек или название", TRegisterLabel::None},                  // CaptionToggle
+    {"Выбор LPT порта", TRegisterLabel::None},                            // PortChoice
 };
 static_assert(std::size(HelpTable) == std::size_t(THelpTopic::PortChoice) + 1);
 
@@ -115,8 +115,7 @@ constexpr const char* StartupErrorText = "Ошибка при создании �
 constexpr const char* StartupErrorCaption = "ERROR";
 
 bool IsHexDigitOrControl(char32_t key) {
-  return key < 0x20 || (key >= '0' && key <= '9') || (key >= 'A' && key <= 'F') ||
-         (key >= 'a' && key <= 'f');
+  return key < 0x20 || (key >= '0' && key <= '9') || (key >= 'A' && key <= 'F') || (key >= 'a' && key <= 'f');
 }
 
 }  // namespace
@@ -169,8 +168,7 @@ void TForm1::RefreshDataLeds() {
 }
 
 void TForm1::RefreshControlLeds() {
-  for (TOutputLine line : ControlLines)
-    SetOutputLine(line, (ControlShadow & OutputLines[line].Bit) != 0);
+  for (TOutputLine line : ControlLines) SetOutputLine(line, (ControlShadow & OutputLines[line].Bit) != 0);
 }
 
 // ---------------------------------------------------------------- start-up and shut-down
@@ -218,8 +216,8 @@ void TForm1::FormDestroy(TObject*) {
 void TForm1::Timer1Timer(TObject*) {
   if (!Lpt) return;
   const std::uint8_t port = CurrentPort();
-  PortIoPair batch[3] = {{BYTE(port | RegData), 0}, {BYTE(port | RegStatus), 0},
-                         {BYTE(port | RegControl), 0}};
+  PortIoPair batch[3] = {
+      {BYTE(port | RegData), 0}, {BYTE(port | RegStatus), 0}, {BYTE(port | RegControl), 0}};
   if (!Lpt->ReadPairs(batch, 3)) {
     AbDBLED18->SetChecked(false);
     Label4->Font().SetColor(ActiveInputColor);
@@ -339,8 +337,7 @@ void TForm1::AbColBitBtn9MouseDown(TObject*, TMouseButton, TShiftState, int, int
 
 void TForm1::AbColBitBtn2MouseDown(TObject*, TMouseButton, TShiftState, int, int) {
   ShowNames = !ShowNames;
-  for (const TCaptionRow& row : CaptionTable)
-    (this->*row.Led)->SetCaption(ShowNames ? row.Name : row.Pin);
+  for (const TCaptionRow& row : CaptionTable) (this->*row.Led)->SetCaption(ShowNames ? row.Name : row.Pin);
 }
 
 // ---------------------------------------------------------------- hover help

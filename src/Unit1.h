@@ -16,7 +16,18 @@
 
 // Indices into TForm1::OutputLedOn.
 enum TOutputLine : int {
-  olSTR, olD0, olD1, olD2, olD3, olD4, olD5, olD6, olD7, olLFCR, olINIT, olSELIN,
+  olSTR,
+  olD0,
+  olD1,
+  olD2,
+  olD3,
+  olD4,
+  olD5,
+  olD6,
+  olD7,
+  olLFCR,
+  olINIT,
+  olSELIN,
   OutputLineCount
 };
 
@@ -32,8 +43,21 @@ inline constexpr TColor InactiveInputColor = 0x585858;
 // Hover help topics and the register label each one highlights.
 enum class TRegisterLabel { None, Data, Control, Status };
 enum class THelpTopic {
-  DataRegister, ControlRegister, StatusRegister, DataBits, ControlBits, StatusBits, StatusValue,
-  DataEntry, ControlEntry, DataUp, DataDown, ControlUp, ControlDown, Connection, CaptionToggle,
+  DataRegister,
+  ControlRegister,
+  StatusRegister,
+  DataBits,
+  ControlBits,
+  StatusBits,
+  StatusValue,
+  DataEntry,
+  ControlEntry,
+  DataUp,
+  DataDown,
+  ControlUp,
+  ControlDown,
+  Connection,
+  CaptionToggle,
   PortChoice
 };
 
@@ -163,7 +187,6 @@ class TForm1 : public TForm {
   static constexpr const char* ContactText = "Ideas and bug reports: see README";
 
  private:
-
   // Unit1Layout.cpp
   void LoadLayout();
   void WireEvents();

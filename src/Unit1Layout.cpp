@@ -38,9 +38,9 @@ enum TLedStyle { lsOutput, lsStatus, lsConnection, lsPort };
 struct TLedSettings {
   TColor FontColor;
   TColor ColorOff;
-  std::optional<TColor> ColorOn;     // unset: the class default
+  std::optional<TColor> ColorOn;  // unset: the class default
   std::optional<TLEDShape> Shape;
-  int LedSize;                       // 0: the class default
+  int LedSize;  // 0: the class default
   TLEDPos Position;
   int Spacing;
 };
@@ -107,9 +107,9 @@ constexpr unsigned PollInterval = 100;
 
 // ---------------------------------------------------------------- controls in creation order
 
-using TFieldRef = std::variant<TImage* TForm1::*, TAbDBLED* TForm1::*, TAbColBitBtn* TForm1::*,
-                               TLabel* TForm1::*, TOvcLabel* TForm1::*, TEdit* TForm1::*,
-                               TStaticText* TForm1::*, TTimer* TForm1::*>;
+using TFieldRef =
+    std::variant<TImage * TForm1::*, TAbDBLED * TForm1::*, TAbColBitBtn * TForm1::*, TLabel * TForm1::*,
+                 TOvcLabel * TForm1::*, TEdit * TForm1::*, TStaticText * TForm1::*, TTimer * TForm1::*>;
 
 struct TControlRow {
   TFieldRef Field;
@@ -124,47 +124,47 @@ struct TControlRow {
 
 const TControlRow StoredControls[] = {
     // field and name              left  top  wid  hgt  caption      on      style
-    {FIELD(Image1),                  0,   0, 463, 170, "",          "",     0},
-    {FIELD(AbDBLED1),              187,  50,  49,  33, "STR",       "",     lsOutput},
-    {FIELD(AbDBLED2),              215,   9,  17,  33, "D0",        "",     lsOutput},
-    {FIELD(AbDBLED3),              191,   9,  17,  33, "D1",        "",     lsOutput},
-    {FIELD(AbDBLED4),              167,   9,  17,  33, "D2",        "",     lsOutput},
-    {FIELD(AbDBLED5),              143,   9,  17,  33, "D3",        "",     lsOutput},
-    {FIELD(AbDBLED6),              119,   9,  17,  33, "D4",        "",     lsOutput},
-    {FIELD(AbDBLED7),               95,   9,  17,  33, "D5",        "",     lsOutput},
-    {FIELD(AbDBLED8),               71,   9,  17,  33, "D6",        "",     lsOutput},
-    {FIELD(AbDBLED9),               47,   9,  17,  33, "D7",        "",     lsOutput},
-    {FIELD(AbDBLED10),             143,  50,  40,  33, "LF/CR",     "",     lsOutput},
-    {FIELD(AbDBLED11),             100,  50,  30,  33, "INIT",      "",     lsOutput},
-    {FIELD(AbDBLED12),              47,  50,  41,  33, "SELIN",     "",     lsOutput},
-    {FIELD(AbDBLED13),              49,  91,  33,  33, "ERR",       "",     lsStatus},
-    {FIELD(AbDBLED14),              86,  91,  33,  33, "SEL",       "",     lsStatus},
-    {FIELD(AbDBLED15),             127,  91,  25,  33, "PAP",       "",     lsStatus},
-    {FIELD(AbDBLED16),             164,  91,  25,  33, "ASC",       "",     lsStatus},
-    {FIELD(AbDBLED17),             191,  91,  45,  33, "BUSY",      "",     lsStatus},
-    {FIELD(AbColBitBtn2),          280, 101,  89,  21, "Name",      "Pin",  bsCaptionToggle},
-    {FIELD(AbDBLED18),             403, 106,  25,  17, "",          "",     lsConnection},
-    {FIELD(Label2),                253, 104,  16,  13, "00",        "",     tsStatusValue},
-    {FIELD(Label4),                396,  79,  39,  13, "Связь",     "",     tsConnection},
-    {FIELD(Label5),                387,  91,  58,  13, "с портом",  "",     tsConnection},
-    {FIELD(AbColBitBtn4),          280,  19,  42,  21, "Ввод",      "Ввод", bsEnter},
-    {FIELD(AbColBitBtn5),          280,  60,  42,  21, "Ввод",      "Ввод", bsEnter},
-    {FIELD(AbColBitBtn6),          327,  19,  21,  21, "+",         "+",    bsStep},
-    {FIELD(AbColBitBtn7),          348,  19,  21,  21, "-",         "-",    bsStep},
-    {FIELD(AbColBitBtn8),          327,  60,  21,  21, "+",         "+",    bsStep},
-    {FIELD(AbColBitBtn9),          348,  60,  21,  21, "-",         "-",    bsStep},
-    {FIELD(AbDBLED22),             394,  36,  50,  18, "LPT2",      "",     lsPort},
-    {FIELD(AbDBLED21),             394,  20,  50,  18, "LPT1",      "",     lsPort},
-    {FIELD(AbDBLED23),             394,  52,  50,  18, "LPT3",      "",     lsPort},
-    {FIELD(OvcLabel1),              16, 138, 137,  25, "Pinlark",   "",     tsTitle},
-    {FIELD(Label1),                148, 141,   4,  13, "",          "",     tsStatusLine},
-    {FIELD(OvcLabel2),             148, 138, 300,  31, "",          "",     tsTitle},
-    {FIELD(Edit1),                 253,  22,  20,  15, "00",        "",     esData},
-    {FIELD(StaticText3),            15, 104,  20,  17, "RS",        "",     1},
-    {FIELD(StaticText2),            15,  24,  21,  17, "RD",        "",     2},
-    {FIELD(StaticText4),            15,  64,  20,  17, "RC",        "",     3},
-    {FIELD(Edit3),                 253,  63,  20,  15, "00",        "",     esControl},
-    {FIELD(Timer1),                  0,   0,   0,   0, "",          "",     0},
+    {FIELD(Image1), 0, 0, 463, 170, "", "", 0},
+    {FIELD(AbDBLED1), 187, 50, 49, 33, "STR", "", lsOutput},
+    {FIELD(AbDBLED2), 215, 9, 17, 33, "D0", "", lsOutput},
+    {FIELD(AbDBLED3), 191, 9, 17, 33, "D1", "", lsOutput},
+    {FIELD(AbDBLED4), 167, 9, 17, 33, "D2", "", lsOutput},
+    {FIELD(AbDBLED5), 143, 9, 17, 33, "D3", "", lsOutput},
+    {FIELD(AbDBLED6), 119, 9, 17, 33, "D4", "", lsOutput},
+    {FIELD(AbDBLED7), 95, 9, 17, 33, "D5", "", lsOutput},
+    {FIELD(AbDBLED8), 71, 9, 17, 33, "D6", "", lsOutput},
+    {FIELD(AbDBLED9), 47, 9, 17, 33, "D7", "", lsOutput},
+    {FIELD(AbDBLED10), 143, 50, 40, 33, "LF/CR", "", lsOutput},
+    {FIELD(AbDBLED11), 100, 50, 30, 33, "INIT", "", lsOutput},
+    {FIELD(AbDBLED12), 47, 50, 41, 33, "SELIN", "", lsOutput},
+    {FIELD(AbDBLED13), 49, 91, 33, 33, "ERR", "", lsStatus},
+    {FIELD(AbDBLED14), 86, 91, 33, 33, "SEL", "", lsStatus},
+    {FIELD(AbDBLED15), 127, 91, 25, 33, "PAP", "", lsStatus},
+    {FIELD(AbDBLED16), 164, 91, 25, 33, "ASC", "", lsStatus},
+    {FIELD(AbDBLED17), 191, 91, 45, 33, "BUSY", "", lsStatus},
+    {FIELD(AbColBitBtn2), 280, 101, 89, 21, "Name", "Pin", bsCaptionToggle},
+    {FIELD(AbDBLED18), 403, 106, 25, 17, "", "", lsConnection},
+    {FIELD(Label2), 253, 104, 16, 13, "00", "", tsStatusValue},
+    {FIELD(Label4), 396, 79, 39, 13, "Связь", "", tsConnection},
+    {FIELD(Label5), 387, 91, 58, 13, "с портом", "", tsConnection},
+    {FIELD(AbColBitBtn4), 280, 19, 42, 21, "Ввод", "Ввод", bsEnter},
+    {FIELD(AbColBitBtn5), 280, 60, 42, 21, "Ввод", "Ввод", bsEnter},
+    {FIELD(AbColBitBtn6), 327, 19, 21, 21, "+", "+", bsStep},
+    {FIELD(AbColBitBtn7), 348, 19, 21, 21, "-", "-", bsStep},
+    {FIELD(AbColBitBtn8), 327, 60, 21, 21, "+", "+", bsStep},
+    {FIELD(AbColBitBtn9), 348, 60, 21, 21, "-", "-", bsStep},
+    {FIELD(AbDBLED22), 394, 36, 50, 18, "LPT2", "", lsPort},
+    {FIELD(AbDBLED21), 394, 20, 50, 18, "LPT1", "", lsPort},
+    {FIELD(AbDBLED23), 394, 52, 50, 18, "LPT3", "", lsPort},
+    {FIELD(OvcLabel1), 16, 138, 137, 25, "Pinlark", "", tsTitle},
+    {FIELD(Label1), 148, 141, 4, 13, "", "", tsStatusLine},
+    {FIELD(OvcLabel2), 148, 138, 300, 31, "", "", tsTitle},
+    {FIELD(Edit1), 253, 22, 20, 15, "00", "", esData},
+    {FIELD(StaticText3), 15, 104, 20, 17, "RS", "", 1},
+    {FIELD(StaticText2), 15, 24, 21, 17, "RD", "", 2},
+    {FIELD(StaticText4), 15, 64, 20, 17, "RC", "", 3},
+    {FIELD(Edit3), 253, 63, 20, 15, "00", "", esControl},
+    {FIELD(Timer1), 0, 0, 0, 0, "", "", 0},
 };
 
 #undef FIELD
@@ -176,71 +176,55 @@ using TMouseMoveHandler = void (TForm1::*)(TObject*, TShiftState, int, int);
 using TNotifyHandler = void (TForm1::*)(TObject*);
 using TKeyPressHandler = void (TForm1::*)(TObject*, char32_t&);
 
-struct TMouseDownWire { const char* Control; TMouseDownHandler Handler; };
-struct TMouseMoveWire { const char* Control; TMouseMoveHandler Handler; };
-struct TClickWire { const char* Control; TNotifyHandler Handler; };
-struct TKeyPressWire { const char* Control; TKeyPressHandler Handler; };
+struct TMouseDownWire {
+  const char* Control;
+  TMouseDownHandler Handler;
+};
+struct TMouseMoveWire {
+  const char* Control;
+  TMouseMoveHandler Handler;
+};
+struct TClickWire {
+  const char* Control;
+  TNotifyHandler Handler;
+};
+struct TKeyPressWire {
+  const char* Control;
+  TKeyPressHandler Handler;
+};
 
 const TMouseDownWire MouseDownWiring[] = {
-    {"AbDBLED2", &TForm1::AbDBLED2MouseDown},
-    {"AbDBLED3", &TForm1::AbDBLED3MouseDown},
-    {"AbDBLED4", &TForm1::AbDBLED4MouseDown},
-    {"AbDBLED5", &TForm1::AbDBLED5MouseDown},
-    {"AbDBLED6", &TForm1::AbDBLED6MouseDown},
-    {"AbDBLED7", &TForm1::AbDBLED7MouseDown},
-    {"AbDBLED8", &TForm1::AbDBLED8MouseDown},
-    {"AbDBLED9", &TForm1::AbDBLED9MouseDown},
-    {"AbDBLED1", &TForm1::AbDBLED1MouseDown},
-    {"AbDBLED10", &TForm1::AbDBLED10MouseDown},
-    {"AbDBLED11", &TForm1::AbDBLED11MouseDown},
-    {"AbDBLED12", &TForm1::AbDBLED12MouseDown},
-    {"AbDBLED21", &TForm1::AbDBLED21MouseDown},
-    {"AbDBLED22", &TForm1::AbDBLED22MouseDown},
-    {"AbDBLED23", &TForm1::AbDBLED23MouseDown},
-    {"AbColBitBtn6", &TForm1::AbColBitBtn6MouseDown},
-    {"AbColBitBtn7", &TForm1::AbColBitBtn7MouseDown},
-    {"AbColBitBtn8", &TForm1::AbColBitBtn8MouseDown},
-    {"AbColBitBtn9", &TForm1::AbColBitBtn9MouseDown},
-    {"AbColBitBtn2", &TForm1::AbColBitBtn2MouseDown},
+    {"AbDBLED2", &TForm1::AbDBLED2MouseDown},         {"AbDBLED3", &TForm1::AbDBLED3MouseDown},
+    {"AbDBLED4", &TForm1::AbDBLED4MouseDown},         {"AbDBLED5", &TForm1::AbDBLED5MouseDown},
+    {"AbDBLED6", &TForm1::AbDBLED6MouseDown},         {"AbDBLED7", &TForm1::AbDBLED7MouseDown},
+    {"AbDBLED8", &TForm1::AbDBLED8MouseDown},         {"AbDBLED9", &TForm1::AbDBLED9MouseDown},
+    {"AbDBLED1", &TForm1::AbDBLED1MouseDown},         {"AbDBLED10", &TForm1::AbDBLED10MouseDown},
+    {"AbDBLED11", &TForm1::AbDBLED11MouseDown},       {"AbDBLED12", &TForm1::AbDBLED12MouseDown},
+    {"AbDBLED21", &TForm1::AbDBLED21MouseDown},       {"AbDBLED22", &TForm1::AbDBLED22MouseDown},
+    {"AbDBLED23", &TForm1::AbDBLED23MouseDown},       {"AbColBitBtn6", &TForm1::AbColBitBtn6MouseDown},
+    {"AbColBitBtn7", &TForm1::AbColBitBtn7MouseDown}, {"AbColBitBtn8", &TForm1::AbColBitBtn8MouseDown},
+    {"AbColBitBtn9", &TForm1::AbColBitBtn9MouseDown}, {"AbColBitBtn2", &TForm1::AbColBitBtn2MouseDown},
 };
 
 const TMouseMoveWire MouseMoveWiring[] = {
-    {"AbDBLED2", &TForm1::AbDBLED9MouseMove},
-    {"AbDBLED3", &TForm1::AbDBLED9MouseMove},
-    {"AbDBLED4", &TForm1::AbDBLED9MouseMove},
-    {"AbDBLED5", &TForm1::AbDBLED9MouseMove},
-    {"AbDBLED6", &TForm1::AbDBLED9MouseMove},
-    {"AbDBLED7", &TForm1::AbDBLED9MouseMove},
-    {"AbDBLED8", &TForm1::AbDBLED9MouseMove},
-    {"AbDBLED9", &TForm1::AbDBLED9MouseMove},
-    {"AbDBLED1", &TForm1::AbDBLED12MouseMove},
-    {"AbDBLED10", &TForm1::AbDBLED12MouseMove},
-    {"AbDBLED11", &TForm1::AbDBLED12MouseMove},
-    {"AbDBLED12", &TForm1::AbDBLED12MouseMove},
-    {"AbDBLED13", &TForm1::AbDBLED13MouseMove},
-    {"AbDBLED14", &TForm1::AbDBLED13MouseMove},
-    {"AbDBLED15", &TForm1::AbDBLED13MouseMove},
-    {"AbDBLED16", &TForm1::AbDBLED13MouseMove},
-    {"AbDBLED17", &TForm1::AbDBLED13MouseMove},
-    {"AbDBLED18", &TForm1::AbDBLED18MouseMove},
-    {"Label4", &TForm1::AbDBLED18MouseMove},
-    {"Label5", &TForm1::AbDBLED18MouseMove},
-    {"AbDBLED21", &TForm1::AbDBLED21MouseMove},
-    {"AbDBLED22", &TForm1::AbDBLED21MouseMove},
-    {"AbDBLED23", &TForm1::AbDBLED21MouseMove},
-    {"Edit1", &TForm1::AbColBitBtn4MouseMove},
-    {"Edit3", &TForm1::AbColBitBtn5MouseMove},
-    {"Label2", &TForm1::Label2MouseMove},
-    {"StaticText2", &TForm1::AbDBLED2MouseMove},
-    {"StaticText4", &TForm1::StaticText4MouseMove},
-    {"StaticText3", &TForm1::StaticText3MouseMove},
-    {"AbColBitBtn2", &TForm1::AbColBitBtn2MouseMove},
-    {"AbColBitBtn4", &TForm1::AbColBitBtn4MouseMove},
-    {"AbColBitBtn5", &TForm1::AbColBitBtn5MouseMove},
-    {"AbColBitBtn6", &TForm1::AbColBitBtn6MouseMove},
-    {"AbColBitBtn7", &TForm1::AbColBitBtn7MouseMove},
-    {"AbColBitBtn8", &TForm1::AbColBitBtn8MouseMove},
-    {"AbColBitBtn9", &TForm1::AbColBitBtn9MouseMove},
+    {"AbDBLED2", &TForm1::AbDBLED9MouseMove},         {"AbDBLED3", &TForm1::AbDBLED9MouseMove},
+    {"AbDBLED4", &TForm1::AbDBLED9MouseMove},         {"AbDBLED5", &TForm1::AbDBLED9MouseMove},
+    {"AbDBLED6", &TForm1::AbDBLED9MouseMove},         {"AbDBLED7", &TForm1::AbDBLED9MouseMove},
+    {"AbDBLED8", &TForm1::AbDBLED9MouseMove},         {"AbDBLED9", &TForm1::AbDBLED9MouseMove},
+    {"AbDBLED1", &TForm1::AbDBLED12MouseMove},        {"AbDBLED10", &TForm1::AbDBLED12MouseMove},
+    {"AbDBLED11", &TForm1::AbDBLED12MouseMove},       {"AbDBLED12", &TForm1::AbDBLED12MouseMove},
+    {"AbDBLED13", &TForm1::AbDBLED13MouseMove},       {"AbDBLED14", &TForm1::AbDBLED13MouseMove},
+    {"AbDBLED15", &TForm1::AbDBLED13MouseMove},       {"AbDBLED16", &TForm1::AbDBLED13MouseMove},
+    {"AbDBLED17", &TForm1::AbDBLED13MouseMove},       {"AbDBLED18", &TForm1::AbDBLED18MouseMove},
+    {"Label4", &TForm1::AbDBLED18MouseMove},          {"Label5", &TForm1::AbDBLED18MouseMove},
+    {"AbDBLED21", &TForm1::AbDBLED21MouseMove},       {"AbDBLED22", &TForm1::AbDBLED21MouseMove},
+    {"AbDBLED23", &TForm1::AbDBLED21MouseMove},       {"Edit1", &TForm1::AbColBitBtn4MouseMove},
+    {"Edit3", &TForm1::AbColBitBtn5MouseMove},        {"Label2", &TForm1::Label2MouseMove},
+    {"StaticText2", &TForm1::AbDBLED2MouseMove},      {"StaticText4", &TForm1::StaticText4MouseMove},
+    {"StaticText3", &TForm1::StaticText3MouseMove},   {"AbColBitBtn2", &TForm1::AbColBitBtn2MouseMove},
+    {"AbColBitBtn4", &TForm1::AbColBitBtn4MouseMove}, {"AbColBitBtn5", &TForm1::AbColBitBtn5MouseMove},
+    {"AbColBitBtn6", &TForm1::AbColBitBtn6MouseMove}, {"AbColBitBtn7", &TForm1::AbColBitBtn7MouseMove},
+    {"AbColBitBtn8", &TForm1::AbColBitBtn8MouseMove}, {"AbColBitBtn9", &TForm1::AbColBitBtn9MouseMove},
     {"OvcLabel1", &TForm1::OvcLabel1MouseMove},
 };
 

@@ -24,7 +24,8 @@ void BM_FullFillWithTextLines(benchmark::State& state) {
     c.Brush().SetColor(0x404040);
     c.FillRect({0, 0, kWidth, kHeight});
     c.Brush().SetStyle(bsClear);
-    for (int line = 0; line < 10; ++line) c.TextOut(4, 4 + line * 16, "D7 D6 D5 D4 D3 D2 D1 D0  Ввод  Связь  Ошибка");
+    for (int line = 0; line < 10; ++line)
+      c.TextOut(4, 4 + line * 16, "D7 D6 D5 D4 D3 D2 D1 D0  Ввод  Связь  Ошибка");
     b.Surface().TakeDamage();
     benchmark::ClobberMemory();
   }

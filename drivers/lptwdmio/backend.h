@@ -16,30 +16,30 @@ enum class TBackendChoice { Automatic, Simulated, Ppdev };
 // Read from the environment so tests can steer the module without hardware:
 // LPTWDMIO_BACKEND=simulated|ppdev, LPTWDMIO_DEV_DIR, LPTWDMIO_PROC_DIR.
 struct TBackendConfig {
-    TBackendChoice Choice = TBackendChoice::Automatic;
-    std::string DevDir = "/dev";
-    std::string ProcDir = "/proc/sys/dev/parport";
+  TBackendChoice Choice = TBackendChoice::Automatic;
+  std::string DevDir = "/dev";
+  std::string ProcDir = "/proc/sys/dev/parport";
 
-    static TBackendConfig FromEnvironment();
+  static TBackendConfig FromEnvironment();
 };
 
 // The driver's state: one simulated bank shared by all sessions, so its
 // latches outlive an open, as a port's registers do.
 class TDriverState {
-public:
-    std::mutex Mutex;
-    TSimulatedBank Simulated;
-    TPpdevSystem System;
+ public:
+  std::mutex Mutex;
+  TSimulatedBank Simulated;
+  TPpdevSystem System;
 };
 
 // A session's bank: the shared simulated one, or ppdev ports claimed for it.
 class TSession {
-public:
-    explicit TSession(TDriverState& driver) : Driver(driver) {}
+ public:
+  explicit TSession(TDriverState& driver) : Driver(driver) {}
 
-    TDriverState& Driver;
-    std::unique_ptr<TPortBank> OwnBank;
-    TPortBank* Bank = nullptr;
+  TDriverState& Driver;
+  std::unique_ptr<TPortBank> OwnBank;
+  TPortBank* Bank = nullptr;
 };
 
 // Opens a session as config says: ppdev when parport nodes exist (or when

@@ -15,34 +15,33 @@ constexpr const char* DeviceName = "LptAccessAgent";
 // Nothing may unwind across the C boundary into the host.
 template <typename F>
 uint32_t Guarded(F&& body) {
-    try {
-        return body();
-    } catch (const std::bad_alloc&) {
-        return ERROR_NOT_ENOUGH_MEMORY;
-    } catch (...) {
-        return ERROR_GEN_FAILURE;
-    }
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    return ERROR_NOT_ENOUGH_MEMORY;
+  } catch (...) {
+    return ERROR_GEN_FAILURE;
+  }
 }
 
 uint32_t OpenDevice(void* context, void** session) {
-    return Guarded([&]() -> uint32_t {
-        auto& driver = *static_cast<TDriverState*>(context);
-        auto opened = std::make_unique<TSession>(driver);
-        const DWORD status = OpenSession(TBackendConfig::FromEnvironment(), *opened, std::cerr);
-        if (status == ERROR_SUCCESS)
-            *session = opened.release();
-        return status;
-    });
+  return Guarded([&]() -> uint32_t {
+    auto& driver = *static_cast<TDriverState*>(context);
+    auto opened = std::make_unique<TSession>(driver);
+    const DWORD status = OpenSession(TBackendConfig::FromEnvironment(), *opened, std::cerr);
+    if (status == ERROR_SUCCESS) *session = opened.release();
+    return status;
+  });
 }
 
 uint32_t ControlDevice(void* session, uint32_t code, const void* in, uint32_t inLength, void* out,
                        uint32_t outLength, uint32_t* returned) {
-    return Guarded([&]() -> uint32_t {
-        auto& opened = *static_cast<TSession*>(session);
-        // A batch runs whole; another session's batch never interleaves with it.
-        std::lock_guard<std::mutex> lock(opened.Driver.Mutex);
-        return HandleRequest(*opened.Bank, code, in, inLength, out, outLength, returned);
-    });
+  return Guarded([&]() -> uint32_t {
+    auto& opened = *static_cast<TSession*>(session);
+    // A batch runs whole; another session's batch never interleaves with it.
+    std::lock_guard<std::mutex> lock(opened.Driver.Mutex);
+    return HandleRequest(*opened.Bank, code, in, inLength, out, outLength, returned);
+  });
 }
 
 void CloseDevice(void* session) { std::unique_ptr<TSession> closed(static_cast<TSession*>(session)); }
@@ -54,17 +53,17 @@ void UnloadDriver(void* context) { std::unique_ptr<TDriverState> state(static_ca
 }  // namespace lptwdmio
 
 extern "C" __attribute__((visibility("default"))) uint32_t DriverEntry(PinlarkDriverObject* driver) {
-    using namespace lptwdmio;
-    if (!driver || driver->AbiVersion != PINLARK_DRIVER_ABI_VERSION || !driver->RegisterDevice)
-        return ERROR_INVALID_PARAMETER;
-    return Guarded([&]() -> uint32_t {
-        auto state = std::make_unique<TDriverState>();
-        const PinlarkDeviceOps ops{state.get(), &OpenDevice, &ControlDevice, &CloseDevice};
-        if (const uint32_t status = driver->RegisterDevice(driver->Host, DeviceName, &ops);
-            status != ERROR_SUCCESS)
-            return status;
-        driver->DriverContext = state.release();
-        driver->Unload = &UnloadDriver;
-        return ERROR_SUCCESS;
-    });
+  using namespace lptwdmio;
+  if (!driver || driver->AbiVersion != PINLARK_DRIVER_ABI_VERSION || !driver->RegisterDevice)
+    return ERROR_INVALID_PARAMETER;
+  return Guarded([&]() -> uint32_t {
+    auto state = std::make_unique<TDriverState>();
+    const PinlarkDeviceOps ops{state.get(), &OpenDevice, &ControlDevice, &CloseDevice};
+    if (const uint32_t status = driver->RegisterDevice(driver->Host, DeviceName, &ops);
+        status != ERROR_SUCCESS)
+      return status;
+    driver->DriverContext = state.release();
+    driver->Unload = &UnloadDriver;
+    return ERROR_SUCCESS;
+  });
 }

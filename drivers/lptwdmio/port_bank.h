@@ -5,7 +5,7 @@
 
 namespace lptwdmio {
 
-constexpr int SlotCount = 3;  // LPT1, LPT2, LPT3
+constexpr int SlotCount = 3;      // LPT1, LPT2, LPT3
 constexpr int RegisterCount = 3;  // data, status, control
 
 enum TRegister { RegisterData = 0, RegisterStatus = 1, RegisterControl = 2 };
@@ -22,10 +22,10 @@ constexpr BYTE ControlLineBits = 0x0F;
 
 // Each call returns a Windows error code, 0 on success.
 class TPortBank {
-public:
-    virtual ~TPortBank() = default;
-    virtual DWORD Read(int slot, TRegister reg, BYTE& value) = 0;
-    virtual DWORD Write(int slot, TRegister reg, BYTE value) = 0;
+ public:
+  virtual ~TPortBank() = default;
+  virtual DWORD Read(int slot, TRegister reg, BYTE& value) = 0;
+  virtual DWORD Write(int slot, TRegister reg, BYTE value) = 0;
 };
 
 }  // namespace lptwdmio

@@ -22,37 +22,34 @@ namespace {
 constexpr unsigned ClassicBases[SlotCount] = {0x3BC, 0x378, 0x278};
 
 std::optional<int> ParportNumber(const std::string& name) {
-    const std::string prefix = "parport";
-    if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0)
-        return std::nullopt;
-    const std::string digits = name.substr(prefix.size());
-    if (digits.size() > 6 ||
-        !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-        return std::nullopt;
-    return std::stoi(digits);
+  const std::string prefix = "parport";
+  if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
+  const std::string digits = name.substr(prefix.size());
+  if (digits.size() > 6 ||
+      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
+    return std::nullopt;
+  return std::stoi(digits);
 }
 
 // base-addr holds "base base_hi" in decimal.
 std::optional<unsigned> ReadBaseAddress(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    unsigned long base = 0;
-    if (!(in >> base) || base > 0xFFFF)
-        return std::nullopt;
-    return static_cast<unsigned>(base);
+  std::ifstream in(file);
+  unsigned long base = 0;
+  if (!(in >> base) || base > 0xFFFF) return std::nullopt;
+  return static_cast<unsigned>(base);
 }
 
 // devices/active names the device holding the port, "none" when it is free.
 bool ReadInUse(const std::filesystem::path& file) {
-    std::ifstream in(file);
-    std::string active;
-    return (in >> active) && active != "none";
+  std::ifstream in(file);
+  std::string active;
+  return (in >> active) && active != "none";
 }
 
 int ClassicSlot(const std::optional<unsigned>& base) {
-    if (!base)
-        return -1;
-    const auto* it = std::find(std::begin(ClassicBases), std::end(ClassicBases), *base);
-    return it == std::end(ClassicBases) ? -1 : int(it - std::begin(ClassicBases));
+  if (!base) return -1;
+  const auto* it = std::find(std::begin(ClassicBases), std::end(ClassicBases), *base);
+  return it == std::end(ClassicBases) ? -1 : int(it - std::begin(ClassicBases));
 }
 
 bool IsPermissionError(int error) { return error == EACCES || error == EPERM; }
@@ -60,192 +57,177 @@ bool IsPermissionError(int error) { return error == EACCES || error == EPERM; }
 }  // namespace
 
 std::vector<TParportNode> FindParports(const std::string& devDir, const std::string& procDir) {
-    std::vector<TParportNode> nodes;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(devDir, error)) {
-        const std::string name = entry.path().filename().string();
-        if (const std::optional<int> number = ParportNumber(name))
-            nodes.push_back({*number, entry.path().string(),
-                             ReadBaseAddress(std::filesystem::path(procDir) / name / "base-addr"),
-                             ReadInUse(std::filesystem::path(procDir) / name / "devices" / "active")});
-    }
-    std::sort(nodes.begin(), nodes.end(),
-              [](const TParportNode& a, const TParportNode& b) { return a.Number < b.Number; });
-    return nodes;
+  std::vector<TParportNode> nodes;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(devDir, error)) {
+    const std::string name = entry.path().filename().string();
+    if (const std::optional<int> number = ParportNumber(name))
+      nodes.push_back({*number, entry.path().string(),
+                       ReadBaseAddress(std::filesystem::path(procDir) / name / "base-addr"),
+                       ReadInUse(std::filesystem::path(procDir) / name / "devices" / "active")});
+  }
+  std::sort(nodes.begin(), nodes.end(),
+            [](const TParportNode& a, const TParportNode& b) { return a.Number < b.Number; });
+  return nodes;
 }
 
 bool KernelHasParports(const std::string& procDir) {
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(procDir, error)) {
-        if (ParportNumber(entry.path().filename().string()))
-            return true;
-    }
-    return false;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(procDir, error)) {
+    if (ParportNumber(entry.path().filename().string())) return true;
+  }
+  return false;
 }
 
 std::array<int, SlotCount> AssignSlots(const std::vector<TParportNode>& nodes) {
-    std::array<int, SlotCount> slots;
-    slots.fill(-1);
-    std::vector<int> others;
-    for (int i = 0; i < int(nodes.size()); ++i) {
-        const int slot = ClassicSlot(nodes[i].BaseAddress);
-        if (slot >= 0 && slots[slot] < 0)
-            slots[slot] = i;
-        else
-            others.push_back(i);
-    }
-    auto next = others.begin();
-    for (int& slot : slots) {
-        if (slot < 0 && next != others.end())
-            slot = *next++;
-    }
-    return slots;
+  std::array<int, SlotCount> slots;
+  slots.fill(-1);
+  std::vector<int> others;
+  for (int i = 0; i < int(nodes.size()); ++i) {
+    const int slot = ClassicSlot(nodes[i].BaseAddress);
+    if (slot >= 0 && slots[slot] < 0)
+      slots[slot] = i;
+    else
+      others.push_back(i);
+  }
+  auto next = others.begin();
+  for (int& slot : slots) {
+    if (slot < 0 && next != others.end()) slot = *next++;
+  }
+  return slots;
 }
 
 int TPpdevSystem::Open(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-    return fd >= 0 ? fd : -errno;
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  return fd >= 0 ? fd : -errno;
 }
 
 int TPpdevSystem::Ioctl(int fd, unsigned long request, void* argument) {
-    return ::ioctl(fd, request, argument) == 0 ? 0 : -errno;
+  return ::ioctl(fd, request, argument) == 0 ? 0 : -errno;
 }
 
 void TPpdevSystem::Close(int fd) { ::close(fd); }
 
 std::string TPpdevSystem::GroupOf(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0)
-        return "lp";
-    const struct group* entry = ::getgrgid(info.st_gid);
-    return entry && info.st_gid != 0 ? entry->gr_name : "lp";
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return "lp";
+  const struct group* entry = ::getgrgid(info.st_gid);
+  return entry && info.st_gid != 0 ? entry->gr_name : "lp";
 }
 
-TPpdevBank::TPpdevBank(TPpdevSystem& system, std::array<int, SlotCount> fds)
-    : FSystem(system), FFds(fds) {}
+TPpdevBank::TPpdevBank(TPpdevSystem& system, std::array<int, SlotCount> fds) : FSystem(system), FFds(fds) {}
 
 TPpdevBank::~TPpdevBank() {
-    for (int fd : FFds) {
-        if (fd < 0)
-            continue;
-        FSystem.Ioctl(fd, PPRELEASE, nullptr);
-        FSystem.Close(fd);
-    }
+  for (int fd : FFds) {
+    if (fd < 0) continue;
+    FSystem.Ioctl(fd, PPRELEASE, nullptr);
+    FSystem.Close(fd);
+  }
 }
 
 DWORD TPpdevBank::Call(int slot, unsigned long request, void* argument) {
-    const int result = FSystem.Ioctl(FFds[slot], request, argument);
-    return result == 0 ? ERROR_SUCCESS : WindowsError(-result);
+  const int result = FSystem.Ioctl(FFds[slot], request, argument);
+  return result == 0 ? ERROR_SUCCESS : WindowsError(-result);
 }
 
 DWORD TPpdevBank::Read(int slot, TRegister reg, BYTE& value) {
-    if (FFds[slot] < 0) {
-        value = AbsentValue;
-        return ERROR_SUCCESS;
-    }
-    unsigned char byte = 0;
-    const unsigned long requests[RegisterCount] = {PPRDATA, PPRSTATUS, PPRCONTROL};
-    if (const DWORD status = Call(slot, requests[reg], &byte); status != ERROR_SUCCESS)
-        return status;
-    value = reg == RegisterControl
-                ? BYTE(ControlUnusedBits | FControlHigh[slot] | (byte & ControlLineBits))
-                : byte;
+  if (FFds[slot] < 0) {
+    value = AbsentValue;
     return ERROR_SUCCESS;
+  }
+  unsigned char byte = 0;
+  const unsigned long requests[RegisterCount] = {PPRDATA, PPRSTATUS, PPRCONTROL};
+  if (const DWORD status = Call(slot, requests[reg], &byte); status != ERROR_SUCCESS) return status;
+  value =
+      reg == RegisterControl ? BYTE(ControlUnusedBits | FControlHigh[slot] | (byte & ControlLineBits)) : byte;
+  return ERROR_SUCCESS;
 }
 
 DWORD TPpdevBank::Write(int slot, TRegister reg, BYTE value) {
-    if (FFds[slot] < 0)
-        return ERROR_SUCCESS;
-    if (reg == RegisterData) {
-        unsigned char byte = value;
-        return Call(slot, PPWDATA, &byte);
-    }
-    if (reg == RegisterControl)
-        return WriteControl(slot, value);
-    return ERROR_SUCCESS;  // status is read-only
+  if (FFds[slot] < 0) return ERROR_SUCCESS;
+  if (reg == RegisterData) {
+    unsigned char byte = value;
+    return Call(slot, PPWDATA, &byte);
+  }
+  if (reg == RegisterControl) return WriteControl(slot, value);
+  return ERROR_SUCCESS;  // status is read-only
 }
 
 // ppdev's control write can turn the data lines to input but never back, so
 // the direction goes through PPDATADIR, and only the four line bits through
 // PPWCONTROL.
 DWORD TPpdevBank::WriteControl(int slot, BYTE value) {
-    const BYTE high = value & ControlHighBits;
-    if ((high ^ FControlHigh[slot]) & ControlDirectionBit) {
-        int reverse = (value & ControlDirectionBit) ? 1 : 0;
-        if (const DWORD status = Call(slot, PPDATADIR, &reverse); status != ERROR_SUCCESS)
-            return status;
-    }
-    FControlHigh[slot] = high;
-    unsigned char lines = value & ControlLineBits;
-    return Call(slot, PPWCONTROL, &lines);
+  const BYTE high = value & ControlHighBits;
+  if ((high ^ FControlHigh[slot]) & ControlDirectionBit) {
+    int reverse = (value & ControlDirectionBit) ? 1 : 0;
+    if (const DWORD status = Call(slot, PPDATADIR, &reverse); status != ERROR_SUCCESS) return status;
+  }
+  FControlHigh[slot] = high;
+  unsigned char lines = value & ControlLineBits;
+  return Call(slot, PPWCONTROL, &lines);
 }
 
 namespace {
 
 struct TOpenFailure {
-    int Error = 0;
-    std::string Path;
+  int Error = 0;
+  std::string Path;
 };
 
 // Opens and claims one node and sets its data lines to output, matching the
 // direction bit the bank starts with.
 int ClaimNode(TPpdevSystem& system, const std::string& path) {
-    const int fd = system.Open(path);
-    if (fd < 0)
-        return fd;
-    if (const int result = system.Ioctl(fd, PPCLAIM, nullptr); result < 0) {
-        system.Close(fd);
-        return result;
-    }
-    int forward = 0;
-    system.Ioctl(fd, PPDATADIR, &forward);
-    return fd;
+  const int fd = system.Open(path);
+  if (fd < 0) return fd;
+  if (const int result = system.Ioctl(fd, PPCLAIM, nullptr); result < 0) {
+    system.Close(fd);
+    return result;
+  }
+  int forward = 0;
+  system.Ioctl(fd, PPDATADIR, &forward);
+  return fd;
 }
 
 }  // namespace
 
 DWORD OpenPpdevBank(TPpdevSystem& system, const std::vector<TParportNode>& nodes,
                     std::unique_ptr<TPortBank>& bank, std::ostream& messages) {
-    const std::array<int, SlotCount> slots = AssignSlots(nodes);
-    std::array<int, SlotCount> fds;
-    fds.fill(-1);
-    TOpenFailure firstFailure, denied, busy;
-    bool anyOpen = false;
-    for (int slot = 0; slot < SlotCount; ++slot) {
-        if (slots[slot] < 0)
-            continue;
-        const std::string& path = nodes[slots[slot]].Path;
-        const bool held = nodes[slots[slot]].InUse;
-        const int fd = held ? -EBUSY : ClaimNode(system, path);
-        if (fd >= 0) {
-            fds[slot] = fd;
-            anyOpen = true;
-            continue;
-        }
-        if (!firstFailure.Error)
-            firstFailure = {-fd, path};
-        if (!denied.Error && IsPermissionError(-fd))
-            denied = {-fd, path};
-        if (!busy.Error && held)
-            busy = {EBUSY, path};
+  const std::array<int, SlotCount> slots = AssignSlots(nodes);
+  std::array<int, SlotCount> fds;
+  fds.fill(-1);
+  TOpenFailure firstFailure, denied, busy;
+  bool anyOpen = false;
+  for (int slot = 0; slot < SlotCount; ++slot) {
+    if (slots[slot] < 0) continue;
+    const std::string& path = nodes[slots[slot]].Path;
+    const bool held = nodes[slots[slot]].InUse;
+    const int fd = held ? -EBUSY : ClaimNode(system, path);
+    if (fd >= 0) {
+      fds[slot] = fd;
+      anyOpen = true;
+      continue;
     }
-    if (anyOpen) {
-        // A node that failed leaves its slot reading as absent.
-        bank = std::make_unique<TPpdevBank>(system, fds);
-        return ERROR_SUCCESS;
-    }
-    if (denied.Error) {
-        const std::string group = system.GroupOf(denied.Path);
-        messages << "lptwdmio: no permission to open " << denied.Path << "; add yourself to group "
-                 << group << " (sudo usermod -aG " << group << " $USER) and log in again\n";
-        return ERROR_ACCESS_DENIED;
-    }
-    if (busy.Error) {
-        messages << "lptwdmio: " << busy.Path
-                 << " is in use by another program; close that program and try again\n";
-        return ERROR_BUSY;
-    }
-    return firstFailure.Error ? WindowsError(firstFailure.Error) : ERROR_FILE_NOT_FOUND;
+    if (!firstFailure.Error) firstFailure = {-fd, path};
+    if (!denied.Error && IsPermissionError(-fd)) denied = {-fd, path};
+    if (!busy.Error && held) busy = {EBUSY, path};
+  }
+  if (anyOpen) {
+    // A node that failed leaves its slot reading as absent.
+    bank = std::make_unique<TPpdevBank>(system, fds);
+    return ERROR_SUCCESS;
+  }
+  if (denied.Error) {
+    const std::string group = system.GroupOf(denied.Path);
+    messages << "lptwdmio: no permission to open " << denied.Path << "; add yourself to group " << group
+             << " (sudo usermod -aG " << group << " $USER) and log in again\n";
+    return ERROR_ACCESS_DENIED;
+  }
+  if (busy.Error) {
+    messages << "lptwdmio: " << busy.Path
+             << " is in use by another program; close that program and try again\n";
+    return ERROR_BUSY;
+  }
+  return firstFailure.Error ? WindowsError(firstFailure.Error) : ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace lptwdmio

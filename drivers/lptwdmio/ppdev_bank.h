@@ -13,10 +13,10 @@
 namespace lptwdmio {
 
 struct TParportNode {
-    int Number = 0;
-    std::string Path;                  // /dev/parportN
-    std::optional<unsigned> BaseAddress;  // from /proc/sys/dev/parport/parportN/base-addr
-    bool InUse = false;                   // claimed by someone (devices/active is not "none")
+  int Number = 0;
+  std::string Path;                     // /dev/parportN
+  std::optional<unsigned> BaseAddress;  // from /proc/sys/dev/parport/parportN/base-addr
+  bool InUse = false;                   // claimed by someone (devices/active is not "none")
 };
 
 // The parportN nodes of devDir in kernel order, each with the base address
@@ -35,33 +35,33 @@ std::array<int, SlotCount> AssignSlots(const std::vector<TParportNode>& nodes);
 // The system calls the ppdev bank makes, so that tests can stand in for the
 // kernel. Open and Ioctl return a negative errno on failure.
 class TPpdevSystem {
-public:
-    virtual ~TPpdevSystem() = default;
-    virtual int Open(const std::string& path);
-    virtual int Ioctl(int fd, unsigned long request, void* argument);
-    virtual void Close(int fd);
-    virtual std::string GroupOf(const std::string& path);  // owning group of a node
+ public:
+  virtual ~TPpdevSystem() = default;
+  virtual int Open(const std::string& path);
+  virtual int Ioctl(int fd, unsigned long request, void* argument);
+  virtual void Close(int fd);
+  virtual std::string GroupOf(const std::string& path);  // owning group of a node
 };
 
 class TPpdevBank : public TPortBank {
-public:
-    // Takes over the claimed descriptors, -1 for a slot without a port.
-    TPpdevBank(TPpdevSystem& system, std::array<int, SlotCount> fds);
-    ~TPpdevBank() override;
-    TPpdevBank(const TPpdevBank&) = delete;
-    TPpdevBank& operator=(const TPpdevBank&) = delete;
+ public:
+  // Takes over the claimed descriptors, -1 for a slot without a port.
+  TPpdevBank(TPpdevSystem& system, std::array<int, SlotCount> fds);
+  ~TPpdevBank() override;
+  TPpdevBank(const TPpdevBank&) = delete;
+  TPpdevBank& operator=(const TPpdevBank&) = delete;
 
-    DWORD Read(int slot, TRegister reg, BYTE& value) override;
-    DWORD Write(int slot, TRegister reg, BYTE value) override;
+  DWORD Read(int slot, TRegister reg, BYTE& value) override;
+  DWORD Write(int slot, TRegister reg, BYTE value) override;
 
-private:
-    DWORD Call(int slot, unsigned long request, void* argument);
-    DWORD WriteControl(int slot, BYTE value);
+ private:
+  DWORD Call(int slot, unsigned long request, void* argument);
+  DWORD WriteControl(int slot, BYTE value);
 
-    TPpdevSystem& FSystem;
-    std::array<int, SlotCount> FFds;
-    // ppdev reports only the four line bits of control; bits 4 and 5 are kept here.
-    std::array<BYTE, SlotCount> FControlHigh{};
+  TPpdevSystem& FSystem;
+  std::array<int, SlotCount> FFds;
+  // ppdev reports only the four line bits of control; bits 4 and 5 are kept here.
+  std::array<BYTE, SlotCount> FControlHigh{};
 };
 
 // Opens and claims the ports of nodes. A port in use is passed over, since

@@ -15,7 +15,7 @@ bool IsValidAddress(BYTE address);
 
 // Checks the whole request before the first register access; a rejected
 // request touches nothing.
-DWORD HandleRequest(TPortBank& bank, DWORD code, const void* in, DWORD inLength, void* out,
-                    DWORD outLength, DWORD* returned);
+DWORD HandleRequest(TPortBank& bank, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
+                    DWORD* returned);
 
 }  // namespace lptwdmio

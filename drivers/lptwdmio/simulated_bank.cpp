@@ -13,47 +13,40 @@ constexpr BYTE InputsFloating = 0x1F;
 
 // With the data lines turned to input nothing drives them and they float high.
 BYTE TSimulatedBank::DataLines(const TPort& port) {
-    return (port.Control & ControlDirectionBit) ? 0xFF : port.Data;
+  return (port.Control & ControlDirectionBit) ? 0xFF : port.Data;
 }
 
 // The five inputs ERR, SEL, PE, ACK, BUSY as pin levels, packed low to high;
 // the loopback plug wires D0-D4 to them, an open socket lets them float high.
 BYTE TSimulatedBank::Status(const TPort& port) {
-    const BYTE inputs = port.Loopback ? BYTE(DataLines(port) & InputsFloating) : InputsFloating;
-    const BYTE busy = (inputs & 0x10) ? 0x00 : StatusBusyBit;
-    return BYTE(StatusUnusedBits | ((inputs & 0x0F) << 3) | busy);
+  const BYTE inputs = port.Loopback ? BYTE(DataLines(port) & InputsFloating) : InputsFloating;
+  const BYTE busy = (inputs & 0x10) ? 0x00 : StatusBusyBit;
+  return BYTE(StatusUnusedBits | ((inputs & 0x0F) << 3) | busy);
 }
 
 DWORD TSimulatedBank::Read(int slot, TRegister reg, BYTE& value) {
-    const TPort& port = FPorts[slot];
-    if (!port.Present) {
-        value = AbsentValue;
-        return ERROR_SUCCESS;
-    }
-    switch (reg) {
-    case RegisterData:
-        value = DataLines(port);
-        break;
-    case RegisterStatus:
-        value = Status(port);
-        break;
-    case RegisterControl:
-        value = BYTE(ControlUnusedBits | port.Control);
-        break;
-    }
+  const TPort& port = FPorts[slot];
+  if (!port.Present) {
+    value = AbsentValue;
     return ERROR_SUCCESS;
+  }
+  switch (reg) {
+    case RegisterData: value = DataLines(port); break;
+    case RegisterStatus: value = Status(port); break;
+    case RegisterControl: value = BYTE(ControlUnusedBits | port.Control); break;
+  }
+  return ERROR_SUCCESS;
 }
 
 DWORD TSimulatedBank::Write(int slot, TRegister reg, BYTE value) {
-    TPort& port = FPorts[slot];
-    if (!port.Present)
-        return ERROR_SUCCESS;
-    if (reg == RegisterData)
-        port.Data = value;
-    else if (reg == RegisterControl)
-        port.Control = BYTE(value & ~ControlUnusedBits);
-    // The status register is read-only; a write to it goes nowhere, as on hardware.
-    return ERROR_SUCCESS;
+  TPort& port = FPorts[slot];
+  if (!port.Present) return ERROR_SUCCESS;
+  if (reg == RegisterData)
+    port.Data = value;
+  else if (reg == RegisterControl)
+    port.Control = BYTE(value & ~ControlUnusedBits);
+  // The status register is read-only; a write to it goes nowhere, as on hardware.
+  return ERROR_SUCCESS;
 }
 
 }  // namespace lptwdmio

@@ -9,22 +9,22 @@
 namespace lptwdmio {
 
 class TSimulatedBank : public TPortBank {
-public:
-    DWORD Read(int slot, TRegister reg, BYTE& value) override;
-    DWORD Write(int slot, TRegister reg, BYTE value) override;
+ public:
+  DWORD Read(int slot, TRegister reg, BYTE& value) override;
+  DWORD Write(int slot, TRegister reg, BYTE value) override;
 
-private:
-    struct TPort {
-        bool Present;
-        bool Loopback;
-        BYTE Data = 0x00;
-        BYTE Control = 0x0C;  // INIT and SELIN high, as firmware leaves a port
-    };
+ private:
+  struct TPort {
+    bool Present;
+    bool Loopback;
+    BYTE Data = 0x00;
+    BYTE Control = 0x0C;  // INIT and SELIN high, as firmware leaves a port
+  };
 
-    static BYTE DataLines(const TPort& port);
-    static BYTE Status(const TPort& port);
+  static BYTE DataLines(const TPort& port);
+  static BYTE Status(const TPort& port);
 
-    std::array<TPort, SlotCount> FPorts{{{true, true}, {true, false}, {false, false}}};
+  std::array<TPort, SlotCount> FPorts{{{true, true}, {true, false}, {false, false}}};
 };
 
 }  // namespace lptwdmio

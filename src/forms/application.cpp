@@ -87,8 +87,10 @@ void TApplication::Turn(std::optional<std::chrono::steady_clock::duration> limit
   std::optional<std::chrono::steady_clock::duration> wait = TimeToNextTimer();
   if (limit && (!wait || *limit < *wait)) wait = limit;
   if (wait && *wait < std::chrono::steady_clock::duration::zero()) wait = std::chrono::nanoseconds(0);
-  if (wait) Display_->WaitEvents(std::chrono::duration_cast<std::chrono::nanoseconds>(*wait));
-  else Display_->WaitEvents(std::nullopt);
+  if (wait)
+    Display_->WaitEvents(std::chrono::duration_cast<std::chrono::nanoseconds>(*wait));
+  else
+    Display_->WaitEvents(std::nullopt);
   ServeSentWork();
   FireDueTimers();
   PaintAll();

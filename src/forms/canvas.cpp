@@ -177,7 +177,8 @@ TRect InkBounds(const TTextLine& line, int x, int y) {
   const int base = y + line.Metrics.Ascent;
   for (const auto& it : line.Items)
     if (it.Glyph && it.Glyph->Width > 0)
-      b = UnionRect(b, Bounds(x + it.X + it.Glyph->Left, base - it.Glyph->Top, it.Glyph->Width, it.Glyph->Height));
+      b = UnionRect(
+          b, Bounds(x + it.X + it.Glyph->Left, base - it.Glyph->Top, it.Glyph->Width, it.Glyph->Height));
   return b;
 }
 
@@ -215,7 +216,8 @@ void DrawDecorations(TRaster& r, const TTextLine& line, int x, int y, const TFon
   auto bar = [&](int top, int thickness, int x0, int x1) {
     for (int k = 0; k < thickness; ++k) r.Span(top + k, x0, x1, color);
   };
-  if (font.Style().Contains(fsUnderline)) bar(base + m.UnderlinePosition, m.UnderlineThickness, x, x + line.Width);
+  if (font.Style().Contains(fsUnderline))
+    bar(base + m.UnderlinePosition, m.UnderlineThickness, x, x + line.Width);
   if (font.Style().Contains(fsStrikeOut))
     bar(base - m.StrikeoutPosition, m.StrikeoutThickness, x, x + line.Width);
   for (std::size_t i : underlined)
@@ -261,7 +263,8 @@ void TCanvas::Polyline(std::span<const TPoint> input) {
   TRaster r(*this);
   if (!r.Begin(bounds)) return;
   int phase = 0;
-  for (std::size_t i = 1; i < points.size(); ++i) RasterLine(r, points[i - 1], points[i], *Pen_, false, phase);
+  for (std::size_t i = 1; i < points.size(); ++i)
+    RasterLine(r, points[i - 1], points[i], *Pen_, false, phase);
 }
 
 void TCanvas::Polygon(std::span<const TPoint> input) {
@@ -571,8 +574,8 @@ TBlitKey TransparencyOf(const TBitmap& bitmap) {
 
 void TCanvas::Draw(int x, int y, const TBitmap& bitmap) {
   TRaster r(*this);
-  Blit(r, Bounds(Clamp(x), Clamp(y), bitmap.Width(), bitmap.Height()), bitmap.Surface(), bitmap.Surface().BoundsRect(),
-       TransparencyOf(bitmap));
+  Blit(r, Bounds(Clamp(x), Clamp(y), bitmap.Width(), bitmap.Height()), bitmap.Surface(),
+       bitmap.Surface().BoundsRect(), TransparencyOf(bitmap));
 }
 
 void TCanvas::StretchDraw(const TRect& dest, const TBitmap& bitmap) {

@@ -144,23 +144,16 @@ void TControl::WndProc(TMessage& message) {
     case CM_FONTCHANGED:
     case CM_COLORCHANGED:
     case CM_TEXTCHANGED:
-    case CM_ENABLEDCHANGED:
-      Invalidate();
-      break;
-    case CM_PARENTFONTCHANGED:
-      ParentFontChanged();
-      break;
-    case CM_PARENTCOLORCHANGED:
-      ParentColorChanged();
-      break;
+    case CM_ENABLEDCHANGED: Invalidate(); break;
+    case CM_PARENTFONTCHANGED: ParentFontChanged(); break;
+    case CM_PARENTCOLORCHANGED: ParentColorChanged(); break;
     case CM_MOUSEENTER:
       if (OnMouseEnter) OnMouseEnter(this);
       break;
     case CM_MOUSELEAVE:
       if (OnMouseLeave) OnMouseLeave(this);
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -186,13 +179,14 @@ bool TControl::MouseCapture() const {
 
 void TControl::SetMouseCapture(bool v) {
   if (TCustomForm* f = ParentForm()) {
-    if (v) f->SetCaptureControl(this);
-    else if (f->CaptureControl() == this) f->SetCaptureControl(nullptr);
+    if (v)
+      f->SetCaptureControl(this);
+    else if (f->CaptureControl() == this)
+      f->SetCaptureControl(nullptr);
   }
 }
 
-void TControl::DispatchMouseDown(TMouseButton button, TShiftState shift, int x, int y,
-                                 bool doubleClick) {
+void TControl::DispatchMouseDown(TMouseButton button, TShiftState shift, int x, int y, bool doubleClick) {
   Clicked_ = button == mbLeft && !doubleClick;
   if (doubleClick) {
     shift = TShiftState(shift.Bits | ssDouble);
@@ -233,8 +227,7 @@ void TControl::DblClick() {
 // ---------------------------------------------------------------------------
 // TGraphicControl
 
-TGraphicControl::TGraphicControl(TComponent* owner)
-    : TControl(owner), Canvas_(std::make_unique<TCanvas>()) {}
+TGraphicControl::TGraphicControl(TComponent* owner) : TControl(owner), Canvas_(std::make_unique<TCanvas>()) {}
 
 TGraphicControl::~TGraphicControl() = default;
 
@@ -286,7 +279,8 @@ void TWinControl::InsertControl(TControl* c) {
     auto* w = static_cast<TWinControl*>(c);
     if (w->TabOrder_ < 0) {
       w->TabOrder_ = int(std::count_if(Controls_.begin(), Controls_.end(),
-                                       [](TControl* x) { return x->IsWindowed(); })) - 1;
+                                       [](TControl* x) { return x->IsWindowed(); })) -
+                     1;
     }
   }
   if (c->Align() != alNone) AlignControls();

@@ -89,7 +89,10 @@ class TControl : public TComponent {
   virtual void Invalidate();
   // Paints what is invalid in the window now (no waiting for the loop).
   void Update();
-  void Repaint() { Invalidate(); Update(); }
+  void Repaint() {
+    Invalidate();
+    Update();
+  }
 
   // Delivers a message synchronously through WndProc; returns its Result.
   std::intptr_t Perform(unsigned msg, std::uintptr_t wparam = 0, std::intptr_t lparam = 0);

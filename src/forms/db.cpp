@@ -1,8 +1,8 @@
 #include "db.h"
 
+#include <strings.h>
 #include <algorithm>
 #include <cmath>
-#include <strings.h>
 
 namespace {
 
@@ -85,8 +85,10 @@ std::string TField::AsString() const {
 void TField::SetAsInteger(std::int32_t v) { SetAsFloat(double(v)); }
 
 void TField::SetAsBoolean(bool v) {
-  if (DataType_ == ftString) SetAsString(v ? "True" : "False");
-  else SetAsFloat(v ? 1 : 0);
+  if (DataType_ == ftString)
+    SetAsString(v ? "True" : "False");
+  else
+    SetAsFloat(v ? 1 : 0);
 }
 
 void TField::SetAsFloat(double v) {
@@ -126,9 +128,12 @@ void TField::SetAsString(const std::string& v) {
       break;
     }
     case ftBoolean:
-      if (strcasecmp(v.c_str(), "true") == 0) stored = true;
-      else if (strcasecmp(v.c_str(), "false") == 0) stored = false;
-      else throw EConvertError("'" + v + "' is not a valid boolean value");
+      if (strcasecmp(v.c_str(), "true") == 0)
+        stored = true;
+      else if (strcasecmp(v.c_str(), "false") == 0)
+        stored = false;
+      else
+        throw EConvertError("'" + v + "' is not a valid boolean value");
       break;
     default: stored = RangeChecked(*this, StrToInt(v)); break;
   }

@@ -70,7 +70,7 @@ class TDataSet : public TComponent {
   std::string ClassName() const override { return "TDataSet"; }
 
   TField* AddField(const std::string& name, TFieldType type);
-  TField* FindField(const std::string& name) const;  // case-insensitive
+  TField* FindField(const std::string& name) const;    // case-insensitive
   TField* FieldByName(const std::string& name) const;  // EDatabaseError when missing
   const std::vector<TField*>& Fields() const { return Fields_; }
 

@@ -31,8 +31,10 @@ unsigned ButtonBit(display::Button b) {
 }
 
 void SafeCall(const std::function<void()>& fn) {
-  if (Application) Application->SafeCall(fn);
-  else fn();
+  if (Application)
+    Application->SafeCall(fn);
+  else
+    fn();
 }
 
 // Windowed descendants in painting order (each before its own children).
@@ -300,8 +302,8 @@ void TCustomForm::FillWindowParams(display::WindowParams& params) const {
   params.ClientHeight = Height();
   const TFormBorderStyle bs = BorderStyle_;
   params.Resizable = bs == bsSizeable || bs == bsSizeToolWin;
-  params.Maximizable = (BorderIcons_ & biMaximize) != 0 && bs != bsDialog && bs != bsToolWindow &&
-                       bs != bsSizeToolWin;
+  params.Maximizable =
+      (BorderIcons_ & biMaximize) != 0 && bs != bsDialog && bs != bsToolWindow && bs != bsSizeToolWin;
   params.Minimizable = (BorderIcons_ & biMinimize) != 0 && bs != bsDialog;
   params.Centered = Position_ != poDesigned;
   params.Left = Left();
@@ -339,8 +341,7 @@ void TCustomForm::WndProc(TMessage& message) {
         Window_->Hide();
       }
       break;
-    default:
-      break;
+    default: break;
   }
 }
 

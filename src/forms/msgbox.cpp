@@ -118,8 +118,7 @@ class TMessageButton : public TGraphicControl {
 
 class TMessageForm : public TForm {
  public:
-  TMessageForm(const TMessageBoxRequest& request, const TCustomForm* owner)
-      : TForm(nullptr), Owner_(owner) {
+  TMessageForm(const TMessageBoxRequest& request, const TCustomForm* owner) : TForm(nullptr), Owner_(owner) {
     SetCaption(request.Caption);
     SetBorderStyle(bsDialog);
     SetBorderIcons(biSystemMenu);
@@ -176,7 +175,8 @@ class TMessageForm : public TForm {
     AddButton("OK", IDOK);
     if (okCancel) AddButton("Cancel", IDCANCEL);
 
-    const int contentBottom = std::max(label->Top() + label->Height(), icon != TBoxIcon::None ? Margin + IconSize : 0);
+    const int contentBottom =
+        std::max(label->Top() + label->Height(), icon != TBoxIcon::None ? Margin + IconSize : 0);
     const int buttonsWidth = int(Buttons_.size()) * ButtonWidth + int(Buttons_.size() - 1) * ButtonGap;
     const int width = std::max(label->Left() + label->Width() + Margin, buttonsWidth + 2 * Margin);
     const int buttonTop = contentBottom + Margin + 4;

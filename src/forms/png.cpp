@@ -37,8 +37,8 @@ bool Fail(std::string* error, const std::string& message) {
 bool WriteRows(PngWriter& w, std::FILE* f, const TSurface& surface, std::vector<png_byte>& row) {
   if (setjmp(png_jmpbuf(w.Png))) return false;
   png_init_io(w.Png, f);
-  png_set_IHDR(w.Png, w.Info, png_uint_32(surface.Width()), png_uint_32(surface.Height()), 8, PNG_COLOR_TYPE_RGB,
-               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_set_IHDR(w.Png, w.Info, png_uint_32(surface.Width()), png_uint_32(surface.Height()), 8,
+               PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(w.Png, w.Info);
   for (int y = 0; y < surface.Height(); ++y) {
     const TPixel* src = surface.Row(y);

@@ -207,9 +207,7 @@ TCustomEdit::TCustomEdit(TComponent* owner) : TWinControl(owner) {
   SetTabStop(true);
 }
 
-void TCustomEdit::SetMaxLength(int v) {
-  MaxLength_ = std::max(v, 0);
-}
+void TCustomEdit::SetMaxLength(int v) { MaxLength_ = std::max(v, 0); }
 
 void TCustomEdit::SetCharCase(TEditCharCase v) {
   if (v == CharCase_) return;
@@ -281,11 +279,15 @@ void TCustomEdit::ClearSelection() {
 std::u32string TCustomEdit::ApplyCase(std::u32string text) const {
   for (char32_t& c : text) {
     if (CharCase_ == ecUpperCase) {
-      if ((c >= U'a' && c <= U'z') || (c >= 0x430 && c <= 0x44F)) c -= 0x20;
-      else if (c >= 0x450 && c <= 0x45F) c -= 0x50;
+      if ((c >= U'a' && c <= U'z') || (c >= 0x430 && c <= 0x44F))
+        c -= 0x20;
+      else if (c >= 0x450 && c <= 0x45F)
+        c -= 0x50;
     } else if (CharCase_ == ecLowerCase) {
-      if ((c >= U'A' && c <= U'Z') || (c >= 0x410 && c <= 0x42F)) c += 0x20;
-      else if (c >= 0x400 && c <= 0x40F) c += 0x50;
+      if ((c >= U'A' && c <= U'Z') || (c >= 0x410 && c <= 0x42F))
+        c += 0x20;
+      else if (c >= 0x400 && c <= 0x40F)
+        c += 0x50;
     }
   }
   return text;
@@ -334,12 +336,8 @@ void TCustomEdit::KeyDown(std::uint16_t& key, TShiftState shift) {
     }
   }
   switch (key) {
-    case VK_LEFT:
-      MoveCaret(!extend && SelLength_ > 0 ? SelStart_ : Caret_ - 1, extend);
-      break;
-    case VK_RIGHT:
-      MoveCaret(!extend && SelLength_ > 0 ? SelStart_ + SelLength_ : Caret_ + 1, extend);
-      break;
+    case VK_LEFT: MoveCaret(!extend && SelLength_ > 0 ? SelStart_ : Caret_ - 1, extend); break;
+    case VK_RIGHT: MoveCaret(!extend && SelLength_ > 0 ? SelStart_ + SelLength_ : Caret_ + 1, extend); break;
     case VK_HOME: MoveCaret(0, extend); break;
     case VK_END: MoveCaret(TextLength(), extend); break;
     case VK_DELETE:
@@ -354,8 +352,7 @@ void TCustomEdit::KeyDown(std::uint16_t& key, TShiftState shift) {
     case VK_INSERT:
       if (extend) PasteFromClipboard();
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -394,8 +391,10 @@ int TCustomEdit::CaretFromX(int x) {
 
 void TCustomEdit::MouseDown(TMouseButton button, TShiftState shift, int x, int y) {
   if (button == mbLeft) {
-    if (shift.Contains(ssDouble)) SelectAll();
-    else MoveCaret(CaretFromX(x), shift.Contains(ssShift));
+    if (shift.Contains(ssDouble))
+      SelectAll();
+    else
+      MoveCaret(CaretFromX(x), shift.Contains(ssShift));
   }
   TWinControl::MouseDown(button, shift, x, y);
 }
@@ -450,6 +449,4 @@ void TCustomEdit::DoEnter() {
   SelectAll();
 }
 
-void TCustomEdit::DoExit() {
-  Invalidate();
-}
+void TCustomEdit::DoExit() { Invalidate(); }

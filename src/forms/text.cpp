@@ -45,7 +45,7 @@ struct TFontCache::Impl {
   struct Face {
     FT_Face Ft = nullptr;
     int UnitsPerEm = 2048;
-    int WinAscent = 0;   // font units
+    int WinAscent = 0;  // font units
     int WinDescent = 0;
     int AvgWidth = 0;
     int StrikeoutPos = 0;
@@ -248,8 +248,8 @@ struct TFontCache::Impl {
     const Resolved res = Resolve(font);
     const int em64 = Em64For(res, font.Height());
     const int cell = std::max(font.Height(), 0);
-    const std::string key = std::to_string(res.FaceId) + "|" + std::to_string(em64) + "|" + std::to_string(cell) +
-                            (res.SynthBold ? "b" : "") + (res.SynthItalic ? "i" : "");
+    const std::string key = std::to_string(res.FaceId) + "|" + std::to_string(em64) + "|" +
+                            std::to_string(cell) + (res.SynthBold ? "b" : "") + (res.SynthItalic ? "i" : "");
     auto it = SizedByKey.find(key);
     if (it != SizedByKey.end()) return it->second;
     Sized& s = SizedByKey[key];

@@ -9,7 +9,6 @@
 #include <string_view>
 #include <vector>
 
-
 #include "graphics.h"
 
 // A rendered glyph: 8-bit coverage, placed relative to the pen position on
@@ -27,9 +26,9 @@ struct TFontMetrics {
   int Ascent = 0;
   int Descent = 0;
   int AveCharWidth = 0;
-  int UnderlinePosition = 0;   // pixels below the baseline
+  int UnderlinePosition = 0;  // pixels below the baseline
   int UnderlineThickness = 1;
-  int StrikeoutPosition = 0;   // pixels above the baseline
+  int StrikeoutPosition = 0;  // pixels above the baseline
   int StrikeoutThickness = 1;
 };
 

@@ -130,7 +130,9 @@ bool WaitWhileServingSentWork(const std::function<bool()>& done,
     if (main) ServeSentWork();
     if (done()) return true;
     if (timeout && std::chrono::steady_clock::now() - start >= *timeout) return false;
-    if (main) Target().WaitForWork(std::chrono::milliseconds(1));
-    else std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    if (main)
+      Target().WaitForWork(std::chrono::milliseconds(1));
+    else
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
 }

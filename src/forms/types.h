@@ -73,9 +73,7 @@ struct TRect {
   constexpr int Width() const { return Right - Left; }
   constexpr int Height() const { return Bottom - Top; }
   constexpr bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
-  constexpr bool Contains(TPoint p) const {
-    return p.X >= Left && p.X < Right && p.Y >= Top && p.Y < Bottom;
-  }
+  constexpr bool Contains(TPoint p) const { return p.X >= Left && p.X < Right && p.Y >= Top && p.Y < Bottom; }
   friend bool operator==(const TRect&, const TRect&) = default;
 };
 

@@ -47,28 +47,28 @@ using SC_HANDLE = SC_HANDLE__*;
 using FARPROC = INT_PTR (*)();
 
 struct SECURITY_ATTRIBUTES {
-    DWORD nLength;
-    LPVOID lpSecurityDescriptor;
-    BOOL bInheritHandle;
+  DWORD nLength;
+  LPVOID lpSecurityDescriptor;
+  BOOL bInheritHandle;
 };
 using LPSECURITY_ATTRIBUTES = SECURITY_ATTRIBUTES*;
 
 struct OVERLAPPED {
-    ULONG_PTR Internal;
-    ULONG_PTR InternalHigh;
-    DWORD Offset;
-    DWORD OffsetHigh;
-    HANDLE hEvent;
+  ULONG_PTR Internal;
+  ULONG_PTR InternalHigh;
+  DWORD Offset;
+  DWORD OffsetHigh;
+  HANDLE hEvent;
 };
 using LPOVERLAPPED = OVERLAPPED*;
 
 struct OSVERSIONINFOA {
-    DWORD dwOSVersionInfoSize;
-    DWORD dwMajorVersion;
-    DWORD dwMinorVersion;
-    DWORD dwBuildNumber;
-    DWORD dwPlatformId;
-    CHAR szCSDVersion[128];
+  DWORD dwOSVersionInfoSize;
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+  DWORD dwBuildNumber;
+  DWORD dwPlatformId;
+  CHAR szCSDVersion[128];
 };
 using LPOSVERSIONINFOA = OSVERSIONINFOA*;
 static_assert(sizeof(OSVERSIONINFOA) == 148, "OSVERSIONINFOA must match the Windows layout");
@@ -141,8 +141,7 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
                    LPSECURITY_ATTRIBUTES securityAttributes, DWORD creationDisposition,
                    DWORD flagsAndAttributes, HANDLE templateFile);
 BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inBufferSize,
-                     LPVOID outBuffer, DWORD outBufferSize, LPDWORD bytesReturned,
-                     LPOVERLAPPED overlapped);
+                     LPVOID outBuffer, DWORD outBufferSize, LPDWORD bytesReturned, LPOVERLAPPED overlapped);
 BOOL CloseHandle(HANDLE object);
 
 HMODULE LoadLibraryA(LPCSTR libFileName);
@@ -151,10 +150,9 @@ BOOL FreeLibrary(HMODULE libModule);
 
 // Exported by the built-in "ADVAPI32.DLL"; callers resolve them by name.
 SC_HANDLE OpenSCManagerA(LPCSTR machineName, LPCSTR databaseName, DWORD desiredAccess);
-SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR serviceName, LPCSTR displayName,
-                         DWORD desiredAccess, DWORD serviceType, DWORD startType,
-                         DWORD errorControl, LPCSTR binaryPathName, LPCSTR loadOrderGroup,
-                         LPDWORD tagId, LPCSTR dependencies, LPCSTR serviceStartName,
+SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR serviceName, LPCSTR displayName, DWORD desiredAccess,
+                         DWORD serviceType, DWORD startType, DWORD errorControl, LPCSTR binaryPathName,
+                         LPCSTR loadOrderGroup, LPDWORD tagId, LPCSTR dependencies, LPCSTR serviceStartName,
                          LPCSTR password);
 SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR serviceName, DWORD desiredAccess);
 BOOL StartServiceA(SC_HANDLE service, DWORD numServiceArgs, LPCSTR* serviceArgVectors);

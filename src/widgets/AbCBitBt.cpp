@@ -314,8 +314,8 @@ void TAbColBitBtn::DrawButton(bool glyphFlag, bool textFlag, bool textColFlag, b
   TColor textColor = textColFlag ? TextColOn_ : TextColOff_;
   if (!OwnEnabled_) textColor = TextColDisabled_;
   if (!caption.empty())
-    DrawText3D(wc, layout.Text.X, layout.Text.Y, Text3D_, layout.Anchor, caption, ButtonBevel_->HighlightColTo(),
-               ButtonBevel_->ShadowColTo(), textColor, 0);
+    DrawText3D(wc, layout.Text.X, layout.Text.Y, Text3D_, layout.Anchor, caption,
+               ButtonBevel_->HighlightColTo(), ButtonBevel_->ShadowColTo(), textColor, 0);
 
   if (gw > 0) {
     int cell = 0;

@@ -15,15 +15,11 @@ TLedLayout LayoutFor(TLEDPos position, int cw, int ch, int w, int h, int spacing
   const int hw = cw / 2;
   const int hh = ch / 2;
   switch (position) {
-    case lpRight:
-      return {Rect(cw - w, hh - h / 2, cw, hh - h / 2 + h), Point(cw - w - spacing, hh), 5};
-    case lpTop:
-      return {Rect(hw - w / 2, 0, hw - w / 2 + w, h), Point(hw, h + spacing), 1};
-    case lpBottom:
-      return {Rect(hw - w / 2, ch - h, hw - w / 2 + w, ch), Point(hw, ch - h - spacing), 7};
+    case lpRight: return {Rect(cw - w, hh - h / 2, cw, hh - h / 2 + h), Point(cw - w - spacing, hh), 5};
+    case lpTop: return {Rect(hw - w / 2, 0, hw - w / 2 + w, h), Point(hw, h + spacing), 1};
+    case lpBottom: return {Rect(hw - w / 2, ch - h, hw - w / 2 + w, ch), Point(hw, ch - h - spacing), 7};
     case lpLeft:
-    default:
-      return {Rect(0, hh - h / 2, w, hh - h / 2 + h), Point(w + spacing, hh), 3};
+    default: return {Rect(0, hh - h / 2, w, hh - h / 2 + h), Point(w + spacing, hh), 3};
   }
 }
 

@@ -91,7 +91,9 @@ void TAbThread::Run() noexcept {
   Finished_ = true;
   if (OnTerminate && !Destroying_) {
     try {
-      Synchronize([this] { if (OnTerminate) OnTerminate(this); });
+      Synchronize([this] {
+        if (OnTerminate) OnTerminate(this);
+      });
     } catch (...) {
     }
   }

@@ -34,15 +34,10 @@ TAbValueKind TAbFieldDataLink::KindOfField() {
   switch (field->DataType()) {
     case ftSmallint:
     case ftInteger:
-    case ftWord:
-      return vkInteger;
-    case ftFloat:
-      return vkFloat;
-    case ftBoolean:
-      return vkBoolean;
-    default:
-      SetFieldName("");
-      return vkNone;
+    case ftWord: return vkInteger;
+    case ftFloat: return vkFloat;
+    case ftBoolean: return vkBoolean;
+    default: SetFieldName(""); return vkNone;
   }
 }
 
@@ -86,8 +81,7 @@ void TAbFieldDataLink::ReadField() {
       }
       break;
     }
-    case vkNone:
-      break;
+    case vkNone: break;
   }
   if (changed && OnDataRead) OnDataRead(this);
 }
@@ -122,8 +116,8 @@ void TAbFieldDataLink::EnterEdit() {
 }
 
 bool TAbFieldDataLink::PostValue() {
-  if (!DataSet() || !Field() || !DataSource() || !DataSource()->DataSet() || !DataSource()->DataSet()->Active() ||
-      Field()->IsIndexField())
+  if (!DataSet() || !Field() || !DataSource() || !DataSource()->DataSet() ||
+      !DataSource()->DataSet()->Active() || Field()->IsIndexField())
     return false;
   TWritingFlag writing(Writing_);
   bool result = false;

@@ -31,7 +31,8 @@ void TTimerThread::Tick() {
   if (TAbFlash* timer = Timer_) timer->Timer();
 }
 
-TAbFlash::TAbFlash(TComponent* owner) : TComponent(owner), Thread_(std::make_shared<TTimerThread>(this, false)) {}
+TAbFlash::TAbFlash(TComponent* owner)
+    : TComponent(owner), Thread_(std::make_shared<TTimerThread>(this, false)) {}
 
 TAbFlash::~TAbFlash() {
   Enabled_ = false;

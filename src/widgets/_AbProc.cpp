@@ -96,8 +96,10 @@ void DrawBands(const TGradientJob& g, bool columns) {
 void DrawMirroredLines(const TGradientJob& g, bool columns, int centre, int n) {
   TColorRamp ramp(g.From, g.To, n);
   auto line = [&](int at) {
-    if (columns) Line(g.C, at, 0, at, g.H);
-    else Line(g.C, 0, at, g.W, at);
+    if (columns)
+      Line(g.C, at, 0, at, g.H);
+    else
+      Line(g.C, 0, at, g.W, at);
   };
   g.C.Pen().SetColor(g.From);
   line(centre);
@@ -164,8 +166,8 @@ void DrawDiamonds(const TGradientJob& g, int n, double scale) {
     SetPenAndBrush(g.C, ramp.At(a));
     const int rx = Round(a * double(px));
     const int ry = Round(a * double(py));
-    const std::array<TPoint, 5> pts = {
-        Point(cx, cy - ry), Point(cx + rx, cy), Point(cx, cy + ry), Point(cx - rx, cy), Point(cx, cy - ry)};
+    const std::array<TPoint, 5> pts = {Point(cx, cy - ry), Point(cx + rx, cy), Point(cx, cy + ry),
+                                       Point(cx - rx, cy), Point(cx, cy - ry)};
     g.C.Polyline(pts);
   }
   g.C.SetPixel(cx, cy, g.From);
@@ -200,8 +202,7 @@ void DrawGradientSteps(const TGradientJob& g, TGradientStyle style) {
     case gsVertical3: return DrawCentred3(g, true);
     case gsElliptic1: return DrawElliptic(g, 0.5, Point(g.W / 2, g.H / 2));
     case gsElliptic2: return DrawElliptic(g, 0.695, Point(g.W / 2, g.H / 2));
-    case gsElliptic3:
-      return DrawElliptic(g, 0.82, Point(g.W / 2 + 1 - g.W / 4, g.H / 2 + 1 - g.H / 4));
+    case gsElliptic3: return DrawElliptic(g, 0.82, Point(g.W / 2 + 1 - g.W / 4, g.H / 2 + 1 - g.H / 4));
     case gsRectangle: return DrawRectangles(g);
     case gsDiamond1: return DrawDiamonds(g, std::max(std::max(g.W, g.H) / 2, g.K), 0.5);
     case gsDiamond2: return DrawDiamonds(g, std::max(std::max(g.W, g.H), g.K), 1.0);
@@ -219,7 +220,8 @@ int FirstLineY(int y, TextAnchor anchor, int blockHeight) {
 
 // Draws each line of `text` at the anchor; `drawLine` does the drawing.
 template <class F>
-void ForEachLine(TCanvas& canvas, int y, TextAnchor anchor, const std::string& text, int lineSpacing, F drawLine) {
+void ForEachLine(TCanvas& canvas, int y, TextAnchor anchor, const std::string& text, int lineSpacing,
+                 F drawLine) {
   if (text.empty()) return;
   const int pitch = canvas.TextHeight("X") + lineSpacing;
   int lineY = FirstLineY(y, anchor, CountChar(text, '|') * pitch);
@@ -243,7 +245,8 @@ TColor BlendColor(TColor from, TColor to, int steps, int index) {
              component(GetBValue(a), GetBValue(b)));
 }
 
-void DrawGradient(TCanvas& canvas, const TRect& rect, TColor colorFrom, TColor colorTo, TGradientStyle style) {
+void DrawGradient(TCanvas& canvas, const TRect& rect, TColor colorFrom, TColor colorTo,
+                  TGradientStyle style) {
   const int w = rect.Width();
   const int h = rect.Height();
   if (w <= 0 || h <= 0) return;
@@ -287,10 +290,10 @@ void DrawText3D(TCanvas& canvas, int x, int y, bool is3D, TextAnchor anchor, con
   });
 }
 
-void DrawAlignedText(TCanvas& canvas, int x, int y, TextAnchor anchor, const std::string& text, int lineSpacing) {
-  ForEachLine(canvas, y, anchor, text, lineSpacing, [&](const std::string& line, int lineY) {
-    TextOutAligned(canvas, x, lineY, anchor, line);
-  });
+void DrawAlignedText(TCanvas& canvas, int x, int y, TextAnchor anchor, const std::string& text,
+                     int lineSpacing) {
+  ForEachLine(canvas, y, anchor, text, lineSpacing,
+              [&](const std::string& line, int lineY) { TextOutAligned(canvas, x, lineY, anchor, line); });
 }
 
 TSize MeasureTextBlock(TCanvas& canvas, const std::string& text) {
@@ -333,8 +336,6 @@ void DrawLedShape(TCanvas& canvas, const TRect& r, TLEDShape shape, TColor fillC
     case sArrowDown:
       triangle(Point(r.Left, r.Top), Point(r.Right - 1, r.Top), Point(r.Left + hw, r.Bottom - 1));
       break;
-    case sRectangle:
-      canvas.RoundRect(r.Left, r.Top, r.Right, r.Bottom, 1, 1);
-      break;
+    case sRectangle: canvas.RoundRect(r.Left, r.Top, r.Right, r.Bottom, 1, 1); break;
   }
 }

@@ -6,11 +6,20 @@
 #include "graphics.h"
 
 enum class TGradientStyle {
-  gsHorizontal1, gsHorizontal2, gsHorizontal3,
-  gsVertical1, gsVertical2, gsVertical3,
-  gsElliptic1, gsElliptic2, gsElliptic3,
-  gsRectangle, gsDiamond1, gsDiamond2,
-  gsTopLeft, gsTopRight,
+  gsHorizontal1,
+  gsHorizontal2,
+  gsHorizontal3,
+  gsVertical1,
+  gsVertical2,
+  gsVertical3,
+  gsElliptic1,
+  gsElliptic2,
+  gsElliptic3,
+  gsRectangle,
+  gsDiamond1,
+  gsDiamond2,
+  gsTopLeft,
+  gsTopRight,
 };
 using enum TGradientStyle;
 
@@ -31,7 +40,8 @@ void DrawGradient(TCanvas& canvas, const TRect& rect, TColor colorFrom, TColor c
 // "|" separates lines; the block as a whole sits at the anchor.
 void DrawText3D(TCanvas& canvas, int x, int y, bool is3D, TextAnchor anchor, const std::string& text,
                 TColor highlightColor, TColor shadowColor, TColor textColor, int lineSpacing);
-void DrawAlignedText(TCanvas& canvas, int x, int y, TextAnchor anchor, const std::string& text, int lineSpacing);
+void DrawAlignedText(TCanvas& canvas, int x, int y, TextAnchor anchor, const std::string& text,
+                     int lineSpacing);
 void TextOutAligned(TCanvas& canvas, int x, int y, TextAnchor anchor, const std::string& line);
 // cx: width of the widest line; cy: text height of the whole string.
 TSize MeasureTextBlock(TCanvas& canvas, const std::string& text);

@@ -37,10 +37,18 @@ void TAbPersistent::Changed() {
   if (OnChange) OnChange(this);
 }
 
-void TAbGradSettings::SetColorFrom(TColor v) { if (Store(ColorFrom_, v)) Changed(); }
-void TAbGradSettings::SetColorTo(TColor v) { if (Store(ColorTo_, v)) Changed(); }
-void TAbGradSettings::SetVisible(bool v) { if (Store(Visible_, v)) Changed(); }
-void TAbGradSettings::SetStyle(TGradientStyle v) { if (Store(Style_, v)) Changed(); }
+void TAbGradSettings::SetColorFrom(TColor v) {
+  if (Store(ColorFrom_, v)) Changed();
+}
+void TAbGradSettings::SetColorTo(TColor v) {
+  if (Store(ColorTo_, v)) Changed();
+}
+void TAbGradSettings::SetVisible(bool v) {
+  if (Store(Visible_, v)) Changed();
+}
+void TAbGradSettings::SetStyle(TGradientStyle v) {
+  if (Store(Style_, v)) Changed();
+}
 
 void TAbGradSettings::Assign(const TPersistent& source) {
   const auto* s = dynamic_cast<const TAbGradSettings*>(&source);
@@ -52,10 +60,18 @@ void TAbGradSettings::Assign(const TPersistent& source) {
   Changed();
 }
 
-void TAbBtnBevel::SetShadowColFrom(TColor v) { if (Store(ShadowColFrom_, v)) Changed(); }
-void TAbBtnBevel::SetShadowColTo(TColor v) { if (Store(ShadowColTo_, v)) Changed(); }
-void TAbBtnBevel::SetHighlightColFrom(TColor v) { if (Store(HighlightColFrom_, v)) Changed(); }
-void TAbBtnBevel::SetHighlightColTo(TColor v) { if (Store(HighlightColTo_, v)) Changed(); }
+void TAbBtnBevel::SetShadowColFrom(TColor v) {
+  if (Store(ShadowColFrom_, v)) Changed();
+}
+void TAbBtnBevel::SetShadowColTo(TColor v) {
+  if (Store(ShadowColTo_, v)) Changed();
+}
+void TAbBtnBevel::SetHighlightColFrom(TColor v) {
+  if (Store(HighlightColFrom_, v)) Changed();
+}
+void TAbBtnBevel::SetHighlightColTo(TColor v) {
+  if (Store(HighlightColTo_, v)) Changed();
+}
 
 void TAbBtnBevel::SetWidth(int v) {
   if (v >= 0 && Store(Width_, v)) Changed();
@@ -72,7 +88,8 @@ void TAbBtnBevel::Assign(const TPersistent& source) {
   Changed();
 }
 
-void TAbBtnBevel::DrawBevel(TCanvas& canvas, TRect& rect, bool raised, bool fillFace, TColor faceColor) const {
+void TAbBtnBevel::DrawBevel(TCanvas& canvas, TRect& rect, bool raised, bool fillFace,
+                            TColor faceColor) const {
   if (fillFace) {
     canvas.Pen().SetWidth(1);
     canvas.Pen().SetColor(faceColor);
@@ -89,9 +106,15 @@ void TAbBtnBevel::DrawBevel(TCanvas& canvas, TRect& rect, bool raised, bool fill
   }
 }
 
-void TLED::SetShape(TLEDShape v) { if (Store(Shape_, v)) Changed(); }
-void TLED::SetColorOn(TColor v) { if (Store(ColorOn_, v)) Changed(); }
-void TLED::SetColorOff(TColor v) { if (Store(ColorOff_, v)) Changed(); }
+void TLED::SetShape(TLEDShape v) {
+  if (Store(Shape_, v)) Changed();
+}
+void TLED::SetColorOn(TColor v) {
+  if (Store(ColorOn_, v)) Changed();
+}
+void TLED::SetColorOff(TColor v) {
+  if (Store(ColorOff_, v)) Changed();
+}
 
 void TLED::SetWidth(int v) {
   if (v >= 4 && v <= 40 && Store(Width_, v)) Changed();
@@ -121,10 +144,14 @@ TAbBinGControl::~TAbBinGControl() { StopFlash(); }
 
 void TAbBinGControl::SetChecked(bool v) {
   if (!Store(Checked_, v)) return;
-  if (Checked_ && Flashing_) StartFlash();
-  else StopFlash();
-  if (Checked_) SetStatusInt(Mode_ == mRadioButton ? Bit() : (StatusInt_ | Bit()));
-  else if (Mode_ != mRadioButton) SetStatusInt(StatusInt_ & ~Bit());
+  if (Checked_ && Flashing_)
+    StartFlash();
+  else
+    StopFlash();
+  if (Checked_)
+    SetStatusInt(Mode_ == mRadioButton ? Bit() : (StatusInt_ | Bit()));
+  else if (Mode_ != mRadioButton)
+    SetStatusInt(StatusInt_ & ~Bit());
   StateChanged();
   if (OnStatusChanged) OnStatusChanged(this);
 }
@@ -152,8 +179,10 @@ void TAbBinGControl::SetStatusBit(int v) {
 
 void TAbBinGControl::SetMode(TMode v) {
   Mode_ = v;
-  if (Mode_ == mButton) SetStatusInt(0);
-  else if (Mode_ == mRadioButton) SetStatusInt(1);
+  if (Mode_ == mButton)
+    SetStatusInt(0);
+  else if (Mode_ == mRadioButton)
+    SetStatusInt(1);
 }
 
 void TAbBinGControl::SetGroupIndex(int v) {
@@ -181,8 +210,10 @@ void TAbBinGControl::SetFrequency(TFlashFreq v) {
 
 void TAbBinGControl::SetFlashing(bool v) {
   if (!Store(Flashing_, v)) return;
-  if (Checked_ && Flashing_) StartFlash();
-  else StopFlash();
+  if (Checked_ && Flashing_)
+    StartFlash();
+  else
+    StopFlash();
   StateChanged();
   if (OnStatusChanged) OnStatusChanged(this);
 }
@@ -218,13 +249,8 @@ void TAbBinGControl::MouseUp(TMouseButton button, TShiftState shift, int x, int 
 
 void TAbBinGControl::WndProc(TMessage& message) {
   switch (message.Msg) {
-    case WM_FLASHPHASE:
-      FlashPhaseChanged(message.LParam != 0);
-      return;
-    case CM_TEXTCHANGED:
-      ContentChanged();
-      return;
-    default:
-      TGraphicControl::WndProc(message);
+    case WM_FLASHPHASE: FlashPhaseChanged(message.LParam != 0); return;
+    case CM_TEXTCHANGED: ContentChanged(); return;
+    default: TGraphicControl::WndProc(message);
   }
 }

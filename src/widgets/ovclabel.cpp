@@ -173,7 +173,9 @@ void TOvcCustomSettings::Assign(const TPersistent& source) {
 // --- TOvcCustomLabel ---
 
 TOvcCustomLabel::TOvcCustomLabel(TComponent* owner)
-    : TCustomLabel(owner), CustomSettings_(std::make_unique<TOvcCustomSettings>()), SchemeColors_(DefaultSchemeColors) {
+    : TCustomLabel(owner),
+      CustomSettings_(std::make_unique<TOvcCustomSettings>()),
+      SchemeColors_(DefaultSchemeColors) {
   SetAutoSize(false);
   SetBounds(Left(), Top(), 150, 35);
   SetTransparent(true);

@@ -16,7 +16,17 @@ enum class TOvcColorScheme { csCustom, csText, csWindows, csEmbossed, csGold, cs
 using enum TOvcColorScheme;
 enum class TOvcGraduateStyle { gsNone, gsHorizontal, gsVertical };
 using enum TOvcGraduateStyle;
-enum class TOvcShadeDirection { sdNone, sdUp, sdUpRight, sdRight, sdDownRight, sdDown, sdDownLeft, sdLeft, sdUpLeft };
+enum class TOvcShadeDirection {
+  sdNone,
+  sdUp,
+  sdUpRight,
+  sdRight,
+  sdDownRight,
+  sdDown,
+  sdDownLeft,
+  sdLeft,
+  sdUpLeft
+};
 using enum TOvcShadeDirection;
 enum class TOvcShadeStyle { ssPlain, ssExtrude, ssGraduated };
 using enum TOvcShadeStyle;
@@ -88,7 +98,9 @@ class TOvcCustomLabel : public TCustomLabel {
   void SetColorScheme(TOvcColorScheme v);
   TOvcCustomSettings& CustomSettings() { return *CustomSettings_; }
   void SetWordWrap(bool v) override;
-  const TOvcSchemeColors& SchemeColors(TOvcColorScheme scheme) const { return SchemeColors_[std::size_t(scheme)]; }
+  const TOvcSchemeColors& SchemeColors(TOvcColorScheme scheme) const {
+    return SchemeColors_[std::size_t(scheme)];
+  }
 
  protected:
   void Paint() override;

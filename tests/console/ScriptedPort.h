@@ -4,8 +4,8 @@
 #pragma once
 
 #include <array>
-#include <cstring>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -40,10 +40,8 @@ class TScriptedPort {
       *session = this;
       return OpenError;
     };
-    device.Control = [this](void*, DWORD code, const void* in, DWORD inLength, void* out,
-                            DWORD outLength, DWORD* returned) {
-      return Handle(code, in, inLength, out, outLength, returned);
-    };
+    device.Control = [this](void*, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
+                            DWORD* returned) { return Handle(code, in, inLength, out, outLength, returned); };
     device.Close = [](void*) {};
     emulation::RegisterDevice("LptAccessAgent", device);
   }
@@ -68,8 +66,7 @@ class TScriptedPort {
     return prefix >= 1 && prefix <= 3 && reg <= 2;
   }
 
-  DWORD Handle(DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
-               DWORD* returned) {
+  DWORD Handle(DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength, DWORD* returned) {
     ++Requests;
     if (Failing) return ERROR_GEN_FAILURE;
     if (inLength == 0 || inLength % 2 || inLength != outLength) return ERROR_INVALID_PARAMETER;

@@ -4,7 +4,6 @@ namespace {
 
 using display::Button;
 
-
 std::vector<TAbDBLED*> DataLedList(TForm1* f) {
   return {f->AbDBLED2, f->AbDBLED3, f->AbDBLED4, f->AbDBLED5,
           f->AbDBLED6, f->AbDBLED7, f->AbDBLED8, f->AbDBLED9};
@@ -448,17 +447,16 @@ class CaptionToggle : public ConsoleTest {
   }
   std::vector<std::string> Captions() const {
     std::vector<std::string> out;
-    for (TAbDBLED* led : {Form->AbDBLED1, Form->AbDBLED2, Form->AbDBLED3, Form->AbDBLED4,
-                          Form->AbDBLED5, Form->AbDBLED6, Form->AbDBLED7, Form->AbDBLED8,
-                          Form->AbDBLED9, Form->AbDBLED10, Form->AbDBLED11, Form->AbDBLED12,
-                          Form->AbDBLED13, Form->AbDBLED14, Form->AbDBLED15, Form->AbDBLED16,
-                          Form->AbDBLED17})
+    for (TAbDBLED* led :
+         {Form->AbDBLED1, Form->AbDBLED2, Form->AbDBLED3, Form->AbDBLED4, Form->AbDBLED5, Form->AbDBLED6,
+          Form->AbDBLED7, Form->AbDBLED8, Form->AbDBLED9, Form->AbDBLED10, Form->AbDBLED11, Form->AbDBLED12,
+          Form->AbDBLED13, Form->AbDBLED14, Form->AbDBLED15, Form->AbDBLED16, Form->AbDBLED17})
       out.push_back(led->Caption());
     return out;
   }
-  const std::vector<std::string> Pins = {"1", "2", "3", "4", "5", "6", "7", "8", "9",
+  const std::vector<std::string> Pins = {"1",  "2",  "3",  "4",  "5",  "6",  "7",  "8", "9",
                                          "14", "16", "17", "15", "13", "12", "10", "11"};
-  const std::vector<std::string> Names = {"STR", "D0", "D1", "D2", "D3", "D4", "D5", "D6", "D7",
+  const std::vector<std::string> Names = {"STR",   "D0",   "D1",    "D2",  "D3",  "D4", "D5",  "D6",  "D7",
                                           "LF/CR", "INIT", "SELIN", "ERR", "SEL", "PE", "ASK", "BUSY"};
 };
 

@@ -11,94 +11,94 @@ namespace {
 
 // Records every register access; reads answer 0x40 + slot * 3 + register.
 class TRecordingBank : public TPortBank {
-public:
-    DWORD Read(int slot, TRegister reg, BYTE& value) override {
-        Log.push_back("R" + std::to_string(slot) + std::to_string(int(reg)));
-        value = BYTE(0x40 + slot * 3 + reg);
-        return FailWith;
-    }
-    DWORD Write(int slot, TRegister reg, BYTE value) override {
-        Log.push_back("W" + std::to_string(slot) + std::to_string(int(reg)) + "=" + std::to_string(value));
-        return FailWith;
-    }
-    std::vector<std::string> Log;
-    DWORD FailWith = ERROR_SUCCESS;
+ public:
+  DWORD Read(int slot, TRegister reg, BYTE& value) override {
+    Log.push_back("R" + std::to_string(slot) + std::to_string(int(reg)));
+    value = BYTE(0x40 + slot * 3 + reg);
+    return FailWith;
+  }
+  DWORD Write(int slot, TRegister reg, BYTE value) override {
+    Log.push_back("W" + std::to_string(slot) + std::to_string(int(reg)) + "=" + std::to_string(value));
+    return FailWith;
+  }
+  std::vector<std::string> Log;
+  DWORD FailWith = ERROR_SUCCESS;
 };
 
 class RequestTest : public ::testing::Test {
-protected:
-    DWORD Run(DWORD code, std::vector<BYTE>& buffer) {
-        return HandleRequest(Bank, code, buffer.data(), DWORD(buffer.size()), buffer.data(),
-                             DWORD(buffer.size()), &Returned);
-    }
-    TRecordingBank Bank;
-    DWORD Returned = 12345;
+ protected:
+  DWORD Run(DWORD code, std::vector<BYTE>& buffer) {
+    return HandleRequest(Bank, code, buffer.data(), DWORD(buffer.size()), buffer.data(), DWORD(buffer.size()),
+                         &Returned);
+  }
+  TRecordingBank Bank;
+  DWORD Returned = 12345;
 };
 
 TEST_F(RequestTest, ReadFillsValuesInArrayOrderOnTheSameBuffer) {
-    std::vector<BYTE> buffer{0x21, 0xEE, 0x10, 0xEE, 0x32, 0xEE};
-    EXPECT_EQ(Run(IoctlBatchRead, buffer), ERROR_SUCCESS);
-    EXPECT_EQ(buffer, (std::vector<BYTE>{0x21, 0x44, 0x10, 0x40, 0x32, 0x48}));
-    EXPECT_EQ(Bank.Log, (std::vector<std::string>{"R11", "R00", "R22"}));
-    EXPECT_EQ(Returned, 6u);
+  std::vector<BYTE> buffer{0x21, 0xEE, 0x10, 0xEE, 0x32, 0xEE};
+  EXPECT_EQ(Run(IoctlBatchRead, buffer), ERROR_SUCCESS);
+  EXPECT_EQ(buffer, (std::vector<BYTE>{0x21, 0x44, 0x10, 0x40, 0x32, 0x48}));
+  EXPECT_EQ(Bank.Log, (std::vector<std::string>{"R11", "R00", "R22"}));
+  EXPECT_EQ(Returned, 6u);
 }
 
 TEST_F(RequestTest, WriteGoesOutInArrayOrderAndLeavesPairsAlone) {
-    std::vector<BYTE> buffer{0x12, 0x0C, 0x10, 0x55, 0x10, 0xAA};
-    const std::vector<BYTE> before = buffer;
-    EXPECT_EQ(Run(IoctlBatchWrite, buffer), ERROR_SUCCESS);
-    EXPECT_EQ(buffer, before);
-    EXPECT_EQ(Bank.Log, (std::vector<std::string>{"W02=12", "W00=85", "W00=170"}));
+  std::vector<BYTE> buffer{0x12, 0x0C, 0x10, 0x55, 0x10, 0xAA};
+  const std::vector<BYTE> before = buffer;
+  EXPECT_EQ(Run(IoctlBatchWrite, buffer), ERROR_SUCCESS);
+  EXPECT_EQ(buffer, before);
+  EXPECT_EQ(Bank.Log, (std::vector<std::string>{"W02=12", "W00=85", "W00=170"}));
 }
 
 TEST_F(RequestTest, SeparateOutputBufferReceivesThePairs) {
-    const std::vector<BYTE> in{0x20, 0x00};
-    std::vector<BYTE> out(2, 0xEE);
-    EXPECT_EQ(HandleRequest(Bank, IoctlBatchRead, in.data(), 2, out.data(), 2, &Returned), ERROR_SUCCESS);
-    EXPECT_EQ(out, (std::vector<BYTE>{0x20, 0x43}));
+  const std::vector<BYTE> in{0x20, 0x00};
+  std::vector<BYTE> out(2, 0xEE);
+  EXPECT_EQ(HandleRequest(Bank, IoctlBatchRead, in.data(), 2, out.data(), 2, &Returned), ERROR_SUCCESS);
+  EXPECT_EQ(out, (std::vector<BYTE>{0x20, 0x43}));
 }
 
 TEST_F(RequestTest, AddressesOutsideTheNinePortRegistersAreRejectedBeforeAnyAccess) {
-    for (BYTE bad : {0x00, 0x0F, 0x13, 0x18, 0x1F, 0x23, 0x33, 0x40, 0x80, 0xF1, 0xFF}) {
-        for (DWORD code : {IoctlBatchRead, IoctlBatchWrite}) {
-            // The bad pair comes last so a driver that checked lazily would already have touched the others.
-            std::vector<BYTE> buffer{0x10, 0x01, 0x22, 0x02, bad, 0x03};
-            const std::vector<BYTE> before = buffer;
-            EXPECT_EQ(Run(code, buffer), ERROR_INVALID_PARAMETER) << int(bad);
-            EXPECT_EQ(buffer, before);
-        }
+  for (BYTE bad : {0x00, 0x0F, 0x13, 0x18, 0x1F, 0x23, 0x33, 0x40, 0x80, 0xF1, 0xFF}) {
+    for (DWORD code : {IoctlBatchRead, IoctlBatchWrite}) {
+      // The bad pair comes last so a driver that checked lazily would already have touched the others.
+      std::vector<BYTE> buffer{0x10, 0x01, 0x22, 0x02, bad, 0x03};
+      const std::vector<BYTE> before = buffer;
+      EXPECT_EQ(Run(code, buffer), ERROR_INVALID_PARAMETER) << int(bad);
+      EXPECT_EQ(buffer, before);
     }
-    EXPECT_TRUE(Bank.Log.empty());
+  }
+  EXPECT_TRUE(Bank.Log.empty());
 }
 
 TEST_F(RequestTest, MalformedBuffersAreRejectedBeforeAnyAccess) {
-    std::vector<BYTE> buffer{0x10, 0x00, 0x11, 0x00};
-    EXPECT_EQ(HandleRequest(Bank, IoctlBatchRead, buffer.data(), 3, buffer.data(), 3, &Returned),
-              ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(HandleRequest(Bank, IoctlBatchRead, buffer.data(), 0, buffer.data(), 0, &Returned),
-              ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(HandleRequest(Bank, IoctlBatchRead, buffer.data(), 4, buffer.data(), 2, &Returned),
-              ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(HandleRequest(Bank, IoctlBatchWrite, nullptr, 2, buffer.data(), 2, &Returned),
-              ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(HandleRequest(Bank, IoctlBatchWrite, buffer.data(), 2, nullptr, 2, &Returned),
-              ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(Returned, 0u);
-    EXPECT_TRUE(Bank.Log.empty());
+  std::vector<BYTE> buffer{0x10, 0x00, 0x11, 0x00};
+  EXPECT_EQ(HandleRequest(Bank, IoctlBatchRead, buffer.data(), 3, buffer.data(), 3, &Returned),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(HandleRequest(Bank, IoctlBatchRead, buffer.data(), 0, buffer.data(), 0, &Returned),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(HandleRequest(Bank, IoctlBatchRead, buffer.data(), 4, buffer.data(), 2, &Returned),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(HandleRequest(Bank, IoctlBatchWrite, nullptr, 2, buffer.data(), 2, &Returned),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(HandleRequest(Bank, IoctlBatchWrite, buffer.data(), 2, nullptr, 2, &Returned),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(Returned, 0u);
+  EXPECT_TRUE(Bank.Log.empty());
 }
 
 TEST_F(RequestTest, UnknownControlCodeIsRefused) {
-    std::vector<BYTE> buffer{0x10, 0x00};
-    EXPECT_EQ(Run(0x220054, buffer), ERROR_INVALID_FUNCTION);
-    EXPECT_TRUE(Bank.Log.empty());
+  std::vector<BYTE> buffer{0x10, 0x00};
+  EXPECT_EQ(Run(0x220054, buffer), ERROR_INVALID_FUNCTION);
+  EXPECT_TRUE(Bank.Log.empty());
 }
 
 TEST_F(RequestTest, BankFailureIsTheRequestStatusAndReturnsNothing) {
-    Bank.FailWith = ERROR_IO_DEVICE;
-    std::vector<BYTE> buffer{0x10, 0x00, 0x11, 0x00};
-    EXPECT_EQ(Run(IoctlBatchRead, buffer), ERROR_IO_DEVICE);
-    EXPECT_EQ(Returned, 0u);
-    EXPECT_EQ(Bank.Log.size(), 1u);
+  Bank.FailWith = ERROR_IO_DEVICE;
+  std::vector<BYTE> buffer{0x10, 0x00, 0x11, 0x00};
+  EXPECT_EQ(Run(IoctlBatchRead, buffer), ERROR_IO_DEVICE);
+  EXPECT_EQ(Returned, 0u);
+  EXPECT_EQ(Bank.Log.size(), 1u);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-#include "request.h"
 #include "simulated_bank.h"
+#include "request.h"
 
 #include <gtest/gtest.h>
 
@@ -10,84 +10,84 @@ using namespace lptwdmio;
 namespace {
 
 class SimulatedBankTest : public ::testing::Test {
-protected:
-    BYTE Read(BYTE address) {
-        BYTE pair[2] = {address, 0};
-        DWORD returned = 0;
-        EXPECT_EQ(HandleRequest(Bank, IoctlBatchRead, pair, 2, pair, 2, &returned), ERROR_SUCCESS);
-        return pair[1];
-    }
-    void Write(BYTE address, BYTE value) {
-        BYTE pair[2] = {address, value};
-        DWORD returned = 0;
-        EXPECT_EQ(HandleRequest(Bank, IoctlBatchWrite, pair, 2, pair, 2, &returned), ERROR_SUCCESS);
-    }
-    std::array<BYTE, 9> Snapshot() {
-        std::array<BYTE, 9> values{};
-        for (int i = 0; i < 9; ++i)
-            values[i] = Read(BYTE(((i / 3 + 1) << 4) | (i % 3)));
-        return values;
-    }
-    TSimulatedBank Bank;
+ protected:
+  BYTE Read(BYTE address) {
+    BYTE pair[2] = {address, 0};
+    DWORD returned = 0;
+    EXPECT_EQ(HandleRequest(Bank, IoctlBatchRead, pair, 2, pair, 2, &returned), ERROR_SUCCESS);
+    return pair[1];
+  }
+  void Write(BYTE address, BYTE value) {
+    BYTE pair[2] = {address, value};
+    DWORD returned = 0;
+    EXPECT_EQ(HandleRequest(Bank, IoctlBatchWrite, pair, 2, pair, 2, &returned), ERROR_SUCCESS);
+  }
+  std::array<BYTE, 9> Snapshot() {
+    std::array<BYTE, 9> values{};
+    for (int i = 0; i < 9; ++i) values[i] = Read(BYTE(((i / 3 + 1) << 4) | (i % 3)));
+    return values;
+  }
+  TSimulatedBank Bank;
 };
 
 TEST_F(SimulatedBankTest, IdlePortsReadLikeStandardHardware) {
-    EXPECT_EQ(Snapshot(), (std::array<BYTE, 9>{0x00, 0x87, 0xCC,    // LPT1, loopback plug
-                                               0x00, 0x7F, 0xCC,    // LPT2, open socket
-                                               0xFF, 0xFF, 0xFF})); // LPT3, absent
+  EXPECT_EQ(Snapshot(), (std::array<BYTE, 9>{0x00, 0x87, 0xCC,     // LPT1, loopback plug
+                                             0x00, 0x7F, 0xCC,     // LPT2, open socket
+                                             0xFF, 0xFF, 0xFF}));  // LPT3, absent
 }
 
 TEST_F(SimulatedBankTest, LoopbackPlugWiresEachDataLineToItsStatusInput) {
-    // D0..D4 -> ERR(3), SEL(4), PE(5), ACK(6), BUSY(7, inverted).
-    const BYTE expected[5] = {0x8F, 0x97, 0xA7, 0xC7, 0x07};
-    for (int line = 0; line < 5; ++line) {
-        Write(0x10, BYTE(1 << line));
-        EXPECT_EQ(Read(0x11), expected[line]) << "D" << line;
-    }
-    Write(0x10, 0xE0);  // D5-D7 are not wired
-    EXPECT_EQ(Read(0x11), 0x87);
+  // D0..D4 -> ERR(3), SEL(4), PE(5), ACK(6), BUSY(7, inverted).
+  const BYTE expected[5] = {0x8F, 0x97, 0xA7, 0xC7, 0x07};
+  for (int line = 0; line < 5; ++line) {
+    Write(0x10, BYTE(1 << line));
+    EXPECT_EQ(Read(0x11), expected[line]) << "D" << line;
+  }
+  Write(0x10, 0xE0);  // D5-D7 are not wired
+  EXPECT_EQ(Read(0x11), 0x87);
 }
 
 TEST_F(SimulatedBankTest, DataAndControlLatchWhatWasWritten) {
-    Write(0x20, 0xA5);
-    Write(0x22, 0x05);
-    EXPECT_EQ(Read(0x20), 0xA5);
-    EXPECT_EQ(Read(0x22), 0xC5);
-    Write(0x22, 0x00);
-    EXPECT_EQ(Read(0x22), 0xC0);  // bits 6 and 7 always read 1
-    Write(0x21, 0x00);            // status is read-only
-    EXPECT_EQ(Read(0x21), 0x7F);
+  Write(0x20, 0xA5);
+  Write(0x22, 0x05);
+  EXPECT_EQ(Read(0x20), 0xA5);
+  EXPECT_EQ(Read(0x22), 0xC5);
+  Write(0x22, 0x00);
+  EXPECT_EQ(Read(0x22), 0xC0);  // bits 6 and 7 always read 1
+  Write(0x21, 0x00);            // status is read-only
+  EXPECT_EQ(Read(0x21), 0x7F);
 }
 
 TEST_F(SimulatedBankTest, ReversedDataLinesFloatHigh) {
-    Write(0x10, 0x00);
-    Write(0x12, 0x2C);
-    EXPECT_EQ(Read(0x10), 0xFF);
-    EXPECT_EQ(Read(0x11), 0x7F);  // the plug now sees all inputs high
-    Write(0x12, 0x0C);
-    EXPECT_EQ(Read(0x10), 0x00);
+  Write(0x10, 0x00);
+  Write(0x12, 0x2C);
+  EXPECT_EQ(Read(0x10), 0xFF);
+  EXPECT_EQ(Read(0x11), 0x7F);  // the plug now sees all inputs high
+  Write(0x12, 0x0C);
+  EXPECT_EQ(Read(0x10), 0x00);
 }
 
 TEST_F(SimulatedBankTest, AbsentPortIgnoresWrites) {
-    Write(0x30, 0x12);
-    Write(0x32, 0x04);
-    EXPECT_EQ(Read(0x30), 0xFF);
-    EXPECT_EQ(Read(0x32), 0xFF);
+  Write(0x30, 0x12);
+  Write(0x32, 0x04);
+  EXPECT_EQ(Read(0x30), 0xFF);
+  EXPECT_EQ(Read(0x32), 0xFF);
 }
 
 TEST_F(SimulatedBankTest, RejectedRequestsLeaveEveryRegisterUntouched) {
-    Write(0x10, 0x03);
-    Write(0x22, 0x06);
-    const auto before = Snapshot();
-    DWORD returned = 0;
-    BYTE badAddress[] = {0x10, 0xFF, 0x20, 0xFF, 0x13, 0xFF};
-    BYTE odd[] = {0x10, 0xFF, 0x20};
-    BYTE sized[] = {0x10, 0xFF, 0x22, 0xFF};
-    EXPECT_EQ(HandleRequest(Bank, IoctlBatchWrite, badAddress, 6, badAddress, 6, &returned), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(HandleRequest(Bank, IoctlBatchWrite, odd, 3, odd, 3, &returned), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(HandleRequest(Bank, IoctlBatchWrite, sized, 4, sized, 2, &returned), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(HandleRequest(Bank, IoctlBatchWrite, sized, 0, sized, 0, &returned), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(Snapshot(), before);
+  Write(0x10, 0x03);
+  Write(0x22, 0x06);
+  const auto before = Snapshot();
+  DWORD returned = 0;
+  BYTE badAddress[] = {0x10, 0xFF, 0x20, 0xFF, 0x13, 0xFF};
+  BYTE odd[] = {0x10, 0xFF, 0x20};
+  BYTE sized[] = {0x10, 0xFF, 0x22, 0xFF};
+  EXPECT_EQ(HandleRequest(Bank, IoctlBatchWrite, badAddress, 6, badAddress, 6, &returned),
+            ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(HandleRequest(Bank, IoctlBatchWrite, odd, 3, odd, 3, &returned), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(HandleRequest(Bank, IoctlBatchWrite, sized, 4, sized, 2, &returned), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(HandleRequest(Bank, IoctlBatchWrite, sized, 0, sized, 0, &returned), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(Snapshot(), before);
 }
 
 }  // namespace

@@ -90,8 +90,8 @@ class PinlarkWindow : public ::testing::Test {
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
   }
   void ClickAt(TPoint p, int button = 1) {
-    Xdo("mousemove --window " + std::to_string(Win) + " " + std::to_string(p.X) + " " +
-        std::to_string(p.Y) + " click " + std::to_string(button));
+    Xdo("mousemove --window " + std::to_string(Win) + " " + std::to_string(p.X) + " " + std::to_string(p.Y) +
+        " click " + std::to_string(button));
   }
   void MoveTo(TPoint p) {
     Xdo("mousemove --window " + std::to_string(Win) + " " + std::to_string(p.X) + " " + std::to_string(p.Y));
@@ -199,8 +199,7 @@ TEST_F(PinlarkWindow, TypedByteLightsItsBits) {
   Xdo("key ctrl+a");
   Xdo("type A5");
   ClickAt(Edit1Enter);
-  for (int bit : {0, 2, 5, 7})
-    EXPECT_TRUE(WaitUntil([&] { return IsLime(Pixel(DataLamp(bit))); })) << bit;
+  for (int bit : {0, 2, 5, 7}) EXPECT_TRUE(WaitUntil([&] { return IsLime(Pixel(DataLamp(bit))); })) << bit;
   for (int bit : {1, 3, 4, 6}) EXPECT_FALSE(IsLime(Pixel(DataLamp(bit)))) << bit;
 }
 

@@ -186,7 +186,9 @@ TEST(ApplicationLifetime, FormsAreFreedLastCreatedFirstWithOnDestroyOnceBeforeTh
     EXPECT_EQ(headless.App().MainForm(), first);
     auto* label = new TLabel(first);
     label->SetParent(first);
-    first->OnDestroy = [&log, label](TObject*) { log.push_back("first:" + std::to_string(label->Width() > 0)); };
+    first->OnDestroy = [&log, label](TObject*) {
+      log.push_back("first:" + std::to_string(label->Width() > 0));
+    };
     second->OnDestroy = [&log](TObject*) { log.push_back("second"); };
   }
   EXPECT_EQ(log, (std::vector<std::string>{"second", "first:1"}));

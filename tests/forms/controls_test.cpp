@@ -231,7 +231,8 @@ TEST_F(MouseTest, PressCapturesTheMouseUntilRelease) {
   Log.clear();
   Win().MouseMove(70, 70, display::ModLeft);  // over the upper box
   Win().MouseUp(70, 70);
-  EXPECT_EQ(Log, (std::vector<std::string>{"lower move 60,60", "lower up 60,60", "lower leave", "upper enter"}));
+  EXPECT_EQ(Log,
+            (std::vector<std::string>{"lower move 60,60", "lower up 60,60", "lower leave", "upper enter"}));
 }
 
 TEST_F(MouseTest, ClickFiresOnlyForAReleaseInsideTheControlThatTookThePress) {
@@ -252,8 +253,8 @@ TEST_F(MouseTest, RightAndMiddlePressesRaiseMouseDownButNoClick) {
 
 TEST_F(MouseTest, DoubleClickGivesTwoPressesAndDblClickButOneClick) {
   Win().DoubleClick(15, 15);
-  EXPECT_EQ(Only("lower d"), (std::vector<std::string>{"lower down 5,5", "lower dblclick",
-                                                       "lower down double 5,5"}));
+  EXPECT_EQ(Only("lower d"),
+            (std::vector<std::string>{"lower down 5,5", "lower dblclick", "lower down double 5,5"}));
   EXPECT_EQ(Only("click"), (std::vector<std::string>{"lower click", "lower dblclick"}));
 }
 

@@ -61,8 +61,9 @@ class forms_e2e : public ::testing::Test {
       int format;
       unsigned long items, after;
       unsigned char* data = nullptr;
-      if (XGetWindowProperty(Dpy_, children[i], netName, 0, 256, False, AnyPropertyType, &type, &format, &items,
-                             &after, &data) == Success && data) {
+      if (XGetWindowProperty(Dpy_, children[i], netName, 0, 256, False, AnyPropertyType, &type, &format,
+                             &items, &after, &data) == Success &&
+          data) {
         if (std::string(reinterpret_cast<char*>(data), items) == WindowTitle) found = children[i];
         XFree(data);
       }
@@ -169,7 +170,8 @@ TEST_F(forms_e2e, ClickTypeCheckPixelsAndClose) {
 // No server of our own: nothing listens on :199 here.
 TEST(forms_e2e_headless, NoDisplayGivesAClearError) {
   const std::string outPath = testing::TempDir() + "forms_e2e_nodisplay.txt";
-  TChild app({"/bin/sh", "-c", std::string("DISPLAY=:199 ") + E2E_APP + " 2>&1"}, TChildOptions().WithStdout(outPath));
+  TChild app({"/bin/sh", "-c", std::string("DISPLAY=:199 ") + E2E_APP + " 2>&1"},
+             TChildOptions().WithStdout(outPath));
   EXPECT_EQ(app.Wait(10s), 1);
   std::ifstream out(outPath);
   std::stringstream text;

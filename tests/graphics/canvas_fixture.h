@@ -22,9 +22,8 @@ class CanvasTest : public ::testing::Test {
   // Every pixel of the 1-pixel ring just outside r stays background, every
   // pixel of the ring just inside r has `inside` (where the surface has it).
   void ExpectRingOutsideUntouched(const TRect& r) const {
-    ForRing(InflateRect(r, 1, 1), [&](int x, int y) {
-      EXPECT_EQ(At(x, y), kBackground) << "outside at " << x << "," << y;
-    });
+    ForRing(InflateRect(r, 1, 1),
+            [&](int x, int y) { EXPECT_EQ(At(x, y), kBackground) << "outside at " << x << "," << y; });
   }
   void ExpectRingInside(const TRect& r, TColor inside) const {
     ForRing(r, [&](int x, int y) { EXPECT_EQ(At(x, y), inside) << "inside at " << x << "," << y; });

@@ -52,7 +52,8 @@ TEST_F(ShapeTest, LedCircleThirteenPixels) {
 }
 
 TEST_F(ShapeTest, EllipseTouchesEveryEdgeOfItsBox) {
-  for (const TRect box : {Rect(5, 5, 25, 15), Rect(5, 20, 12, 60), Rect(30, 30, 60, 60), Rect(40, 2, 42, 4)}) {
+  for (const TRect box :
+       {Rect(5, 5, 25, 15), Rect(5, 20, 12, 60), Rect(30, 30, 60, 60), Rect(40, 2, 42, 4)}) {
     Canvas.Ellipse(box);
     ExpectRingOutsideUntouched(box);
     EXPECT_EQ(IntersectRect(PaintedBounds(), box), box);
@@ -160,11 +161,11 @@ TEST_F(ShapeTest, ArcUpperLeftQuarterOfLedGlint) {
         EXPECT_LE(x, cx) << x << "," << y;
         EXPECT_LE(y, cy) << x << "," << y;
       }
-  EXPECT_EQ(At(cx, r2.Top), clWhite);     // top of the arc
-  EXPECT_EQ(At(r2.Left, cy), clWhite);    // left end
+  EXPECT_EQ(At(cx, r2.Top), clWhite);   // top of the arc
+  EXPECT_EQ(At(r2.Left, cy), clWhite);  // left end
   EXPECT_GE(count, 5);
   ExpectRingOutsideUntouched(r2);
-  EXPECT_EQ(CountColor(kFill), 0);        // an arc fills nothing
+  EXPECT_EQ(CountColor(kFill), 0);  // an arc fills nothing
 }
 
 TEST_F(ShapeTest, ArcQuartersRunCounterClockwise) {
@@ -201,7 +202,7 @@ TEST_F(ShapeTest, WidePenEllipseIsThickerButSymmetric) {
   Canvas.Pen().SetWidth(3);
   const TRect box{10, 10, 40, 40};
   Canvas.Ellipse(box);
-  EXPECT_EQ(At(25, 9), kPen);   // centred on the edge: one pixel outside
+  EXPECT_EQ(At(25, 9), kPen);  // centred on the edge: one pixel outside
   EXPECT_EQ(At(25, 11), kPen);
   EXPECT_EQ(At(25, 12), kFill);
   ExpectSymmetric(InflateRect(box, 1, 1));

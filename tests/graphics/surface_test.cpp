@@ -27,9 +27,9 @@ TEST_F(SurfaceDamage, ClipsToSurfaceAndIgnoresEmpty) {
 
 TEST_F(SurfaceDamage, MergesOverlappingAndAdjacentButNotDiagonal) {
   S.AddDamage({0, 0, 10, 10});
-  S.AddDamage({10, 0, 20, 10});  // adjacent: merged
-  S.AddDamage({5, 5, 15, 15});   // overlapping: merged
-  S.AddDamage({20, 15, 30, 25}); // touches only at a corner: separate
+  S.AddDamage({10, 0, 20, 10});   // adjacent: merged
+  S.AddDamage({5, 5, 15, 15});    // overlapping: merged
+  S.AddDamage({20, 15, 30, 25});  // touches only at a corner: separate
   ASSERT_EQ(S.Damage().size(), 2u);
   EXPECT_EQ(S.Damage()[0], Rect(0, 0, 20, 15));
   EXPECT_EQ(S.Damage()[1], Rect(20, 15, 30, 25));

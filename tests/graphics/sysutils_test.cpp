@@ -17,8 +17,8 @@ TEST(StrToInt, AcceptsDecimalAndHexForms) {
 }
 
 TEST(StrToInt, RejectsWithTheClassicMessage) {
-  for (const char* bad : {"$0g", "", "$", "0x", "-", "12 ", "1.5", "abc", "2147483648", "$100000000",
-                          "99999999999999999999"}) {
+  for (const char* bad :
+       {"$0g", "", "$", "0x", "-", "12 ", "1.5", "abc", "2147483648", "$100000000", "99999999999999999999"}) {
     try {
       StrToInt(bad);
       ADD_FAILURE() << "accepted '" << bad << "'";
@@ -54,7 +54,7 @@ TEST(Utf8, RoundTripsCyrillicAndReplacesBrokenBytes) {
 }
 
 TEST(MulDivTest, RoundsHalfAwayFromZero) {
-  EXPECT_EQ(MulDiv(11, 72, 96), 8);   // 8.25
+  EXPECT_EQ(MulDiv(11, 72, 96), 8);  // 8.25
   EXPECT_EQ(MulDiv(-11, 72, 96), -8);
   EXPECT_EQ(MulDiv(1, 1, 2), 1);
   EXPECT_EQ(MulDiv(-1, 1, 2), -1);

@@ -143,7 +143,8 @@ TEST_F(TextTest, CyrillicRendersLikeRealGlyphs) {
   b.Canvas().SetFont(LedFont());
   a.Canvas().TextOut(0, 0, "В");
   b.Canvas().TextOut(0, 0, "О");
-  EXPECT_FALSE(std::equal(a.Surface().Pixels().begin(), a.Surface().Pixels().end(), b.Surface().Pixels().begin()));
+  EXPECT_FALSE(
+      std::equal(a.Surface().Pixels().begin(), a.Surface().Pixels().end(), b.Surface().Pixels().begin()));
 }
 
 TEST_F(TextTest, UnknownFaceStillDraws) {

@@ -12,73 +12,73 @@
 namespace {
 
 class IntegrationTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ::setenv("LPTWDMIO_BACKEND", "simulated", 1);
-        emulation::Reset();
-        Connection = std::make_unique<TLptPortConnection>();
-        ASSERT_TRUE(Connection->IsUsable()) << "error " << GetLastError();
-    }
-    void TearDown() override {
-        Connection.reset();
-        emulation::Reset();
-        ::unsetenv("LPTWDMIO_BACKEND");
-    }
-    std::array<BYTE, 3> Registers(BYTE port) {
-        PortIoPair pairs[] = {{BYTE(port | RegData), 0}, {BYTE(port | RegStatus), 0}, {BYTE(port | RegControl), 0}};
-        EXPECT_TRUE(Connection->ReadPairs(pairs, 3)) << GetLastError();
-        return {pairs[0].Value, pairs[1].Value, pairs[2].Value};
-    }
-    std::unique_ptr<TLptPortConnection> Connection;
+ protected:
+  void SetUp() override {
+    ::setenv("LPTWDMIO_BACKEND", "simulated", 1);
+    emulation::Reset();
+    Connection = std::make_unique<TLptPortConnection>();
+    ASSERT_TRUE(Connection->IsUsable()) << "error " << GetLastError();
+  }
+  void TearDown() override {
+    Connection.reset();
+    emulation::Reset();
+    ::unsetenv("LPTWDMIO_BACKEND");
+  }
+  std::array<BYTE, 3> Registers(BYTE port) {
+    PortIoPair pairs[] = {
+        {BYTE(port | RegData), 0}, {BYTE(port | RegStatus), 0}, {BYTE(port | RegControl), 0}};
+    EXPECT_TRUE(Connection->ReadPairs(pairs, 3)) << GetLastError();
+    return {pairs[0].Value, pairs[1].Value, pairs[2].Value};
+  }
+  std::unique_ptr<TLptPortConnection> Connection;
 };
 
 TEST_F(IntegrationTest, DefaultSetUpStartsTheDriverBesideTheExecutable) {
-    EXPECT_TRUE(Connection->Lpt1Present());
-    EXPECT_TRUE(Connection->Lpt2Present());
-    EXPECT_FALSE(Connection->Lpt3Present());
-    const auto service = emulation::Service("lptwdmio");
-    ASSERT_TRUE(service);
-    EXPECT_TRUE(service->Running);
-    const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path();
-    EXPECT_EQ(service->BinaryPath, (folder / "LPTWDMIO.SYS").string());
-    EXPECT_EQ(Registers(PortLpt1), (std::array<BYTE, 3>{0x00, 0x87, 0xCC}));
-    EXPECT_EQ(Registers(PortLpt2), (std::array<BYTE, 3>{0x00, 0x7F, 0xCC}));
+  EXPECT_TRUE(Connection->Lpt1Present());
+  EXPECT_TRUE(Connection->Lpt2Present());
+  EXPECT_FALSE(Connection->Lpt3Present());
+  const auto service = emulation::Service("lptwdmio");
+  ASSERT_TRUE(service);
+  EXPECT_TRUE(service->Running);
+  const auto folder = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+  EXPECT_EQ(service->BinaryPath, (folder / "LPTWDMIO.SYS").string());
+  EXPECT_EQ(Registers(PortLpt1), (std::array<BYTE, 3>{0x00, 0x87, 0xCC}));
+  EXPECT_EQ(Registers(PortLpt2), (std::array<BYTE, 3>{0x00, 0x7F, 0xCC}));
 }
 
 TEST_F(IntegrationTest, DestructionDeletesTheServiceAndLeavesTheDriverRunning) {
-    Connection.reset();
-    const auto service = emulation::Service("lptwdmio");
-    ASSERT_TRUE(service);
-    EXPECT_TRUE(service->Deleted);
-    EXPECT_TRUE(service->Running);
-    EXPECT_EQ(emulation::LoadedDriverCount(), 1);
-    EXPECT_EQ(emulation::OpenHandleCount(), 0u);
-    // A later connection finds the device at the first open.
-    emulation::SetTracing(true);
-    Connection = std::make_unique<TLptPortConnection>();
-    EXPECT_TRUE(Connection->IsUsable());
-    for (const auto& call : emulation::Trace())
-        EXPECT_NE(call.Function, "LoadLibraryA");
+  Connection.reset();
+  const auto service = emulation::Service("lptwdmio");
+  ASSERT_TRUE(service);
+  EXPECT_TRUE(service->Deleted);
+  EXPECT_TRUE(service->Running);
+  EXPECT_EQ(emulation::LoadedDriverCount(), 1);
+  EXPECT_EQ(emulation::OpenHandleCount(), 0u);
+  // A later connection finds the device at the first open.
+  emulation::SetTracing(true);
+  Connection = std::make_unique<TLptPortConnection>();
+  EXPECT_TRUE(Connection->IsUsable());
+  for (const auto& call : emulation::Trace()) EXPECT_NE(call.Function, "LoadLibraryA");
 }
 
 TEST_F(IntegrationTest, LoopbackPlugAnswersWrites) {
-    EXPECT_TRUE(Connection->WriteRegister(PortLpt1, RegData, 0x1F));
-    EXPECT_EQ(Connection->ReadRegister(PortLpt1, RegStatus), 0x7F);
-    EXPECT_TRUE(Connection->WriteRegister(PortLpt1, RegData, 0x10));
-    EXPECT_EQ(Connection->ReadRegister(PortLpt1, RegStatus), 0x07);
-    EXPECT_TRUE(Connection->WriteRegister(PortLpt2, RegControl, 0x05));
-    EXPECT_EQ(Connection->ReadRegister(PortLpt2, RegControl), 0xC5);
+  EXPECT_TRUE(Connection->WriteRegister(PortLpt1, RegData, 0x1F));
+  EXPECT_EQ(Connection->ReadRegister(PortLpt1, RegStatus), 0x7F);
+  EXPECT_TRUE(Connection->WriteRegister(PortLpt1, RegData, 0x10));
+  EXPECT_EQ(Connection->ReadRegister(PortLpt1, RegStatus), 0x07);
+  EXPECT_TRUE(Connection->WriteRegister(PortLpt2, RegControl, 0x05));
+  EXPECT_EQ(Connection->ReadRegister(PortLpt2, RegControl), 0xC5);
 }
 
 TEST_F(IntegrationTest, DriverRefusesRegistersOutsideTheThreePorts) {
-    Connection->WriteRegister(PortLpt1, RegData, 0x01);
-    PortIoPair pairs[] = {{0x10, 0x00}, {0x13, 0x00}};
-    EXPECT_FALSE(Connection->WritePairs(pairs, 2));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_EQ(Connection->ReadRegister(PortLpt1, RegData), 0x01);
-    PortIoPair odd{0x40, 0};
-    EXPECT_FALSE(Connection->ReadPairs(&odd, 1));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  Connection->WriteRegister(PortLpt1, RegData, 0x01);
+  PortIoPair pairs[] = {{0x10, 0x00}, {0x13, 0x00}};
+  EXPECT_FALSE(Connection->WritePairs(pairs, 2));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(Connection->ReadRegister(PortLpt1, RegData), 0x01);
+  PortIoPair odd{0x40, 0};
+  EXPECT_FALSE(Connection->ReadPairs(&odd, 1));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
 }  // namespace

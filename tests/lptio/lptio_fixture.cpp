@@ -6,90 +6,82 @@ const char* const OpenCall = R"(CreateFileA("\\.\LptAccessAgent", 0xC0000000, 3,
 const std::set<std::string> ErrorCalls = {"SetLastError", "GetLastError"};
 
 TScriptedPort::TScriptedPort() {
-    for (BYTE prefix : {PortLpt1, PortLpt2, PortLpt3})
-        Registers[prefix | RegStatus] = 0x78;
+  for (BYTE prefix : {PortLpt1, PortLpt2, PortLpt3}) Registers[prefix | RegStatus] = 0x78;
 }
 
 emulation::TEmulatedDevice TScriptedPort::Device() {
-    emulation::TEmulatedDevice device;
-    device.Open = [this](void** session) {
-        *session = this;
-        if (OpenStatus == ERROR_SUCCESS)
-            ++OpenSessions;
-        return OpenStatus;
-    };
-    device.Control = [this](void*, DWORD code, const void* in, DWORD inLength, void* out, DWORD,
-                            DWORD* returned) { return Control(code, in, inLength, out, returned); };
-    device.Close = [this](void*) { --OpenSessions; };
-    return device;
+  emulation::TEmulatedDevice device;
+  device.Open = [this](void** session) {
+    *session = this;
+    if (OpenStatus == ERROR_SUCCESS) ++OpenSessions;
+    return OpenStatus;
+  };
+  device.Control = [this](void*, DWORD code, const void* in, DWORD inLength, void* out, DWORD,
+                          DWORD* returned) { return Control(code, in, inLength, out, returned); };
+  device.Close = [this](void*) { --OpenSessions; };
+  return device;
 }
 
 DWORD TScriptedPort::Control(DWORD code, const void* in, DWORD inLength, void* out, DWORD* returned) {
-    std::vector<BYTE> pairs(static_cast<const BYTE*>(in), static_cast<const BYTE*>(in) + inLength);
-    char text[16];
-    for (std::size_t i = 0; i + 1 < pairs.size(); i += 2) {
-        const BYTE address = pairs[i];
-        if (code == IoctlRead) {
-            pairs[i + 1] = Registers[address];
-            std::snprintf(text, sizeof text, "R %02X", address);
-        } else {
-            if (!Stuck.count(address))
-                Registers[address] = pairs[i + 1];
-            std::snprintf(text, sizeof text, "W %02X %02X", address, pairs[i + 1]);
-        }
-        Log.push_back(text);
+  std::vector<BYTE> pairs(static_cast<const BYTE*>(in), static_cast<const BYTE*>(in) + inLength);
+  char text[16];
+  for (std::size_t i = 0; i + 1 < pairs.size(); i += 2) {
+    const BYTE address = pairs[i];
+    if (code == IoctlRead) {
+      pairs[i + 1] = Registers[address];
+      std::snprintf(text, sizeof text, "R %02X", address);
+    } else {
+      if (!Stuck.count(address)) Registers[address] = pairs[i + 1];
+      std::snprintf(text, sizeof text, "W %02X %02X", address, pairs[i + 1]);
     }
-    std::memcpy(out, pairs.data(), pairs.size());
-    *returned = inLength;
-    return Status;
+    Log.push_back(text);
+  }
+  std::memcpy(out, pairs.data(), pairs.size());
+  *returned = inLength;
+  return Status;
 }
 
 std::vector<std::string> TraceText(const std::set<std::string>& functions) {
-    std::vector<std::string> calls;
-    for (const auto& entry : emulation::Trace())
-        if (functions.empty() || functions.count(entry.Function))
-            calls.push_back(entry.Text());
-    return calls;
+  std::vector<std::string> calls;
+  for (const auto& entry : emulation::Trace())
+    if (functions.empty() || functions.count(entry.Function)) calls.push_back(entry.Text());
+  return calls;
 }
 
 std::vector<std::string> TraceWithout(const std::set<std::string>& functions) {
-    std::vector<std::string> calls;
-    for (const auto& entry : emulation::Trace())
-        if (!functions.count(entry.Function))
-            calls.push_back(entry.Text());
-    return calls;
+  std::vector<std::string> calls;
+  for (const auto& entry : emulation::Trace())
+    if (!functions.count(entry.Function)) calls.push_back(entry.Text());
+  return calls;
 }
 
 namespace {
 
 // "*" stands for any run of characters within one argument.
 bool WildcardMatch(const std::string& actual, std::size_t a, const std::string& expected, std::size_t e) {
-    if (e == expected.size())
-        return a == actual.size();
-    if (expected[e] != '*')
-        return a < actual.size() && actual[a] == expected[e] && WildcardMatch(actual, a + 1, expected, e + 1);
-    for (std::size_t end = a;; ++end) {
-        if (WildcardMatch(actual, end, expected, e + 1))
-            return true;
-        if (end == actual.size() || actual[end] == ',' || actual[end] == ')')
-            return false;
-    }
+  if (e == expected.size()) return a == actual.size();
+  if (expected[e] != '*')
+    return a < actual.size() && actual[a] == expected[e] && WildcardMatch(actual, a + 1, expected, e + 1);
+  for (std::size_t end = a;; ++end) {
+    if (WildcardMatch(actual, end, expected, e + 1)) return true;
+    if (end == actual.size() || actual[end] == ',' || actual[end] == ')') return false;
+  }
 }
 
 }  // namespace
 
 bool CallMatches(const std::string& actual, const std::string& expected) {
-    return WildcardMatch(actual, 0, expected, 0);
+  return WildcardMatch(actual, 0, expected, 0);
 }
 
 void ExpectCalls(const std::vector<std::string>& actual, const std::vector<std::string>& expected) {
-    const std::size_t common = std::min(actual.size(), expected.size());
-    for (std::size_t i = 0; i < common; ++i)
-        EXPECT_TRUE(CallMatches(actual[i], expected[i]))
-            << "call " << i << ": " << actual[i] << "\n expected: " << expected[i];
-    EXPECT_EQ(actual.size(), expected.size());
-    for (std::size_t i = common; i < actual.size(); ++i)
-        ADD_FAILURE() << "unexpected call " << i << ": " << actual[i];
-    for (std::size_t i = common; i < expected.size(); ++i)
-        ADD_FAILURE() << "missing call " << i << ": " << expected[i];
+  const std::size_t common = std::min(actual.size(), expected.size());
+  for (std::size_t i = 0; i < common; ++i)
+    EXPECT_TRUE(CallMatches(actual[i], expected[i]))
+        << "call " << i << ": " << actual[i] << "\n expected: " << expected[i];
+  EXPECT_EQ(actual.size(), expected.size());
+  for (std::size_t i = common; i < actual.size(); ++i)
+    ADD_FAILURE() << "unexpected call " << i << ": " << actual[i];
+  for (std::size_t i = common; i < expected.size(); ++i)
+    ADD_FAILURE() << "missing call " << i << ": " << expected[i];
 }

@@ -9,210 +9,207 @@ namespace {
 
 // A connection on the driver path whose construction traffic is forgotten.
 class DriverPathTest : public LptioTest {
-protected:
-    void SetUp() override {
-        LptioTest::SetUp();
-        RegisterPort();
-        Connection = std::make_unique<TLptPortConnection>();
-        ASSERT_TRUE(Connection->IsUsable());
-        emulation::ClearTrace();
-        Port.Log.clear();
-    }
-    void TearDown() override {
-        Connection.reset();
-        LptioTest::TearDown();
-    }
-    std::unique_ptr<TLptPortConnection> Connection;
+ protected:
+  void SetUp() override {
+    LptioTest::SetUp();
+    RegisterPort();
+    Connection = std::make_unique<TLptPortConnection>();
+    ASSERT_TRUE(Connection->IsUsable());
+    emulation::ClearTrace();
+    Port.Log.clear();
+  }
+  void TearDown() override {
+    Connection.reset();
+    LptioTest::TearDown();
+  }
+  std::unique_ptr<TLptPortConnection> Connection;
 };
 
 TEST_F(DriverPathTest, BatchIsOneRequestOnTheSameBuffer) {
-    Port.Registers[0x20] = 0x11;
-    Port.Registers[0x21] = 0x22;
-    Port.Registers[0x22] = 0x33;
-    PortIoPair pairs[] = {{0x21, 0xEE}, {0x20, 0xEE}, {0x22, 0xEE}};
-    EXPECT_TRUE(Connection->ReadPairs(pairs, 3));
-    const std::string buffer = emulation::FormatPointer(pairs);
-    ExpectCalls(TraceText({"DeviceIoControl"}),
-                {"DeviceIoControl(*, 0x220050, " + buffer + ", 6, " + buffer + ", 6, *, null)"});
-    EXPECT_EQ(Port.Log, (std::vector<std::string>{"R 21", "R 20", "R 22"}));
-    EXPECT_EQ(pairs[0].PortAddress, 0x21);
-    EXPECT_EQ(pairs[0].Value, 0x22);
-    EXPECT_EQ(pairs[1].PortAddress, 0x20);
-    EXPECT_EQ(pairs[1].Value, 0x11);
-    EXPECT_EQ(pairs[2].Value, 0x33);
+  Port.Registers[0x20] = 0x11;
+  Port.Registers[0x21] = 0x22;
+  Port.Registers[0x22] = 0x33;
+  PortIoPair pairs[] = {{0x21, 0xEE}, {0x20, 0xEE}, {0x22, 0xEE}};
+  EXPECT_TRUE(Connection->ReadPairs(pairs, 3));
+  const std::string buffer = emulation::FormatPointer(pairs);
+  ExpectCalls(TraceText({"DeviceIoControl"}),
+              {"DeviceIoControl(*, 0x220050, " + buffer + ", 6, " + buffer + ", 6, *, null)"});
+  EXPECT_EQ(Port.Log, (std::vector<std::string>{"R 21", "R 20", "R 22"}));
+  EXPECT_EQ(pairs[0].PortAddress, 0x21);
+  EXPECT_EQ(pairs[0].Value, 0x22);
+  EXPECT_EQ(pairs[1].PortAddress, 0x20);
+  EXPECT_EQ(pairs[1].Value, 0x11);
+  EXPECT_EQ(pairs[2].Value, 0x33);
 }
 
 TEST_F(DriverPathTest, WriteBatchGoesInArrayOrder) {
-    PortIoPair pairs[] = {{0x10, 0x5A}, {0x12, 0x04}, {0x10, 0xA5}};
-    EXPECT_TRUE(Connection->WritePairs(pairs, 3));
-    const std::string buffer = emulation::FormatPointer(pairs);
-    ExpectCalls(TraceText({"DeviceIoControl"}),
-                {"DeviceIoControl(*, 0x220060, " + buffer + ", 6, " + buffer + ", 6, *, null)"});
-    EXPECT_EQ(Port.Log, (std::vector<std::string>{"W 10 5A", "W 12 04", "W 10 A5"}));
-    EXPECT_EQ(Port.Registers[0x10], 0xA5);
+  PortIoPair pairs[] = {{0x10, 0x5A}, {0x12, 0x04}, {0x10, 0xA5}};
+  EXPECT_TRUE(Connection->WritePairs(pairs, 3));
+  const std::string buffer = emulation::FormatPointer(pairs);
+  ExpectCalls(TraceText({"DeviceIoControl"}),
+              {"DeviceIoControl(*, 0x220060, " + buffer + ", 6, " + buffer + ", 6, *, null)"});
+  EXPECT_EQ(Port.Log, (std::vector<std::string>{"W 10 5A", "W 12 04", "W 10 A5"}));
+  EXPECT_EQ(Port.Registers[0x10], 0xA5);
 }
 
 TEST_F(DriverPathTest, LastErrorIsClearedBeforeAndIsTheVerdictAfter) {
-    Port.Registers[0x11] = 0x9C;
-    Port.Status = ERROR_GEN_FAILURE;
-    PortIoPair pair{0x11, 0};
-    SetLastError(ERROR_BUSY);
-    emulation::ClearTrace();
-    EXPECT_FALSE(Connection->ReadPairs(&pair, 1));
-    ExpectCalls(TraceText(), {"SetLastError(0)", "DeviceIoControl(*, 0x220050, *, 2, *, 2, *, null)",
-                              "GetLastError()"});
-    EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
-    EXPECT_EQ(pair.Value, 0x9C);  // whatever the driver put there stays
-    EXPECT_EQ(Connection->ReadRegister(PortLpt1, RegStatus), 0x9C);
-    EXPECT_FALSE(Connection->WriteRegister(PortLpt1, RegData, 1));
-    Port.Status = ERROR_SUCCESS;
-    SetLastError(ERROR_BUSY);
-    EXPECT_TRUE(Connection->WriteRegister(PortLpt1, RegData, 1));
-    EXPECT_EQ(GetLastError(), 0u);
+  Port.Registers[0x11] = 0x9C;
+  Port.Status = ERROR_GEN_FAILURE;
+  PortIoPair pair{0x11, 0};
+  SetLastError(ERROR_BUSY);
+  emulation::ClearTrace();
+  EXPECT_FALSE(Connection->ReadPairs(&pair, 1));
+  ExpectCalls(TraceText(),
+              {"SetLastError(0)", "DeviceIoControl(*, 0x220050, *, 2, *, 2, *, null)", "GetLastError()"});
+  EXPECT_EQ(GetLastError(), ERROR_GEN_FAILURE);
+  EXPECT_EQ(pair.Value, 0x9C);  // whatever the driver put there stays
+  EXPECT_EQ(Connection->ReadRegister(PortLpt1, RegStatus), 0x9C);
+  EXPECT_FALSE(Connection->WriteRegister(PortLpt1, RegData, 1));
+  Port.Status = ERROR_SUCCESS;
+  SetLastError(ERROR_BUSY);
+  EXPECT_TRUE(Connection->WriteRegister(PortLpt1, RegData, 1));
+  EXPECT_EQ(GetLastError(), 0u);
 }
 
 TEST_F(DriverPathTest, OneRegisterWrappersBuildOnePair) {
-    Port.Registers[0x32] = 0xC4;
-    EXPECT_EQ(Connection->ReadRegister(PortLpt3, RegControl), 0xC4);
-    EXPECT_TRUE(Connection->WriteRegister(PortLpt2, RegControl, 0x0B));
-    EXPECT_EQ(Port.Log, (std::vector<std::string>{"R 32", "W 22 0B"}));
-    const auto requests = TraceText({"DeviceIoControl"});
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_TRUE(CallMatches(requests[0], "DeviceIoControl(*, 0x220050, *, 2, *, 2, *, null)"));
+  Port.Registers[0x32] = 0xC4;
+  EXPECT_EQ(Connection->ReadRegister(PortLpt3, RegControl), 0xC4);
+  EXPECT_TRUE(Connection->WriteRegister(PortLpt2, RegControl, 0x0B));
+  EXPECT_EQ(Port.Log, (std::vector<std::string>{"R 32", "W 22 0B"}));
+  const auto requests = TraceText({"DeviceIoControl"});
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_TRUE(CallMatches(requests[0], "DeviceIoControl(*, 0x220050, *, 2, *, 2, *, null)"));
 }
 
 TEST_F(DriverPathTest, EmptyOrOversizedBatchIsRefusedWithoutARequest) {
-    PortIoPair pair{0x10, 0};
-    EXPECT_FALSE(Connection->ReadPairs(&pair, 0));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_FALSE(Connection->WritePairs(&pair, 0));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    // 2n would wrap around 32 bits and send a shorter request than the caller meant.
-    EXPECT_FALSE(Connection->ReadPairs(&pair, 0x80000000u));
-    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
-    EXPECT_FALSE(Connection->WritePairs(nullptr, 1));
-    EXPECT_TRUE(TraceText({"DeviceIoControl"}).empty());
+  PortIoPair pair{0x10, 0};
+  EXPECT_FALSE(Connection->ReadPairs(&pair, 0));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_FALSE(Connection->WritePairs(&pair, 0));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  // 2n would wrap around 32 bits and send a shorter request than the caller meant.
+  EXPECT_FALSE(Connection->ReadPairs(&pair, 0x80000000u));
+  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  EXPECT_FALSE(Connection->WritePairs(nullptr, 1));
+  EXPECT_TRUE(TraceText({"DeviceIoControl"}).empty());
 }
 
 TEST_F(LptioTest, UnusableConnectionTransfersNothing) {
-    emulation::InjectFault(TFault{.Function = "StartServiceA", .Error = ERROR_FILE_NOT_FOUND});
-    TLptPortConnection connection;
-    ASSERT_FALSE(connection.IsUsable());
-    emulation::ClearTrace();
-    PortIoPair pair{0x10, 0x77};
-    EXPECT_FALSE(connection.ReadPairs(&pair, 1));
-    EXPECT_EQ(pair.Value, 0x77);
-    EXPECT_FALSE(connection.WritePairs(&pair, 1));
-    EXPECT_EQ(connection.ReadRegister(PortLpt1, RegData), 0);
-    EXPECT_FALSE(connection.WriteRegister(PortLpt1, RegData, 0x55));
-    for (BYTE port : {PortLpt1, PortLpt2, PortLpt3})
-        EXPECT_FALSE(connection.ProbePort(port));
-    EXPECT_TRUE(TraceWithout(ErrorCalls).empty());
+  emulation::InjectFault(TFault{.Function = "StartServiceA", .Error = ERROR_FILE_NOT_FOUND});
+  TLptPortConnection connection;
+  ASSERT_FALSE(connection.IsUsable());
+  emulation::ClearTrace();
+  PortIoPair pair{0x10, 0x77};
+  EXPECT_FALSE(connection.ReadPairs(&pair, 1));
+  EXPECT_EQ(pair.Value, 0x77);
+  EXPECT_FALSE(connection.WritePairs(&pair, 1));
+  EXPECT_EQ(connection.ReadRegister(PortLpt1, RegData), 0);
+  EXPECT_FALSE(connection.WriteRegister(PortLpt1, RegData, 0x55));
+  for (BYTE port : {PortLpt1, PortLpt2, PortLpt3}) EXPECT_FALSE(connection.ProbePort(port));
+  EXPECT_TRUE(TraceWithout(ErrorCalls).empty());
 }
 
 class DirectPathTest : public LptioTest {
-protected:
-    void SetUp() override {
-        LptioTest::SetUp();
-        emulation::SetPlatformFamily(emulation::TPlatformFamily::Win9x);
-        Connection = std::make_unique<TLptPortConnection>();
-        Space = emulation::UseSimulatedIoSpace();
-        emulation::ClearTrace();
-    }
-    void TearDown() override {
-        Connection.reset();
-        LptioTest::TearDown();
-    }
-    std::unique_ptr<TLptPortConnection> Connection;
-    std::shared_ptr<emulation::TSimulatedIoSpace> Space;
+ protected:
+  void SetUp() override {
+    LptioTest::SetUp();
+    emulation::SetPlatformFamily(emulation::TPlatformFamily::Win9x);
+    Connection = std::make_unique<TLptPortConnection>();
+    Space = emulation::UseSimulatedIoSpace();
+    emulation::ClearTrace();
+  }
+  void TearDown() override {
+    Connection.reset();
+    LptioTest::TearDown();
+  }
+  std::unique_ptr<TLptPortConnection> Connection;
+  std::shared_ptr<emulation::TSimulatedIoSpace> Space;
 };
 
 TEST_F(DirectPathTest, AddressesMapToTheFixedBases) {
-    Space->Poke(0x3BD, 0x01);
-    Space->Poke(0x37A, 0x02);
-    Space->Poke(0x278, 0x03);
-    PortIoPair pairs[] = {{0x11, 0}, {0x22, 0}, {0x30, 0}, {0x05, 0}, {0x42, 0}, {0xF7, 0}};
-    EXPECT_TRUE(Connection->ReadPairs(pairs, 6));
-    ExpectCalls(TraceText({"InPortByte"}),
-                {"InPortByte(0x3BD)", "InPortByte(0x37A)", "InPortByte(0x278)", "InPortByte(0x27D)",
-                 "InPortByte(0x27A)", "InPortByte(0x27F)"});
-    EXPECT_EQ(pairs[0].PortAddress, 0x11);
-    EXPECT_EQ(pairs[0].Value, 0x01);
-    EXPECT_EQ(pairs[1].Value, 0x02);
-    EXPECT_EQ(pairs[2].Value, 0x03);
-    EXPECT_EQ(pairs[3].Value, 0xFF);
+  Space->Poke(0x3BD, 0x01);
+  Space->Poke(0x37A, 0x02);
+  Space->Poke(0x278, 0x03);
+  PortIoPair pairs[] = {{0x11, 0}, {0x22, 0}, {0x30, 0}, {0x05, 0}, {0x42, 0}, {0xF7, 0}};
+  EXPECT_TRUE(Connection->ReadPairs(pairs, 6));
+  ExpectCalls(TraceText({"InPortByte"}), {"InPortByte(0x3BD)", "InPortByte(0x37A)", "InPortByte(0x278)",
+                                          "InPortByte(0x27D)", "InPortByte(0x27A)", "InPortByte(0x27F)"});
+  EXPECT_EQ(pairs[0].PortAddress, 0x11);
+  EXPECT_EQ(pairs[0].Value, 0x01);
+  EXPECT_EQ(pairs[1].Value, 0x02);
+  EXPECT_EQ(pairs[2].Value, 0x03);
+  EXPECT_EQ(pairs[3].Value, 0xFF);
 }
 
 TEST_F(DirectPathTest, WritesGoOutInOrderAndLeaveTheArray) {
-    PortIoPair pairs[] = {{0x10, 0x12}, {0x22, 0x0C}, {0x30, 0x34}};
-    EXPECT_TRUE(Connection->WritePairs(pairs, 3));
-    ExpectCalls(TraceText({"OutPortByte"}),
-                {"OutPortByte(0x3BC, 0x12)", "OutPortByte(0x37A, 0xC)", "OutPortByte(0x278, 0x34)"});
-    EXPECT_EQ(pairs[1].PortAddress, 0x22);
-    EXPECT_EQ(pairs[1].Value, 0x0C);
-    EXPECT_EQ(Space->Peek(0x37A), 0x0C);
-    EXPECT_TRUE(TraceText({"DeviceIoControl"}).empty());
+  PortIoPair pairs[] = {{0x10, 0x12}, {0x22, 0x0C}, {0x30, 0x34}};
+  EXPECT_TRUE(Connection->WritePairs(pairs, 3));
+  ExpectCalls(TraceText({"OutPortByte"}),
+              {"OutPortByte(0x3BC, 0x12)", "OutPortByte(0x37A, 0xC)", "OutPortByte(0x278, 0x34)"});
+  EXPECT_EQ(pairs[1].PortAddress, 0x22);
+  EXPECT_EQ(pairs[1].Value, 0x0C);
+  EXPECT_EQ(Space->Peek(0x37A), 0x0C);
+  EXPECT_TRUE(TraceText({"DeviceIoControl"}).empty());
 }
 
 // The probe on the driver path against scripted registers.
 class ProbeTest : public DriverPathTest {};
 
 TEST_F(ProbeTest, EchoingDataRegisterIsPresentAndRestored) {
-    Port.Registers[0x20] = 0x5A;
-    EXPECT_TRUE(Connection->ProbePort(PortLpt2));
-    EXPECT_EQ(Port.Log, (std::vector<std::string>{"R 20", "W 20 00", "R 20", "W 20 55", "R 20", "W 20 AA",
-                                                  "R 20", "W 20 5A"}));
-    EXPECT_EQ(Port.Registers[0x20], 0x5A);
+  Port.Registers[0x20] = 0x5A;
+  EXPECT_TRUE(Connection->ProbePort(PortLpt2));
+  EXPECT_EQ(Port.Log, (std::vector<std::string>{"R 20", "W 20 00", "R 20", "W 20 55", "R 20", "W 20 AA",
+                                                "R 20", "W 20 5A"}));
+  EXPECT_EQ(Port.Registers[0x20], 0x5A);
 }
 
 TEST_F(ProbeTest, EchoFailingAtZeroFallsBackToControl) {
-    Port.Registers[0x10] = 0x13;
-    Port.Stuck = {0x10};
-    Port.Registers[0x12] = 0x0C;
-    EXPECT_TRUE(Connection->ProbePort(PortLpt1));
-    EXPECT_EQ(Port.Log, (std::vector<std::string>{"R 10", "W 10 00", "R 10", "W 10 55", "W 10 AA",
-                                                  "W 10 13", "R 12"}));
+  Port.Registers[0x10] = 0x13;
+  Port.Stuck = {0x10};
+  Port.Registers[0x12] = 0x0C;
+  EXPECT_TRUE(Connection->ProbePort(PortLpt1));
+  EXPECT_EQ(Port.Log,
+            (std::vector<std::string>{"R 10", "W 10 00", "R 10", "W 10 55", "W 10 AA", "W 10 13", "R 12"}));
 }
 
 TEST_F(ProbeTest, DeadPortFailsEveryTest) {
-    Port.Registers[0x30] = 0x00;
-    Port.Stuck = {0x30};
-    Port.Registers[0x32] = 0xFF;
-    Port.Registers[0x31] = 0xFF;
-    EXPECT_FALSE(Connection->ProbePort(PortLpt3));
-    EXPECT_EQ(Port.Log, (std::vector<std::string>{"R 30", "W 30 00", "R 30", "W 30 55", "R 30", "W 30 AA",
-                                                  "W 30 00", "R 32", "R 31"}));
-    Port.Registers[0x32] = 0x00;
-    Port.Registers[0x31] = 0x00;
-    EXPECT_FALSE(Connection->ProbePort(PortLpt3));
+  Port.Registers[0x30] = 0x00;
+  Port.Stuck = {0x30};
+  Port.Registers[0x32] = 0xFF;
+  Port.Registers[0x31] = 0xFF;
+  EXPECT_FALSE(Connection->ProbePort(PortLpt3));
+  EXPECT_EQ(Port.Log, (std::vector<std::string>{"R 30", "W 30 00", "R 30", "W 30 55", "R 30", "W 30 AA",
+                                                "W 30 00", "R 32", "R 31"}));
+  Port.Registers[0x32] = 0x00;
+  Port.Registers[0x31] = 0x00;
+  EXPECT_FALSE(Connection->ProbePort(PortLpt3));
 }
 
 TEST_F(ProbeTest, StatusAloneCanShowThePort) {
-    Port.Stuck = {0x20};
-    Port.Registers[0x20] = 0xFF;
-    Port.Registers[0x22] = 0xFF;
-    Port.Registers[0x21] = 0x7F;
-    EXPECT_TRUE(Connection->ProbePort(PortLpt2));
+  Port.Stuck = {0x20};
+  Port.Registers[0x20] = 0xFF;
+  Port.Registers[0x22] = 0xFF;
+  Port.Registers[0x21] = 0x7F;
+  EXPECT_TRUE(Connection->ProbePort(PortLpt2));
 }
 
 TEST_F(ProbeTest, AllOnesPortIsAbsent) {
-    for (BYTE reg : {0x30, 0x31, 0x32})
-        Port.Registers[reg] = 0xFF;
-    Port.Stuck = {0x30, 0x31, 0x32};
-    EXPECT_FALSE(Connection->ProbePort(PortLpt3));
+  for (BYTE reg : {0x30, 0x31, 0x32}) Port.Registers[reg] = 0xFF;
+  Port.Stuck = {0x30, 0x31, 0x32};
+  EXPECT_FALSE(Connection->ProbePort(PortLpt3));
 }
 
 TEST_F(ProbeTest, ConstructionProbedTheThreePortsInOrder) {
-    Connection.reset();
-    Port.Stuck = {0x20, 0x21, 0x22};
-    Port.Registers[0x20] = Port.Registers[0x21] = Port.Registers[0x22] = 0xFF;
-    Connection = std::make_unique<TLptPortConnection>();
-    EXPECT_TRUE(Connection->Lpt1Present());
-    EXPECT_FALSE(Connection->Lpt2Present());
-    EXPECT_TRUE(Connection->Lpt3Present());
-    ASSERT_GE(Port.Log.size(), 3u);
-    EXPECT_EQ(Port.Log.front(), "R 10");
-    EXPECT_EQ(Port.Log.back(), "W 30 00");
+  Connection.reset();
+  Port.Stuck = {0x20, 0x21, 0x22};
+  Port.Registers[0x20] = Port.Registers[0x21] = Port.Registers[0x22] = 0xFF;
+  Connection = std::make_unique<TLptPortConnection>();
+  EXPECT_TRUE(Connection->Lpt1Present());
+  EXPECT_FALSE(Connection->Lpt2Present());
+  EXPECT_TRUE(Connection->Lpt3Present());
+  ASSERT_GE(Port.Log.size(), 3u);
+  EXPECT_EQ(Port.Log.front(), "R 10");
+  EXPECT_EQ(Port.Log.back(), "W 30 00");
 }
 
 }  // namespace

@@ -44,9 +44,11 @@ TChild::TChild(const std::vector<std::string>& argv, const TChildOptions& option
   posix_spawn_file_actions_init(&actions);
   if (options.KeepFd >= 0) posix_spawn_file_actions_adddup2(&actions, options.KeepFd, options.KeepFd);
   if (!options.StdoutPath.empty())
-    posix_spawn_file_actions_addopen(&actions, 1, options.StdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 1, options.StdoutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
   if (!options.StderrPath.empty())
-    posix_spawn_file_actions_addopen(&actions, 2, options.StderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, options.StderrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
   if (posix_spawnp(&Pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) Pid_ = -1;
   posix_spawn_file_actions_destroy(&actions);
 }
@@ -78,8 +80,8 @@ TXvfb::TXvfb(const std::string& screen) {
   int fds[2];
   if (pipe(fds) != 0) return;
   Server_ = std::make_unique<TChild>(
-      std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen, "-nolisten",
-                               "tcp"},
+      std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0", screen,
+                               "-nolisten", "tcp"},
       TChildOptions().WithStdout("/dev/null").WithStderr("/dev/null").Keeping(fds[1]));
   close(fds[1]);
   // Xvfb writes the number once it listens; end of file means it gave up.

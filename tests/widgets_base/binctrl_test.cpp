@@ -55,7 +55,10 @@ TEST_F(BinControlTest, SameCheckedValueDoesNothing) {
 TEST_F(BinControlTest, CheckingSetsTheBitWithOneEventEach) {
   auto* p = Make(mIndicator, 3);
   int status = 0, statusInt = 0;
-  p->OnStatusChanged = [&](TObject* s) { EXPECT_EQ(s, p); ++status; };
+  p->OnStatusChanged = [&](TObject* s) {
+    EXPECT_EQ(s, p);
+    ++status;
+  };
   p->OnStatusIntChanged = [&](TObject*) { ++statusInt; };
   p->SetChecked(true);
   EXPECT_EQ(p->StatusInt(), 8);

@@ -34,9 +34,12 @@ class DbLedTest : public WidgetTest {
   }
   void Store(const std::string& field, auto value) {
     Data->Edit();
-    if constexpr (std::is_same_v<decltype(value), bool>) Data->FieldByName(field)->SetAsBoolean(value);
-    else if constexpr (std::is_same_v<decltype(value), double>) Data->FieldByName(field)->SetAsFloat(value);
-    else Data->FieldByName(field)->SetAsInteger(value);
+    if constexpr (std::is_same_v<decltype(value), bool>)
+      Data->FieldByName(field)->SetAsBoolean(value);
+    else if constexpr (std::is_same_v<decltype(value), double>)
+      Data->FieldByName(field)->SetAsFloat(value);
+    else
+      Data->FieldByName(field)->SetAsInteger(value);
     Data->Post();
   }
   TDataSet* Data = nullptr;

@@ -186,9 +186,8 @@ TEST_F(TextTest, AnchorsPlaceTheLineAroundThePoint) {
 TEST_F(TextTest, TwoLinesAtAMiddleAnchorStartHalfAPitchHigher) {
   const int pitch = Bmp.Canvas().TextHeight("X") + 2;
   // The second line is empty, so only the first one shows.
-  const TRect block = InkOf([](TCanvas& c) {
-    DrawText3D(c, 100, 60, false, 3, "Hg|", clWhite, clGray, clBlack, 2);
-  });
+  const TRect block =
+      InkOf([](TCanvas& c) { DrawText3D(c, 100, 60, false, 3, "Hg|", clWhite, clGray, clBlack, 2); });
   const TRect single = InkOf([&](TCanvas& c) { TextOutAligned(c, 100, 60 - pitch / 2, 3, "Hg"); });
   EXPECT_EQ(block, single);
 }

@@ -9,8 +9,8 @@
 
 class TProbe : public TAbBinGControl {
  public:
-  using TAbBinGControl::TAbBinGControl;
   using TAbBinGControl::JoinGroup;
+  using TAbBinGControl::TAbBinGControl;
   std::vector<std::string> Log;
   std::vector<bool> Phases;
   std::function<void(bool)> OnPhase;

@@ -93,7 +93,9 @@ TEST_F(ColourButton, NewButtonHasItsOwnDefaults) {
   EXPECT_TRUE(fresh.Enabled());
 }
 
-TEST_F(ColourButton, RaisedRingsBlendTowardsTheToColours) { ExpectRings(0x5C5C5C, 0x555555, 0x212121, 0x282828); }
+TEST_F(ColourButton, RaisedRingsBlendTowardsTheToColours) {
+  ExpectRings(0x5C5C5C, 0x555555, 0x212121, 0x282828);
+}
 
 TEST_F(ColourButton, PressedButtonIsSunkenUntilReleased) {
   Press();

@@ -26,8 +26,8 @@ bool TInk::IsSolid(int x, int y) const {
 int TInk::SolidCount() const { return int(std::count(Solid.begin(), Solid.end(), true)); }
 
 TInk InkOf(const TSnapshot& reference, TColor background, TColor textColor, const TRect& area) {
-  TInk ink{std::vector<bool>(reference.Pixels.size()), std::vector<bool>(reference.Pixels.size()), reference.Width,
-           reference.Height};
+  TInk ink{std::vector<bool>(reference.Pixels.size()), std::vector<bool>(reference.Pixels.size()),
+           reference.Width, reference.Height};
   for (int y = area.Top; y < area.Bottom; ++y)
     for (int x = area.Left; x < area.Right; ++x) {
       const TColor c = reference.At(x, y);
@@ -43,12 +43,12 @@ int ExpectCopyAt(const TSnapshot& shot, const TInk& ink, TPoint offset, TColor c
   for (int y = area.Top; y < area.Bottom; ++y)
     for (int x = area.Left; x < area.Right; ++x) {
       if (!ink.IsSolid(x - offset.X, y - offset.Y)) continue;
-      const bool hidden = std::any_of(over.begin(), over.end(),
-                                      [&](TPoint o) { return ink.IsTouched(x - o.X, y - o.Y); });
+      const bool hidden =
+          std::any_of(over.begin(), over.end(), [&](TPoint o) { return ink.IsTouched(x - o.X, y - o.Y); });
       if (hidden) continue;
       ++checked;
-      EXPECT_EQ(shot.At(x, y), color) << "at (" << x << ", " << y << ") for the copy at (" << offset.X << ", "
-                                      << offset.Y << ")";
+      EXPECT_EQ(shot.At(x, y), color)
+          << "at (" << x << ", " << y << ") for the copy at (" << offset.X << ", " << offset.Y << ")";
     }
   return checked;
 }
@@ -57,7 +57,7 @@ TRect InkBounds(const TSnapshot& shot, TColor background, const TRect& area) {
   TRect b{area.Right, area.Bottom, area.Left, area.Top};
   for (int y = area.Top; y < area.Bottom; ++y)
     for (int x = area.Left; x < area.Right; ++x)
-      if (shot.At(x, y) != background) b = {std::min(b.Left, x), std::min(b.Top, y), std::max(b.Right, x + 1),
-                                             std::max(b.Bottom, y + 1)};
+      if (shot.At(x, y) != background)
+        b = {std::min(b.Left, x), std::min(b.Top, y), std::max(b.Right, x + 1), std::max(b.Bottom, y + 1)};
   return b;
 }

@@ -194,7 +194,9 @@ class GraduatedFace : public ShadowedLabel {
   static constexpr TColor From = 0x0000FF;
   // Band i's colour: From + Round(i * (gray - From) / 15) per component.
   static TColor BandColor(int i) {
-    auto comp = [i](int from, int to) { return std::uint8_t(from + int(std::nearbyint(i * (to - from) / 15.0))); };
+    auto comp = [i](int from, int to) {
+      return std::uint8_t(from + int(std::nearbyint(i * (to - from) / 15.0)));
+    };
     return RGB(comp(0xFF, 0x80), comp(0x00, 0x80), comp(0x00, 0x80));
   }
   static int BandAt(int t, int extent) {

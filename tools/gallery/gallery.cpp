@@ -34,16 +34,18 @@ struct TNamedPos {
   int Width;
   int Height;
 };
-constexpr TNamedPos Positions[] = {
-    {lpLeft, "left", 56, 20}, {lpRight, "right", 56, 20}, {lpTop, "top", 40, 36}, {lpBottom, "bottom", 40, 36}};
+constexpr TNamedPos Positions[] = {{lpLeft, "left", 56, 20},
+                                   {lpRight, "right", 56, 20},
+                                   {lpTop, "top", 40, 36},
+                                   {lpBottom, "bottom", 40, 36}};
 
 struct TNamedGradient {
   TGradientStyle Style;
   const char* Name;
 };
 constexpr TNamedGradient Gradients[] = {
-    {gsHorizontal1, "Horiz1"}, {gsHorizontal2, "Horiz2"}, {gsVertical1, "Vert1"},    {gsElliptic2, "Ellipt2"},
-    {gsRectangle, "Rect"},     {gsDiamond1, "Diam1"},     {gsTopLeft, "TopLeft"},    {gsTopRight, "TopRight"},
+    {gsHorizontal1, "Horiz1"}, {gsHorizontal2, "Horiz2"}, {gsVertical1, "Vert1"}, {gsElliptic2, "Ellipt2"},
+    {gsRectangle, "Rect"},     {gsDiamond1, "Diam1"},     {gsTopLeft, "TopLeft"}, {gsTopRight, "TopRight"},
 };
 
 struct TNamedAppearance {

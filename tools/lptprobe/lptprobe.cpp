@@ -7,9 +7,9 @@
 namespace {
 
 struct TPortEntry {
-    const char* Name;
-    BYTE Prefix;
-    bool (TLptPortConnection::*Present)() const;
+  const char* Name;
+  BYTE Prefix;
+  bool (TLptPortConnection::*Present)() const;
 };
 
 constexpr TPortEntry Ports[] = {
@@ -19,30 +19,29 @@ constexpr TPortEntry Ports[] = {
 };
 
 void PrintPort(TLptPortConnection& connection, const TPortEntry& port) {
-    if (!(connection.*port.Present)()) {
-        std::printf("%s absent\n", port.Name);
-        return;
-    }
-    PortIoPair pairs[] = {{BYTE(port.Prefix | RegData), 0},
-                          {BYTE(port.Prefix | RegStatus), 0},
-                          {BYTE(port.Prefix | RegControl), 0}};
-    if (!connection.ReadPairs(pairs, 3)) {
-        std::printf("%s present error %lu\n", port.Name, static_cast<unsigned long>(GetLastError()));
-        return;
-    }
-    std::printf("%s present data=%02X status=%02X control=%02X\n", port.Name, pairs[0].Value,
-                pairs[1].Value, pairs[2].Value);
+  if (!(connection.*port.Present)()) {
+    std::printf("%s absent\n", port.Name);
+    return;
+  }
+  PortIoPair pairs[] = {{BYTE(port.Prefix | RegData), 0},
+                        {BYTE(port.Prefix | RegStatus), 0},
+                        {BYTE(port.Prefix | RegControl), 0}};
+  if (!connection.ReadPairs(pairs, 3)) {
+    std::printf("%s present error %lu\n", port.Name, static_cast<unsigned long>(GetLastError()));
+    return;
+  }
+  std::printf("%s present data=%02X status=%02X control=%02X\n", port.Name, pairs[0].Value, pairs[1].Value,
+              pairs[2].Value);
 }
 
 }  // namespace
 
 int main() {
-    TLptPortConnection connection;
-    if (!connection.IsUsable()) {
-        std::printf("error %lu\n", static_cast<unsigned long>(GetLastError()));
-        return 1;
-    }
-    for (const TPortEntry& port : Ports)
-        PrintPort(connection, port);
-    return 0;
+  TLptPortConnection connection;
+  if (!connection.IsUsable()) {
+    std::printf("error %lu\n", static_cast<unsigned long>(GetLastError()));
+    return 1;
+  }
+  for (const TPortEntry& port : Ports) PrintPort(connection, port);
+  return 0;
 }

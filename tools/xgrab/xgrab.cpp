@@ -37,7 +37,8 @@ int main(int argc, char** argv) {
   }
   std::unique_ptr<Display, TDisplayCloser> display(XOpenDisplay(nullptr));
   if (!display) {
-    std::fprintf(stderr, "xgrab: cannot open display '%s'\n", std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
+    std::fprintf(stderr, "xgrab: cannot open display '%s'\n",
+                 std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "");
     return 1;
   }
   Window window = DefaultRootWindow(display.get());
@@ -47,8 +48,9 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "xgrab: no window %s\n", argv[2]);
     return 1;
   }
-  std::unique_ptr<XImage, TImageDestroyer> image(XGetImage(
-      display.get(), window, 0, 0, unsigned(attributes.width), unsigned(attributes.height), AllPlanes, ZPixmap));
+  std::unique_ptr<XImage, TImageDestroyer> image(XGetImage(display.get(), window, 0, 0,
+                                                           unsigned(attributes.width),
+                                                           unsigned(attributes.height), AllPlanes, ZPixmap));
   if (!image) {
     std::fprintf(stderr, "xgrab: the window's pixels cannot be read\n");
     return 1;

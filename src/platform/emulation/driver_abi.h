@@ -15,22 +15,22 @@ extern "C" {
 #define PINLARK_DRIVER_ENTRY_NAME "DriverEntry"
 
 typedef struct PinlarkDeviceOps {
-    void* Context;
-    /* Opens one session; *session is handed to Control and Close. */
-    uint32_t (*Open)(void* context, void** session);
-    uint32_t (*Control)(void* session, uint32_t code, const void* in, uint32_t inLength,
-                        void* out, uint32_t outLength, uint32_t* returned);
-    void (*Close)(void* session);
+  void* Context;
+  /* Opens one session; *session is handed to Control and Close. */
+  uint32_t (*Open)(void* context, void** session);
+  uint32_t (*Control)(void* session, uint32_t code, const void* in, uint32_t inLength, void* out,
+                      uint32_t outLength, uint32_t* returned);
+  void (*Close)(void* session);
 } PinlarkDeviceOps;
 
 typedef struct PinlarkDriverObject {
-    /* Filled by the host. */
-    uint32_t AbiVersion;
-    void* Host;
-    uint32_t (*RegisterDevice)(void* host, const char* name, const PinlarkDeviceOps* ops);
-    /* Filled by the driver; Unload runs after every session has been closed. */
-    void (*Unload)(void* driverContext);
-    void* DriverContext;
+  /* Filled by the host. */
+  uint32_t AbiVersion;
+  void* Host;
+  uint32_t (*RegisterDevice)(void* host, const char* name, const PinlarkDeviceOps* ops);
+  /* Filled by the driver; Unload runs after every session has been closed. */
+  void (*Unload)(void* driverContext);
+  void* DriverContext;
 } PinlarkDriverObject;
 
 typedef uint32_t (*PinlarkDriverEntry)(PinlarkDriverObject* driver);

@@ -18,69 +18,69 @@
 namespace emulation {
 
 struct TDeviceSession {
-    std::shared_ptr<TEmulatedDevice> Device;
-    void* Session = nullptr;
+  std::shared_ptr<TEmulatedDevice> Device;
+  void* Session = nullptr;
 };
 struct TManagerObject {};
 struct TServiceObject {
-    std::string Key;
+  std::string Key;
 };
 using THandleObject = std::variant<TDeviceSession, TManagerObject, TServiceObject>;
 
 struct TActiveFault {
-    TFault Fault;
-    unsigned Matched = 0;
-    unsigned Failed = 0;
+  TFault Fault;
+  unsigned Matched = 0;
+  unsigned Failed = 0;
 };
 
 // A loaded driver module; unloading closes the library after the driver's Unload.
 class TDriverModule {
-public:
-    explicit TDriverModule(void* library);
-    ~TDriverModule();
-    TDriverModule(const TDriverModule&) = delete;
-    TDriverModule& operator=(const TDriverModule&) = delete;
+ public:
+  explicit TDriverModule(void* library);
+  ~TDriverModule();
+  TDriverModule(const TDriverModule&) = delete;
+  TDriverModule& operator=(const TDriverModule&) = delete;
 
-    PinlarkDriverObject Object{};
-    std::vector<std::string> Devices;
-    bool Entered = false;
+  PinlarkDriverObject Object{};
+  std::vector<std::string> Devices;
+  bool Entered = false;
 
-private:
-    void* FLibrary;
+ private:
+  void* FLibrary;
 };
 
 class TEmulatedSystem {
-public:
-    TEmulatedSystem();
-    ~TEmulatedSystem();
-    TEmulatedSystem(const TEmulatedSystem&) = delete;
-    TEmulatedSystem& operator=(const TEmulatedSystem&) = delete;
+ public:
+  TEmulatedSystem();
+  ~TEmulatedSystem();
+  TEmulatedSystem(const TEmulatedSystem&) = delete;
+  TEmulatedSystem& operator=(const TEmulatedSystem&) = delete;
 
-    std::recursive_mutex Mutex;
-    TPlatformFamily Family = TPlatformFamily::Nt;
-    std::map<std::string, std::shared_ptr<TEmulatedDevice>> Devices;  // key: upper case
-    std::map<std::uintptr_t, THandleObject> Handles;
-    std::uintptr_t NextHandle = 0;
-    int Advapi32References = 0;
-    std::map<std::string, TServiceInfo> Services;  // key: upper case
-    std::vector<std::unique_ptr<TDriverModule>> Drivers;
-    std::vector<TActiveFault> Faults;
-    bool Tracing = false;
-    std::vector<TTraceEntry> CallTrace;
-    std::shared_ptr<TIoSpace> IoSpace;
+  std::recursive_mutex Mutex;
+  TPlatformFamily Family = TPlatformFamily::Nt;
+  std::map<std::string, std::shared_ptr<TEmulatedDevice>> Devices;  // key: upper case
+  std::map<std::uintptr_t, THandleObject> Handles;
+  std::uintptr_t NextHandle = 0;
+  int Advapi32References = 0;
+  std::map<std::string, TServiceInfo> Services;  // key: upper case
+  std::vector<std::unique_ptr<TDriverModule>> Drivers;
+  std::vector<TActiveFault> Faults;
+  bool Tracing = false;
+  std::vector<TTraceEntry> CallTrace;
+  std::shared_ptr<TIoSpace> IoSpace;
 
-    // Traces the call; returns the error of a fault that hits it.
-    std::optional<DWORD> Enter(const char* function, std::vector<std::string> args);
+  // Traces the call; returns the error of a fault that hits it.
+  std::optional<DWORD> Enter(const char* function, std::vector<std::string> args);
 
-    std::uintptr_t AddHandle(THandleObject object);
-    THandleObject* FindHandle(std::uintptr_t value);
-    void RemoveHandle(std::uintptr_t value);
-    DWORD AddDevice(const std::string& name, TEmulatedDevice device);
-    void RemoveDevices(const std::vector<std::string>& names);
-    void Clear();
+  std::uintptr_t AddHandle(THandleObject object);
+  THandleObject* FindHandle(std::uintptr_t value);
+  void RemoveHandle(std::uintptr_t value);
+  DWORD AddDevice(const std::string& name, TEmulatedDevice device);
+  void RemoveDevices(const std::vector<std::string>& names);
+  void Clear();
 
-private:
-    static bool FaultHits(TActiveFault& fault, const char* function, const std::vector<std::string>& args);
+ private:
+  static bool FaultHits(TActiveFault& fault, const char* function, const std::vector<std::string>& args);
 };
 
 TEmulatedSystem& EmulatedSystem();
@@ -97,7 +97,7 @@ std::string FormatPointer(const void* pointer);
 
 template <typename T>
 std::uintptr_t HandleValue(T handle) {
-    return reinterpret_cast<std::uintptr_t>(handle);
+  return reinterpret_cast<std::uintptr_t>(handle);
 }
 
 }  // namespace emulation

@@ -17,63 +17,63 @@ enum class TPlatformFamily { Nt, Win9x };
 // A device in the "\\.\NAME" namespace. Open may refuse with a Windows error
 // code; the session pointer it sets is handed to Control and Close.
 struct TEmulatedDevice {
-    std::function<DWORD(void** session)> Open;
-    std::function<DWORD(void* session, DWORD code, const void* in, DWORD inLength, void* out,
-                        DWORD outLength, DWORD* returned)>
-        Control;
-    std::function<void(void* session)> Close;
+  std::function<DWORD(void** session)> Open;
+  std::function<DWORD(void* session, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
+                      DWORD* returned)>
+      Control;
+  std::function<void(void* session)> Close;
 };
 
 // Makes a call fail with Error instead of running. Match, when set, must equal
 // one of the call's traced arguments (strings may be given without quotes).
 // The first Skip matching calls still run; Times limits the failures (0: all).
 struct TFault {
-    std::string Function = {};
-    DWORD Error = 0;
-    std::string Match = {};
-    unsigned Skip = 0;
-    unsigned Times = 0;
+  std::string Function = {};
+  DWORD Error = 0;
+  std::string Match = {};
+  unsigned Skip = 0;
+  unsigned Times = 0;
 };
 
 // How the trace shows a pointer argument: hex address, or null.
 std::string FormatPointer(const void* pointer);
 
 struct TTraceEntry {
-    std::string Function = {};
-    std::vector<std::string> Args;
-    std::string Text() const;  // Function(arg, arg, ...)
+  std::string Function = {};
+  std::vector<std::string> Args;
+  std::string Text() const;  // Function(arg, arg, ...)
 };
 
 struct TServiceInfo {
-    std::string Name;
-    std::string DisplayName;
-    DWORD ServiceType = 0;
-    DWORD StartType = 0;
-    DWORD ErrorControl = 0;
-    std::string BinaryPath;
-    bool Running = false;
-    bool Deleted = false;
+  std::string Name;
+  std::string DisplayName;
+  DWORD ServiceType = 0;
+  DWORD StartType = 0;
+  DWORD ErrorControl = 0;
+  std::string BinaryPath;
+  bool Running = false;
+  bool Deleted = false;
 };
 
 // Byte-wide processor I/O space behind InPortByte/OutPortByte.
 class TIoSpace {
-public:
-    virtual ~TIoSpace() = default;
-    virtual BYTE In(WORD port) = 0;
-    virtual void Out(WORD port, BYTE value) = 0;
+ public:
+  virtual ~TIoSpace() = default;
+  virtual BYTE In(WORD port) = 0;
+  virtual void Out(WORD port, BYTE value) = 0;
 };
 
 // Plain memory of 64K ports; ports never written read as a floating bus (0xFF).
 class TSimulatedIoSpace : public TIoSpace {
-public:
-    TSimulatedIoSpace();
-    BYTE In(WORD port) override;
-    void Out(WORD port, BYTE value) override;
-    BYTE Peek(WORD port) const;
-    void Poke(WORD port, BYTE value);
+ public:
+  TSimulatedIoSpace();
+  BYTE In(WORD port) override;
+  void Out(WORD port, BYTE value) override;
+  BYTE Peek(WORD port) const;
+  void Poke(WORD port, BYTE value);
 
-private:
-    std::vector<BYTE> FPorts;
+ private:
+  std::vector<BYTE> FPorts;
 };
 
 // Back to the start state: NT family, no devices, handles, drivers, services,

@@ -20,60 +20,58 @@ constexpr std::string_view DevicePrefix = "\\\\.\\";
 const HMODULE Advapi32Module = reinterpret_cast<HMODULE>(std::uintptr_t{0x7FF80000});
 
 struct TExport {
-    const char* Name;
-    FARPROC Address;
+  const char* Name;
+  FARPROC Address;
 };
 
 template <typename F>
 FARPROC AsFarProc(F* function) {
-    return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
 }
 
 const std::array<TExport, 6>& Advapi32Exports() {
-    static const std::array<TExport, 6> exports{{
-        {"OpenSCManagerA", AsFarProc(&OpenSCManagerA)},
-        {"CreateServiceA", AsFarProc(&CreateServiceA)},
-        {"OpenServiceA", AsFarProc(&OpenServiceA)},
-        {"StartServiceA", AsFarProc(&StartServiceA)},
-        {"DeleteService", AsFarProc(&DeleteService)},
-        {"CloseServiceHandle", AsFarProc(&CloseServiceHandle)},
-    }};
-    return exports;
+  static const std::array<TExport, 6> exports{{
+      {"OpenSCManagerA", AsFarProc(&OpenSCManagerA)},
+      {"CreateServiceA", AsFarProc(&CreateServiceA)},
+      {"OpenServiceA", AsFarProc(&OpenServiceA)},
+      {"StartServiceA", AsFarProc(&StartServiceA)},
+      {"DeleteService", AsFarProc(&DeleteService)},
+      {"CloseServiceHandle", AsFarProc(&CloseServiceHandle)},
+  }};
+  return exports;
 }
 
 bool IsAdvapi32Name(const char* name) {
-    const std::string upper = UpperCase(name);
-    return upper == "ADVAPI32.DLL" || upper == "ADVAPI32";
+  const std::string upper = UpperCase(name);
+  return upper == "ADVAPI32.DLL" || upper == "ADVAPI32";
 }
 
-
 TDeviceSession* FindDeviceSession(HANDLE handle) {
-    THandleObject* object = EmulatedSystem().FindHandle(HandleValue(handle));
-    return object ? std::get_if<TDeviceSession>(object) : nullptr;
+  THandleObject* object = EmulatedSystem().FindHandle(HandleValue(handle));
+  return object ? std::get_if<TDeviceSession>(object) : nullptr;
 }
 
 // Copies like Windows: a truncated result is cut, terminated and reported.
 DWORD CopyResult(const std::string& text, LPSTR buffer, DWORD size) {
-    if (text.size() < size) {
-        std::memcpy(buffer, text.c_str(), text.size() + 1);
-        StoreLastError(ERROR_SUCCESS);
-        return static_cast<DWORD>(text.size());
-    }
-    if (size > 0) {
-        std::memcpy(buffer, text.data(), size - 1);
-        buffer[size - 1] = '\0';
-    }
-    StoreLastError(ERROR_INSUFFICIENT_BUFFER);
-    return size;
+  if (text.size() < size) {
+    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    StoreLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(text.size());
+  }
+  if (size > 0) {
+    std::memcpy(buffer, text.data(), size - 1);
+    buffer[size - 1] = '\0';
+  }
+  StoreLastError(ERROR_INSUFFICIENT_BUFFER);
+  return size;
 }
 
 std::string ExecutablePath() {
-    std::string path(4096, '\0');
-    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
-    if (length <= 0 || static_cast<std::size_t>(length) >= path.size())
-        return {};
-    path.resize(static_cast<std::size_t>(length));
-    return path;
+  std::string path(4096, '\0');
+  const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+  if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return {};
+  path.resize(static_cast<std::size_t>(length));
+  return path;
 }
 
 }  // namespace
@@ -85,201 +83,190 @@ void StoreLastError(DWORD error) { LastError = error; }
 using namespace emulation;
 
 DWORD GetLastError() {
-    auto lock = LockSystem();
-    EmulatedSystem().Enter("GetLastError", {});
-    return LastError;
+  auto lock = LockSystem();
+  EmulatedSystem().Enter("GetLastError", {});
+  return LastError;
 }
 
 void SetLastError(DWORD errorCode) {
-    auto lock = LockSystem();
-    EmulatedSystem().Enter("SetLastError", {FormatDec(errorCode)});
-    LastError = errorCode;
+  auto lock = LockSystem();
+  EmulatedSystem().Enter("SetLastError", {FormatDec(errorCode)});
+  LastError = errorCode;
 }
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info) {
-    auto lock = LockSystem();
-    TEmulatedSystem& system = EmulatedSystem();
-    if (system.Enter("GetVersionExA", {info ? FormatDec(info->dwOSVersionInfoSize) : "null"}))
-        return FALSE;
-    if (!info) {
-        StoreLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
-        StoreLastError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
-    }
-    const bool nt = system.Family == TPlatformFamily::Nt;
-    info->dwMajorVersion = nt ? 10 : 4;
-    info->dwMinorVersion = nt ? 0 : 10;
-    info->dwBuildNumber = nt ? 19045 : 2222;
-    info->dwPlatformId = nt ? VER_PLATFORM_WIN32_NT : VER_PLATFORM_WIN32_WINDOWS;
-    std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
-    std::strcpy(info->szCSDVersion, nt ? "" : " A");
-    return TRUE;
+  auto lock = LockSystem();
+  TEmulatedSystem& system = EmulatedSystem();
+  if (system.Enter("GetVersionExA", {info ? FormatDec(info->dwOSVersionInfoSize) : "null"})) return FALSE;
+  if (!info) {
+    StoreLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (info->dwOSVersionInfoSize != sizeof(OSVERSIONINFOA)) {
+    StoreLastError(ERROR_INSUFFICIENT_BUFFER);
+    return FALSE;
+  }
+  const bool nt = system.Family == TPlatformFamily::Nt;
+  info->dwMajorVersion = nt ? 10 : 4;
+  info->dwMinorVersion = nt ? 0 : 10;
+  info->dwBuildNumber = nt ? 19045 : 2222;
+  info->dwPlatformId = nt ? VER_PLATFORM_WIN32_NT : VER_PLATFORM_WIN32_WINDOWS;
+  std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
+  std::strcpy(info->szCSDVersion, nt ? "" : " A");
+  return TRUE;
 }
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
-    auto lock = LockSystem();
-    if (EmulatedSystem().Enter("GetModuleFileNameA",
-                               {FormatPointer(module), FormatPointer(fileName), FormatDec(size)}))
-        return 0;
-    if (!fileName && size > 0) {
-        StoreLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    if (module) {
-        StoreLastError(ERROR_MOD_NOT_FOUND);
-        return 0;
-    }
-    const std::string path = ExecutablePath();
-    if (path.empty()) {
-        StoreLastError(ERROR_FILE_NOT_FOUND);
-        return 0;
-    }
-    return CopyResult(path, fileName, size);
+  auto lock = LockSystem();
+  if (EmulatedSystem().Enter("GetModuleFileNameA",
+                             {FormatPointer(module), FormatPointer(fileName), FormatDec(size)}))
+    return 0;
+  if (!fileName && size > 0) {
+    StoreLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  if (module) {
+    StoreLastError(ERROR_MOD_NOT_FOUND);
+    return 0;
+  }
+  const std::string path = ExecutablePath();
+  if (path.empty()) {
+    StoreLastError(ERROR_FILE_NOT_FOUND);
+    return 0;
+  }
+  return CopyResult(path, fileName, size);
 }
 
 HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
                    LPSECURITY_ATTRIBUTES securityAttributes, DWORD creationDisposition,
                    DWORD flagsAndAttributes, HANDLE templateFile) {
-    auto lock = LockSystem();
-    TEmulatedSystem& system = EmulatedSystem();
-    if (system.Enter("CreateFileA",
-                     {FormatString(fileName), FormatHex(desiredAccess), FormatDec(shareMode),
-                      FormatPointer(securityAttributes), FormatDec(creationDisposition),
-                      FormatHex(flagsAndAttributes), FormatPointer(templateFile)}))
-        return INVALID_HANDLE_VALUE;
-    if (!fileName) {
-        StoreLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
+  auto lock = LockSystem();
+  TEmulatedSystem& system = EmulatedSystem();
+  if (system.Enter("CreateFileA", {FormatString(fileName), FormatHex(desiredAccess), FormatDec(shareMode),
+                                   FormatPointer(securityAttributes), FormatDec(creationDisposition),
+                                   FormatHex(flagsAndAttributes), FormatPointer(templateFile)}))
+    return INVALID_HANDLE_VALUE;
+  if (!fileName) {
+    StoreLastError(ERROR_INVALID_PARAMETER);
+    return INVALID_HANDLE_VALUE;
+  }
+  const std::string_view name(fileName);
+  // Only the device namespace exists here; there is no file system behind it.
+  auto device = name.substr(0, DevicePrefix.size()) == DevicePrefix
+                    ? system.Devices.find(UpperCase(std::string(name.substr(DevicePrefix.size()))))
+                    : system.Devices.end();
+  if (device == system.Devices.end()) {
+    StoreLastError(ERROR_FILE_NOT_FOUND);
+    return INVALID_HANDLE_VALUE;
+  }
+  TDeviceSession session{device->second, nullptr};
+  if (session.Device->Open) {
+    if (const DWORD status = session.Device->Open(&session.Session); status != ERROR_SUCCESS) {
+      StoreLastError(status);
+      return INVALID_HANDLE_VALUE;
     }
-    const std::string_view name(fileName);
-    // Only the device namespace exists here; there is no file system behind it.
-    auto device = name.substr(0, DevicePrefix.size()) == DevicePrefix
-                      ? system.Devices.find(UpperCase(std::string(name.substr(DevicePrefix.size()))))
-                      : system.Devices.end();
-    if (device == system.Devices.end()) {
-        StoreLastError(ERROR_FILE_NOT_FOUND);
-        return INVALID_HANDLE_VALUE;
-    }
-    TDeviceSession session{device->second, nullptr};
-    if (session.Device->Open) {
-        if (const DWORD status = session.Device->Open(&session.Session); status != ERROR_SUCCESS) {
-            StoreLastError(status);
-            return INVALID_HANDLE_VALUE;
-        }
-    }
-    StoreLastError(ERROR_SUCCESS);
-    return reinterpret_cast<HANDLE>(system.AddHandle(session));
+  }
+  StoreLastError(ERROR_SUCCESS);
+  return reinterpret_cast<HANDLE>(system.AddHandle(session));
 }
 
 BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inBufferSize,
-                     LPVOID outBuffer, DWORD outBufferSize, LPDWORD bytesReturned,
-                     LPOVERLAPPED overlapped) {
-    auto lock = LockSystem();
-    if (EmulatedSystem().Enter(
-            "DeviceIoControl",
-            {FormatPointer(device), FormatHex(ioControlCode), FormatPointer(inBuffer),
-             FormatDec(inBufferSize), FormatPointer(outBuffer), FormatDec(outBufferSize),
-             FormatPointer(bytesReturned), FormatPointer(overlapped)}))
-        return FALSE;
-    TDeviceSession* session = FindDeviceSession(device);
-    if (!session) {
-        StoreLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    // Requests run synchronously; a caller without an overlapped record must
-    // take the byte count, and buffers must exist where lengths say so.
-    if (overlapped || !bytesReturned || (inBufferSize && !inBuffer) ||
-        (outBufferSize && !outBuffer)) {
-        StoreLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    DWORD returned = 0;
-    const DWORD status =
-        session->Device->Control
-            ? session->Device->Control(session->Session, ioControlCode, inBuffer, inBufferSize,
-                                       outBuffer, outBufferSize, &returned)
-            : ERROR_INVALID_FUNCTION;
-    *bytesReturned = returned;
-    StoreLastError(status);
-    return status == ERROR_SUCCESS ? TRUE : FALSE;
+                     LPVOID outBuffer, DWORD outBufferSize, LPDWORD bytesReturned, LPOVERLAPPED overlapped) {
+  auto lock = LockSystem();
+  if (EmulatedSystem().Enter("DeviceIoControl",
+                             {FormatPointer(device), FormatHex(ioControlCode), FormatPointer(inBuffer),
+                              FormatDec(inBufferSize), FormatPointer(outBuffer), FormatDec(outBufferSize),
+                              FormatPointer(bytesReturned), FormatPointer(overlapped)}))
+    return FALSE;
+  TDeviceSession* session = FindDeviceSession(device);
+  if (!session) {
+    StoreLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  // Requests run synchronously; a caller without an overlapped record must
+  // take the byte count, and buffers must exist where lengths say so.
+  if (overlapped || !bytesReturned || (inBufferSize && !inBuffer) || (outBufferSize && !outBuffer)) {
+    StoreLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  DWORD returned = 0;
+  const DWORD status = session->Device->Control
+                           ? session->Device->Control(session->Session, ioControlCode, inBuffer, inBufferSize,
+                                                      outBuffer, outBufferSize, &returned)
+                           : ERROR_INVALID_FUNCTION;
+  *bytesReturned = returned;
+  StoreLastError(status);
+  return status == ERROR_SUCCESS ? TRUE : FALSE;
 }
 
 BOOL CloseHandle(HANDLE object) {
-    auto lock = LockSystem();
-    TEmulatedSystem& system = EmulatedSystem();
-    if (system.Enter("CloseHandle", {FormatPointer(object)}))
-        return FALSE;
-    TDeviceSession* session = FindDeviceSession(object);
-    if (!session) {
-        StoreLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (session->Device->Close)
-        session->Device->Close(session->Session);
-    system.RemoveHandle(HandleValue(object));
-    return TRUE;
+  auto lock = LockSystem();
+  TEmulatedSystem& system = EmulatedSystem();
+  if (system.Enter("CloseHandle", {FormatPointer(object)})) return FALSE;
+  TDeviceSession* session = FindDeviceSession(object);
+  if (!session) {
+    StoreLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (session->Device->Close) session->Device->Close(session->Session);
+  system.RemoveHandle(HandleValue(object));
+  return TRUE;
 }
 
 HMODULE LoadLibraryA(LPCSTR libFileName) {
-    auto lock = LockSystem();
-    TEmulatedSystem& system = EmulatedSystem();
-    if (system.Enter("LoadLibraryA", {FormatString(libFileName)}))
-        return nullptr;
-    if (!libFileName || !IsAdvapi32Name(libFileName)) {
-        StoreLastError(ERROR_MOD_NOT_FOUND);
-        return nullptr;
-    }
-    ++system.Advapi32References;
-    return Advapi32Module;
+  auto lock = LockSystem();
+  TEmulatedSystem& system = EmulatedSystem();
+  if (system.Enter("LoadLibraryA", {FormatString(libFileName)})) return nullptr;
+  if (!libFileName || !IsAdvapi32Name(libFileName)) {
+    StoreLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  ++system.Advapi32References;
+  return Advapi32Module;
 }
 
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
-    auto lock = LockSystem();
-    TEmulatedSystem& system = EmulatedSystem();
-    // Values below 64K are ordinals, not names, and must not be read.
-    const bool byName = reinterpret_cast<std::uintptr_t>(procName) >= 0x10000;
-    if (system.Enter("GetProcAddress", {FormatPointer(module), byName ? FormatString(procName)
-                                                                      : FormatPointer(procName)}))
-        return nullptr;
-    if (module != Advapi32Module || system.Advapi32References == 0) {
-        StoreLastError(ERROR_MOD_NOT_FOUND);
-        return nullptr;
-    }
-    if (byName) {
-        for (const TExport& entry : Advapi32Exports())
-            if (std::strcmp(entry.Name, procName) == 0)
-                return entry.Address;
-    }
-    StoreLastError(ERROR_PROC_NOT_FOUND);
+  auto lock = LockSystem();
+  TEmulatedSystem& system = EmulatedSystem();
+  // Values below 64K are ordinals, not names, and must not be read.
+  const bool byName = reinterpret_cast<std::uintptr_t>(procName) >= 0x10000;
+  if (system.Enter("GetProcAddress",
+                   {FormatPointer(module), byName ? FormatString(procName) : FormatPointer(procName)}))
     return nullptr;
+  if (module != Advapi32Module || system.Advapi32References == 0) {
+    StoreLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  if (byName) {
+    for (const TExport& entry : Advapi32Exports())
+      if (std::strcmp(entry.Name, procName) == 0) return entry.Address;
+  }
+  StoreLastError(ERROR_PROC_NOT_FOUND);
+  return nullptr;
 }
 
 BOOL FreeLibrary(HMODULE libModule) {
-    auto lock = LockSystem();
-    TEmulatedSystem& system = EmulatedSystem();
-    if (system.Enter("FreeLibrary", {FormatPointer(libModule)}))
-        return FALSE;
-    if (libModule != Advapi32Module || system.Advapi32References == 0) {
-        StoreLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    --system.Advapi32References;
-    return TRUE;
+  auto lock = LockSystem();
+  TEmulatedSystem& system = EmulatedSystem();
+  if (system.Enter("FreeLibrary", {FormatPointer(libModule)})) return FALSE;
+  if (libModule != Advapi32Module || system.Advapi32References == 0) {
+    StoreLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  --system.Advapi32References;
+  return TRUE;
 }
 
 BYTE InPortByte(WORD port) {
-    auto lock = LockSystem();
-    TEmulatedSystem& system = EmulatedSystem();
-    system.Enter("InPortByte", {FormatHex(port)});
-    return system.IoSpace->In(port);
+  auto lock = LockSystem();
+  TEmulatedSystem& system = EmulatedSystem();
+  system.Enter("InPortByte", {FormatHex(port)});
+  return system.IoSpace->In(port);
 }
 
 void OutPortByte(WORD port, BYTE value) {
-    auto lock = LockSystem();
-    TEmulatedSystem& system = EmulatedSystem();
-    system.Enter("OutPortByte", {FormatHex(port), FormatHex(value)});
-    system.IoSpace->Out(port, value);
+  auto lock = LockSystem();
+  TEmulatedSystem& system = EmulatedSystem();
+  system.Enter("OutPortByte", {FormatHex(port), FormatHex(value)});
+  system.IoSpace->Out(port, value);
 }

@@ -4,8 +4,8 @@
 namespace emulation {
 
 std::shared_ptr<TIoSpace> OpenRealIoSpace(DWORD& error) {
-    error = ERROR_NOT_SUPPORTED;
-    return nullptr;
+  error = ERROR_NOT_SUPPORTED;
+  return nullptr;
 }
 
 }  // namespace emulation

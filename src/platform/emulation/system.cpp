@@ -15,9 +15,8 @@ constexpr std::uintptr_t FirstHandle = 4;
 constexpr std::uintptr_t HandleStep = 4;
 
 std::string Unquoted(const std::string& text) {
-    if (text.size() >= 2 && text.front() == '"' && text.back() == '"')
-        return text.substr(1, text.size() - 2);
-    return text;
+  if (text.size() >= 2 && text.front() == '"' && text.back() == '"') return text.substr(1, text.size() - 2);
+  return text;
 }
 
 }  // namespace
@@ -25,10 +24,8 @@ std::string Unquoted(const std::string& text) {
 TDriverModule::TDriverModule(void* library) : FLibrary(library) {}
 
 TDriverModule::~TDriverModule() {
-    if (Entered && Object.Unload)
-        Object.Unload(Object.DriverContext);
-    if (FLibrary)
-        dlclose(FLibrary);
+  if (Entered && Object.Unload) Object.Unload(Object.DriverContext);
+  if (FLibrary) dlclose(FLibrary);
 }
 
 TEmulatedSystem::TEmulatedSystem() { Clear(); }
@@ -36,116 +33,104 @@ TEmulatedSystem::TEmulatedSystem() { Clear(); }
 TEmulatedSystem::~TEmulatedSystem() { Clear(); }
 
 std::optional<DWORD> TEmulatedSystem::Enter(const char* function, std::vector<std::string> args) {
-    std::optional<DWORD> error;
-    for (TActiveFault& fault : Faults) {
-        if (FaultHits(fault, function, args)) {
-            error = fault.Fault.Error;
-            break;
-        }
+  std::optional<DWORD> error;
+  for (TActiveFault& fault : Faults) {
+    if (FaultHits(fault, function, args)) {
+      error = fault.Fault.Error;
+      break;
     }
-    if (Tracing)
-        CallTrace.push_back({function, std::move(args)});
-    if (error)
-        StoreLastError(*error);
-    return error;
+  }
+  if (Tracing) CallTrace.push_back({function, std::move(args)});
+  if (error) StoreLastError(*error);
+  return error;
 }
 
 bool TEmulatedSystem::FaultHits(TActiveFault& active, const char* function,
                                 const std::vector<std::string>& args) {
-    const TFault& fault = active.Fault;
-    if (fault.Function != function)
-        return false;
-    if (!fault.Match.empty() &&
-        std::none_of(args.begin(), args.end(), [&](const std::string& arg) {
-            return arg == fault.Match || Unquoted(arg) == fault.Match;
-        }))
-        return false;
-    if (active.Matched++ < fault.Skip)
-        return false;
-    if (fault.Times != 0 && active.Failed >= fault.Times)
-        return false;
-    ++active.Failed;
-    return true;
+  const TFault& fault = active.Fault;
+  if (fault.Function != function) return false;
+  if (!fault.Match.empty() && std::none_of(args.begin(), args.end(), [&](const std::string& arg) {
+        return arg == fault.Match || Unquoted(arg) == fault.Match;
+      }))
+    return false;
+  if (active.Matched++ < fault.Skip) return false;
+  if (fault.Times != 0 && active.Failed >= fault.Times) return false;
+  ++active.Failed;
+  return true;
 }
 
 std::uintptr_t TEmulatedSystem::AddHandle(THandleObject object) {
-    const std::uintptr_t value = NextHandle;
-    NextHandle += HandleStep;
-    Handles.emplace(value, std::move(object));
-    return value;
+  const std::uintptr_t value = NextHandle;
+  NextHandle += HandleStep;
+  Handles.emplace(value, std::move(object));
+  return value;
 }
 
 THandleObject* TEmulatedSystem::FindHandle(std::uintptr_t value) {
-    auto it = Handles.find(value);
-    return it == Handles.end() ? nullptr : &it->second;
+  auto it = Handles.find(value);
+  return it == Handles.end() ? nullptr : &it->second;
 }
 
 void TEmulatedSystem::RemoveHandle(std::uintptr_t value) { Handles.erase(value); }
 
 DWORD TEmulatedSystem::AddDevice(const std::string& name, TEmulatedDevice device) {
-    auto [it, added] =
-        Devices.try_emplace(UpperCase(name), std::make_shared<TEmulatedDevice>(std::move(device)));
-    return added ? ERROR_SUCCESS : ERROR_ALREADY_EXISTS;
+  auto [it, added] =
+      Devices.try_emplace(UpperCase(name), std::make_shared<TEmulatedDevice>(std::move(device)));
+  return added ? ERROR_SUCCESS : ERROR_ALREADY_EXISTS;
 }
 
 void TEmulatedSystem::RemoveDevices(const std::vector<std::string>& names) {
-    for (const std::string& name : names)
-        Devices.erase(UpperCase(name));
+  for (const std::string& name : names) Devices.erase(UpperCase(name));
 }
 
 void TEmulatedSystem::Clear() {
-    // Sessions close before their devices go, and devices before the modules
-    // that implement them are unloaded.
-    for (auto& [value, object] : Handles) {
-        if (auto* session = std::get_if<TDeviceSession>(&object); session && session->Device->Close)
-            session->Device->Close(session->Session);
-    }
-    Handles.clear();
-    Devices.clear();
-    while (!Drivers.empty())
-        Drivers.pop_back();
-    Services.clear();
-    Advapi32References = 0;
-    Faults.clear();
-    CallTrace.clear();
-    Tracing = false;
-    Family = TPlatformFamily::Nt;
-    NextHandle = FirstHandle;
-    IoSpace = std::make_shared<TSimulatedIoSpace>();
+  // Sessions close before their devices go, and devices before the modules
+  // that implement them are unloaded.
+  for (auto& [value, object] : Handles) {
+    if (auto* session = std::get_if<TDeviceSession>(&object); session && session->Device->Close)
+      session->Device->Close(session->Session);
+  }
+  Handles.clear();
+  Devices.clear();
+  while (!Drivers.empty()) Drivers.pop_back();
+  Services.clear();
+  Advapi32References = 0;
+  Faults.clear();
+  CallTrace.clear();
+  Tracing = false;
+  Family = TPlatformFamily::Nt;
+  NextHandle = FirstHandle;
+  IoSpace = std::make_shared<TSimulatedIoSpace>();
 }
 
 TEmulatedSystem& EmulatedSystem() {
-    static TEmulatedSystem system;
-    return system;
+  static TEmulatedSystem system;
+  return system;
 }
 
 std::string UpperCase(std::string text) {
-    for (char& c : text)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
 }
 
 std::string FormatHex(std::uint64_t value) {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
-    return text;
+  char text[24];
+  std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
+  return text;
 }
 
 std::string FormatDec(std::uint64_t value) { return std::to_string(value); }
 
-std::string FormatString(const char* text) {
-    return text ? "\"" + std::string(text) + "\"" : "null";
-}
+std::string FormatString(const char* text) { return text ? "\"" + std::string(text) + "\"" : "null"; }
 
 std::string FormatPointer(const void* pointer) {
-    return pointer ? FormatHex(reinterpret_cast<std::uintptr_t>(pointer)) : "null";
+  return pointer ? FormatHex(reinterpret_cast<std::uintptr_t>(pointer)) : "null";
 }
 
 std::string TTraceEntry::Text() const {
-    std::string text = Function + "(";
-    for (std::size_t i = 0; i < Args.size(); ++i)
-        text += (i ? ", " : "") + Args[i];
-    return text + ")";
+  std::string text = Function + "(";
+  for (std::size_t i = 0; i < Args.size(); ++i) text += (i ? ", " : "") + Args[i];
+  return text + ")";
 }
 
 TSimulatedIoSpace::TSimulatedIoSpace() : FPorts(0x10000, 0xFF) {}
@@ -159,91 +144,89 @@ BYTE TSimulatedIoSpace::Peek(WORD port) const { return FPorts[port]; }
 void TSimulatedIoSpace::Poke(WORD port, BYTE value) { FPorts[port] = value; }
 
 std::unique_lock<std::recursive_mutex> LockSystem() {
-    return std::unique_lock<std::recursive_mutex>(EmulatedSystem().Mutex);
+  return std::unique_lock<std::recursive_mutex>(EmulatedSystem().Mutex);
 }
 
 // ---- control ----
 
 void Reset() {
-    auto lock = LockSystem();
-    EmulatedSystem().Clear();
-    StoreLastError(ERROR_SUCCESS);
+  auto lock = LockSystem();
+  EmulatedSystem().Clear();
+  StoreLastError(ERROR_SUCCESS);
 }
 
 void SetPlatformFamily(TPlatformFamily family) {
-    auto lock = LockSystem();
-    EmulatedSystem().Family = family;
+  auto lock = LockSystem();
+  EmulatedSystem().Family = family;
 }
 
 TPlatformFamily PlatformFamily() {
-    auto lock = LockSystem();
-    return EmulatedSystem().Family;
+  auto lock = LockSystem();
+  return EmulatedSystem().Family;
 }
 
 DWORD RegisterDevice(const std::string& name, TEmulatedDevice device) {
-    auto lock = LockSystem();
-    return EmulatedSystem().AddDevice(name, std::move(device));
+  auto lock = LockSystem();
+  return EmulatedSystem().AddDevice(name, std::move(device));
 }
 
 bool DeviceRegistered(const std::string& name) {
-    auto lock = LockSystem();
-    return EmulatedSystem().Devices.count(UpperCase(name)) != 0;
+  auto lock = LockSystem();
+  return EmulatedSystem().Devices.count(UpperCase(name)) != 0;
 }
 
 void InjectFault(TFault fault) {
-    auto lock = LockSystem();
-    EmulatedSystem().Faults.push_back({std::move(fault)});
+  auto lock = LockSystem();
+  EmulatedSystem().Faults.push_back({std::move(fault)});
 }
 
 void ClearFaults() {
-    auto lock = LockSystem();
-    EmulatedSystem().Faults.clear();
+  auto lock = LockSystem();
+  EmulatedSystem().Faults.clear();
 }
 
 void SetTracing(bool on) {
-    auto lock = LockSystem();
-    EmulatedSystem().Tracing = on;
+  auto lock = LockSystem();
+  EmulatedSystem().Tracing = on;
 }
 
 std::vector<TTraceEntry> Trace() {
-    auto lock = LockSystem();
-    return EmulatedSystem().CallTrace;
+  auto lock = LockSystem();
+  return EmulatedSystem().CallTrace;
 }
 
 void ClearTrace() {
-    auto lock = LockSystem();
-    EmulatedSystem().CallTrace.clear();
+  auto lock = LockSystem();
+  EmulatedSystem().CallTrace.clear();
 }
 
 std::optional<TServiceInfo> Service(const std::string& name) {
-    auto lock = LockSystem();
-    auto& services = EmulatedSystem().Services;
-    auto it = services.find(UpperCase(name));
-    if (it == services.end())
-        return std::nullopt;
-    return it->second;
+  auto lock = LockSystem();
+  auto& services = EmulatedSystem().Services;
+  auto it = services.find(UpperCase(name));
+  if (it == services.end()) return std::nullopt;
+  return it->second;
 }
 
 std::size_t OpenHandleCount() {
-    auto lock = LockSystem();
-    return EmulatedSystem().Handles.size();
+  auto lock = LockSystem();
+  return EmulatedSystem().Handles.size();
 }
 
 int LoadedDriverCount() {
-    auto lock = LockSystem();
-    return static_cast<int>(EmulatedSystem().Drivers.size());
+  auto lock = LockSystem();
+  return static_cast<int>(EmulatedSystem().Drivers.size());
 }
 
 void SelectIoSpace(std::shared_ptr<TIoSpace> space) {
-    auto lock = LockSystem();
-    if (space)
-        EmulatedSystem().IoSpace = std::move(space);
+  auto lock = LockSystem();
+  if (space) EmulatedSystem().IoSpace = std::move(space);
 }
 
 std::shared_ptr<TSimulatedIoSpace> UseSimulatedIoSpace() {
-    auto space = std::make_shared<TSimulatedIoSpace>();
-    SelectIoSpace(space);
-    return space;
+  auto space = std::make_shared<TSimulatedIoSpace>();
+  SelectIoSpace(space);
+  return space;
 }
 
 }  // namespace emulation

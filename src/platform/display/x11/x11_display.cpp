@@ -44,17 +44,28 @@ std::uint16_t VirtualKeyOf(KeySym sym) {
     case XK_space: return VkSpace;
     case XK_Prior: return VkPrior;
     case XK_Next: return VkNext;
-    case XK_End: case XK_KP_End: return VkEnd;
-    case XK_Home: case XK_KP_Home: return VkHome;
-    case XK_Left: case XK_KP_Left: return VkLeft;
-    case XK_Up: case XK_KP_Up: return VkUp;
-    case XK_Right: case XK_KP_Right: return VkRight;
-    case XK_Down: case XK_KP_Down: return VkDown;
-    case XK_Insert: case XK_KP_Insert: return VkInsert;
-    case XK_Delete: case XK_KP_Delete: return VkDelete;
-    case XK_Shift_L: case XK_Shift_R: return VkShift;
-    case XK_Control_L: case XK_Control_R: return VkControl;
-    case XK_Alt_L: case XK_Alt_R: return VkMenu;
+    case XK_End:
+    case XK_KP_End: return VkEnd;
+    case XK_Home:
+    case XK_KP_Home: return VkHome;
+    case XK_Left:
+    case XK_KP_Left: return VkLeft;
+    case XK_Up:
+    case XK_KP_Up: return VkUp;
+    case XK_Right:
+    case XK_KP_Right: return VkRight;
+    case XK_Down:
+    case XK_KP_Down: return VkDown;
+    case XK_Insert:
+    case XK_KP_Insert: return VkInsert;
+    case XK_Delete:
+    case XK_KP_Delete: return VkDelete;
+    case XK_Shift_L:
+    case XK_Shift_R: return VkShift;
+    case XK_Control_L:
+    case XK_Control_R: return VkControl;
+    case XK_Alt_L:
+    case XK_Alt_R: return VkMenu;
     default: return 0;
   }
 }
@@ -75,8 +86,10 @@ char32_t CharOfKeysym(KeySym sym) {
   }
   switch (sym) {
     case XK_BackSpace: return 8;
-    case XK_Tab: case XK_ISO_Left_Tab: return 9;
-    case XK_Return: case XK_KP_Enter: return 13;
+    case XK_Tab:
+    case XK_ISO_Left_Tab: return 9;
+    case XK_Return:
+    case XK_KP_Enter: return 13;
     case XK_Escape: return 27;
     default: return 0;
   }
@@ -162,8 +175,8 @@ class X11Display : public Display {
       throw DisplayError(std::string("cannot create the wake pipe: ") + std::strerror(errno));
     }
     Im_ = XOpenIM(Dpy_, nullptr, nullptr, nullptr);
-    for (const char* n : {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "_NET_WM_NAME", "UTF8_STRING", "_MOTIF_WM_HINTS",
-                          "_NET_WM_ICON", "CLIPBOARD", "TARGETS", "_NET_WM_WINDOW_TYPE",
+    for (const char* n : {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "_NET_WM_NAME", "UTF8_STRING",
+                          "_MOTIF_WM_HINTS", "_NET_WM_ICON", "CLIPBOARD", "TARGETS", "_NET_WM_WINDOW_TYPE",
                           "_NET_WM_WINDOW_TYPE_DIALOG", "PINLARK_PASTE", "_NET_WM_PID"}) {
       Atoms_[n] = XInternAtom(Dpy_, n, False);
     }
@@ -233,7 +246,8 @@ class X11Display : public Display {
     unsigned char* data = nullptr;
     std::string text;
     if (XGetWindowProperty(Dpy_, SelectionWindow_, prop, 0, 1 << 20, True, AnyPropertyType, &type, &format,
-                           &count, &after, &data) == Success && data) {
+                           &count, &after, &data) == Success &&
+        data) {
       if (format == 8) text.assign(reinterpret_cast<char*>(data), count);
       XFree(data);
     }
@@ -340,7 +354,9 @@ class X11Display : public Display {
 };
 
 X11Window::X11Window(X11Display& display, const WindowParams& params, WindowEvents* events)
-    : Display_(display), Events_(events), Width_(std::max(params.ClientWidth, 1)),
+    : Display_(display),
+      Events_(events),
+      Width_(std::max(params.ClientWidth, 1)),
       Height_(std::max(params.ClientHeight, 1)) {
   ::Display* dpy = Display_.Dpy();
   XSetWindowAttributes attrs{};
@@ -354,16 +370,17 @@ X11Window::X11Window(X11Display& display, const WindowParams& params, WindowEven
     x = std::max(0, (Display_.ScreenWidth() - Width_) / 2);
     y = std::max(0, (Display_.ScreenHeight() - Height_) / 2);
   }
-  Handle_ = XCreateWindow(dpy, RootWindow(dpy, Display_.Screen()), x, y, unsigned(Width_), unsigned(Height_), 0,
-                          Display_.Depth(), InputOutput, Display_.TheVisual(),
+  Handle_ = XCreateWindow(dpy, RootWindow(dpy, Display_.Screen()), x, y, unsigned(Width_), unsigned(Height_),
+                          0, Display_.Depth(), InputOutput, Display_.TheVisual(),
                           CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &attrs);
   if (Display_.Im()) {
-    Ic_ = XCreateIC(Display_.Im(), XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow, Handle_,
-                    XNFocusWindow, Handle_, nullptr);
+    Ic_ = XCreateIC(Display_.Im(), XNInputStyle, XIMPreeditNothing | XIMStatusNothing, XNClientWindow,
+                    Handle_, XNFocusWindow, Handle_, nullptr);
   }
   ApplyHints(params);
   if (params.Dialog && params.Owner) {
-    if (auto* owner = dynamic_cast<X11Window*>(params.Owner)) XSetTransientForHint(dpy, Handle_, owner->Handle());
+    if (auto* owner = dynamic_cast<X11Window*>(params.Owner))
+      XSetTransientForHint(dpy, Handle_, owner->Handle());
   }
   SetTitle(params.Title);
   Display_.Register(this);
@@ -395,14 +412,21 @@ void X11Window::ApplyHints(const WindowParams& params) {
 
   // Motif hints: which functions and decorations the window manager offers.
   enum : long { FuncResize = 2, FuncMove = 4, FuncMinimize = 8, FuncMaximize = 16, FuncClose = 32 };
-  enum : long { DecorBorder = 2, DecorResize = 4, DecorTitle = 8, DecorMenu = 16, DecorMinimize = 32,
-                DecorMaximize = 64 };
+  enum : long {
+    DecorBorder = 2,
+    DecorResize = 4,
+    DecorTitle = 8,
+    DecorMenu = 16,
+    DecorMinimize = 32,
+    DecorMaximize = 64
+  };
   long hints[5] = {1 | 2, FuncMove | FuncClose, DecorBorder | DecorTitle | DecorMenu, 0, 0};
   if (params.Resizable) hints[1] |= FuncResize, hints[2] |= DecorResize;
   if (params.Minimizable) hints[1] |= FuncMinimize, hints[2] |= DecorMinimize;
   if (params.Maximizable) hints[1] |= FuncMaximize, hints[2] |= DecorMaximize;
   const ::Atom motif = Display_.AtomOf("_MOTIF_WM_HINTS");
-  XChangeProperty(dpy, Handle_, motif, motif, 32, PropModeReplace, reinterpret_cast<unsigned char*>(hints), 5);
+  XChangeProperty(dpy, Handle_, motif, motif, 32, PropModeReplace, reinterpret_cast<unsigned char*>(hints),
+                  5);
 
   if (params.Dialog) {
     ::Atom type = Display_.AtomOf("_NET_WM_WINDOW_TYPE_DIALOG");
@@ -432,7 +456,8 @@ void X11Window::SetTitle(const std::string& title) {
   ::Display* dpy = Display_.Dpy();
   const auto* bytes = reinterpret_cast<const unsigned char*>(title.data());
   const ::Atom utf8 = Display_.AtomOf("UTF8_STRING");
-  XChangeProperty(dpy, Handle_, Display_.AtomOf("_NET_WM_NAME"), utf8, 8, PropModeReplace, bytes, int(title.size()));
+  XChangeProperty(dpy, Handle_, Display_.AtomOf("_NET_WM_NAME"), utf8, 8, PropModeReplace, bytes,
+                  int(title.size()));
   XChangeProperty(dpy, Handle_, XA_WM_NAME, utf8, 8, PropModeReplace, bytes, int(title.size()));
   XFlush(dpy);
 }
@@ -458,14 +483,14 @@ void X11Window::Present(PixelView frame, std::span<const Rect> damage) {
     Convert_.resize(std::size_t(frame.Stride) * std::size_t(frame.Height));
     for (std::size_t i = 0; i < Convert_.size(); ++i) {
       const std::uint32_t p = frame.Pixels[i];
-      Convert_[i] = std::uint32_t(((p >> 16) & 0xFF) << Display_.Shift(0) | ((p >> 8) & 0xFF) << Display_.Shift(1) |
-                                  (p & 0xFF) << Display_.Shift(2));
+      Convert_[i] = std::uint32_t(((p >> 16) & 0xFF) << Display_.Shift(0) |
+                                  ((p >> 8) & 0xFF) << Display_.Shift(1) | (p & 0xFF) << Display_.Shift(2));
     }
     pixels = Convert_.data();
   }
   XImage* image = XCreateImage(dpy, Display_.TheVisual(), unsigned(Display_.Depth()), ZPixmap, 0,
-                               reinterpret_cast<char*>(const_cast<std::uint32_t*>(pixels)), unsigned(frame.Width),
-                               unsigned(frame.Height), 32, frame.Stride * 4);
+                               reinterpret_cast<char*>(const_cast<std::uint32_t*>(pixels)),
+                               unsigned(frame.Width), unsigned(frame.Height), 32, frame.Stride * 4);
   if (!image) return;
   GC gc = DefaultGC(dpy, Display_.Screen());
   for (const Rect& r : damage) {
@@ -482,7 +507,8 @@ void X11Window::Present(PixelView frame, std::span<const Rect> damage) {
 void X11Window::Handle(XEvent& e) {
   switch (e.type) {
     case Expose:
-      Events_->Exposed({e.xexpose.x, e.xexpose.y, e.xexpose.x + e.xexpose.width, e.xexpose.y + e.xexpose.height});
+      Events_->Exposed(
+          {e.xexpose.x, e.xexpose.y, e.xexpose.x + e.xexpose.width, e.xexpose.y + e.xexpose.height});
       break;
     case ButtonPress: Button(e.xbutton, true); break;
     case ButtonRelease: Button(e.xbutton, false); break;
@@ -512,8 +538,7 @@ void X11Window::Handle(XEvent& e) {
         Events_->CloseRequest();
       }
       break;
-    default:
-      break;
+    default: break;
   }
 }
 
@@ -532,7 +557,8 @@ void X11Window::Button(XButtonEvent& e, bool pressed) {
   if (pressed) {
     const auto limit = std::chrono::milliseconds(Display_.DoubleClickTime()).count();
     doubleClick = LastPressButton_ == e.button && e.time - LastPressTime_ <= Time(limit) &&
-                  std::abs(e.x - LastPressX_) <= DoubleClickDistance && std::abs(e.y - LastPressY_) <= DoubleClickDistance;
+                  std::abs(e.x - LastPressX_) <= DoubleClickDistance &&
+                  std::abs(e.y - LastPressY_) <= DoubleClickDistance;
     // A third press starts over rather than making another double click.
     LastPressButton_ = doubleClick ? 0 : e.button;
     LastPressTime_ = e.time;
