@@ -5,8 +5,8 @@
 
 namespace {
 
-constexpr int kWidth = 463;
-constexpr int kHeight = 170;
+constexpr int WindowWidth = 463;
+constexpr int WindowHeight = 170;
 
 void SetLedFont(TCanvas& c) {
   c.Font().SetName("Verdana");
@@ -16,13 +16,13 @@ void SetLedFont(TCanvas& c) {
 }
 
 void BM_FullFillWithTextLines(benchmark::State& state) {
-  TBitmap b(kWidth, kHeight);
+  TBitmap b(WindowWidth, WindowHeight);
   TCanvas& c = b.Canvas();
   SetLedFont(c);
   for (auto _ : state) {
     c.Brush().SetStyle(bsSolid);
     c.Brush().SetColor(0x404040);
-    c.FillRect({0, 0, kWidth, kHeight});
+    c.FillRect({0, 0, WindowWidth, WindowHeight});
     c.Brush().SetStyle(bsClear);
     for (int line = 0; line < 10; ++line)
       c.TextOut(4, 4 + line * 16, "D7 D6 D5 D4 D3 D2 D1 D0  Ввод  Связь  Ошибка");
@@ -68,8 +68,8 @@ void BM_Ellipse13(benchmark::State& state) {
 BENCHMARK(BM_Ellipse13);
 
 void BM_DrawBitmapWindowSized(benchmark::State& state) {
-  TBitmap src(kWidth, kHeight);
-  TBitmap dst(kWidth, kHeight);
+  TBitmap src(WindowWidth, WindowHeight);
+  TBitmap dst(WindowWidth, WindowHeight);
   for (auto _ : state) {
     dst.Canvas().Draw(0, 0, src);
     dst.Surface().TakeDamage();

@@ -115,23 +115,23 @@ std::string TPpdevSystem::GroupOf(const std::string& path) {
   return entry && info.st_gid != 0 ? entry->gr_name : "lp";
 }
 
-TPpdevBank::TPpdevBank(TPpdevSystem& system, std::array<int, SlotCount> fds) : FSystem(system), FFds(fds) {}
+TPpdevBank::TPpdevBank(TPpdevSystem& system, std::array<int, SlotCount> fds) : System_(system), Fds_(fds) {}
 
 TPpdevBank::~TPpdevBank() {
-  for (int fd : FFds) {
+  for (int fd : Fds_) {
     if (fd < 0) continue;
-    FSystem.Ioctl(fd, PPRELEASE, nullptr);
-    FSystem.Close(fd);
+    System_.Ioctl(fd, PPRELEASE, nullptr);
+    System_.Close(fd);
   }
 }
 
 DWORD TPpdevBank::Call(int slot, unsigned long request, void* argument) {
-  const int result = FSystem.Ioctl(FFds[slot], request, argument);
+  const int result = System_.Ioctl(Fds_[slot], request, argument);
   return result == 0 ? ERROR_SUCCESS : WindowsError(-result);
 }
 
 DWORD TPpdevBank::Read(int slot, TRegister reg, BYTE& value) {
-  if (FFds[slot] < 0) {
+  if (Fds_[slot] < 0) {
     value = AbsentValue;
     return ERROR_SUCCESS;
   }
@@ -139,12 +139,12 @@ DWORD TPpdevBank::Read(int slot, TRegister reg, BYTE& value) {
   const unsigned long requests[RegisterCount] = {PPRDATA, PPRSTATUS, PPRCONTROL};
   if (const DWORD status = Call(slot, requests[reg], &byte); status != ERROR_SUCCESS) return status;
   value =
-      reg == RegisterControl ? BYTE(ControlUnusedBits | FControlHigh[slot] | (byte & ControlLineBits)) : byte;
+      reg == RegisterControl ? BYTE(ControlUnusedBits | ControlHigh_[slot] | (byte & ControlLineBits)) : byte;
   return ERROR_SUCCESS;
 }
 
 DWORD TPpdevBank::Write(int slot, TRegister reg, BYTE value) {
-  if (FFds[slot] < 0) return ERROR_SUCCESS;
+  if (Fds_[slot] < 0) return ERROR_SUCCESS;
   if (reg == RegisterData) {
     unsigned char byte = value;
     return Call(slot, PPWDATA, &byte);
@@ -158,11 +158,11 @@ DWORD TPpdevBank::Write(int slot, TRegister reg, BYTE value) {
 // PPWCONTROL.
 DWORD TPpdevBank::WriteControl(int slot, BYTE value) {
   const BYTE high = value & ControlHighBits;
-  if ((high ^ FControlHigh[slot]) & ControlDirectionBit) {
+  if ((high ^ ControlHigh_[slot]) & ControlDirectionBit) {
     int reverse = (value & ControlDirectionBit) ? 1 : 0;
     if (const DWORD status = Call(slot, PPDATADIR, &reverse); status != ERROR_SUCCESS) return status;
   }
-  FControlHigh[slot] = high;
+  ControlHigh_[slot] = high;
   unsigned char lines = value & ControlLineBits;
   return Call(slot, PPWCONTROL, &lines);
 }

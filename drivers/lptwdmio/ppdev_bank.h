@@ -58,10 +58,10 @@ class TPpdevBank : public TPortBank {
   DWORD Call(int slot, unsigned long request, void* argument);
   DWORD WriteControl(int slot, BYTE value);
 
-  TPpdevSystem& FSystem;
-  std::array<int, SlotCount> FFds;
+  TPpdevSystem& System_;
+  std::array<int, SlotCount> Fds_;
   // ppdev reports only the four line bits of control; bits 4 and 5 are kept here.
-  std::array<BYTE, SlotCount> FControlHigh{};
+  std::array<BYTE, SlotCount> ControlHigh_{};
 };
 
 // Opens and claims the ports of nodes. A port in use is passed over, since

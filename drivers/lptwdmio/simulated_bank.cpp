@@ -25,7 +25,7 @@ BYTE TSimulatedBank::Status(const TPort& port) {
 }
 
 DWORD TSimulatedBank::Read(int slot, TRegister reg, BYTE& value) {
-  const TPort& port = FPorts[slot];
+  const TPort& port = Ports_[slot];
   if (!port.Present) {
     value = AbsentValue;
     return ERROR_SUCCESS;
@@ -39,7 +39,7 @@ DWORD TSimulatedBank::Read(int slot, TRegister reg, BYTE& value) {
 }
 
 DWORD TSimulatedBank::Write(int slot, TRegister reg, BYTE value) {
-  TPort& port = FPorts[slot];
+  TPort& port = Ports_[slot];
   if (!port.Present) return ERROR_SUCCESS;
   if (reg == RegisterData)
     port.Data = value;

@@ -24,7 +24,7 @@ class TSimulatedBank : public TPortBank {
   static BYTE DataLines(const TPort& port);
   static BYTE Status(const TPort& port);
 
-  std::array<TPort, SlotCount> FPorts{{{true, true}, {true, false}, {false, false}}};
+  std::array<TPort, SlotCount> Ports_{{{true, true}, {true, false}, {false, false}}};
 };
 
 }  // namespace lptwdmio

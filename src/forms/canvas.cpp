@@ -13,9 +13,9 @@ namespace {
 
 // Coordinates are clamped to this range so that no width, height or
 // translation can overflow, whatever a caller passes.
-constexpr int kCoordLimit = 1 << 29;
+constexpr int CoordLimit = 1 << 29;
 
-int Clamp(int v) { return std::clamp(v, -kCoordLimit, kCoordLimit); }
+int Clamp(int v) { return std::clamp(v, -CoordLimit, CoordLimit); }
 TPoint Clamp(TPoint p) { return {Clamp(p.X), Clamp(p.Y)}; }
 TRect Clamp(const TRect& r) { return {Clamp(r.Left), Clamp(r.Top), Clamp(r.Right), Clamp(r.Bottom)}; }
 std::vector<TPoint> Clamp(std::span<const TPoint> points) {
@@ -371,18 +371,18 @@ void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4
   const long long cy2 = static_cast<long long>(box.Top) + box.Bottom - 1;
   const double start = AngleOf(2LL * x3 - cx2, 2LL * y3 - cy2);
   const double end = AngleOf(2LL * x4 - cx2, 2LL * y4 - cy2);
-  constexpr double kTwoPi = 2 * std::numbers::pi;
-  constexpr double kEps = 1e-9;
-  double sweep = std::fmod(end - start + kTwoPi, kTwoPi);
-  const bool whole = (x3 == x4 && y3 == y4) || sweep < kEps;
+  constexpr double TwoPi = 2 * std::numbers::pi;
+  constexpr double Epsilon = 1e-9;
+  double sweep = std::fmod(end - start + TwoPi, TwoPi);
+  const bool whole = (x3 == x4 && y3 == y4) || sweep < Epsilon;
   const TPixel pen = ColorToPixel(Pen_->Color());
   ForEachOutlinePixel(r, s, [&](int x, int y) {
     if (!whole) {
       const long long dx2 = 2LL * x - cx2;
       const long long dy2 = 2LL * y - cy2;
       if (dx2 != 0 || dy2 != 0) {
-        const double t = std::fmod(AngleOf(dx2, dy2) - start + kTwoPi, kTwoPi);
-        if (t > sweep + kEps && t < kTwoPi - kEps) return;
+        const double t = std::fmod(AngleOf(dx2, dy2) - start + TwoPi, TwoPi);
+        if (t > sweep + Epsilon && t < TwoPi - Epsilon) return;
       }
     }
     r.Plot(x, y, pen);
@@ -416,7 +416,7 @@ void TCanvas::Frame3D(TRect& rect, TColor topColor, TColor bottomColor, int widt
   if (width <= 0) return;
   TRaster r(*this);
   const TRect outer = Clamp(rect);
-  width = std::min(width, kCoordLimit);
+  width = std::min(width, CoordLimit);
   rect = InflateRect(outer, -width, -width);
   if (!r.Begin(outer)) return;
   const TPixel top = ColorToPixel(topColor);

@@ -18,7 +18,7 @@ namespace {
 
 // More rects than this collapse into their union: presentation cost stays
 // bounded and a busy frame simply copies one larger block.
-constexpr std::size_t kMaxDamageRects = 32;
+constexpr std::size_t MaxDamageRects = 32;
 
 bool Touching(const TRect& a, const TRect& b) {
   const bool xOverlap = a.Left < b.Right && b.Left < a.Right;
@@ -58,7 +58,7 @@ void TSurface::AddDamage(const TRect& r) {
     }
   }
   Damage_.push_back(merged);
-  if (Damage_.size() > kMaxDamageRects) {
+  if (Damage_.size() > MaxDamageRects) {
     TRect all{};
     for (const TRect& d : Damage_) all = UnionRect(all, d);
     Damage_.assign(1, all);

@@ -20,15 +20,15 @@ TSpan Intersect(TSpan a, TSpan b) { return {std::max(a.X0, b.X0), std::min(a.X1,
 
 // Dash patterns (on, off, on, ...) of the styled 1-pixel pens.
 std::span<const int> PenPattern(TPenStyle style) {
-  static constexpr std::array<int, 2> kDash{18, 6};
-  static constexpr std::array<int, 2> kDot{3, 3};
-  static constexpr std::array<int, 4> kDashDot{9, 6, 3, 6};
-  static constexpr std::array<int, 6> kDashDotDot{9, 3, 3, 3, 3, 3};
+  static constexpr std::array<int, 2> DashPattern{18, 6};
+  static constexpr std::array<int, 2> DotPattern{3, 3};
+  static constexpr std::array<int, 4> DashDotPattern{9, 6, 3, 6};
+  static constexpr std::array<int, 6> DashDotDotPattern{9, 3, 3, 3, 3, 3};
   switch (style) {
-    case psDash: return kDash;
-    case psDot: return kDot;
-    case psDashDot: return kDashDot;
-    case psDashDotDot: return kDashDotDot;
+    case psDash: return DashPattern;
+    case psDot: return DotPattern;
+    case psDashDot: return DashDotPattern;
+    case psDashDotDot: return DashDotDotPattern;
     default: return {};
   }
 }
@@ -45,7 +45,7 @@ bool PatternOn(std::span<const int> pattern, int index) {
   return true;
 }
 
-constexpr int kMaxPenWidth = 1000;
+constexpr int MaxPenWidth = 1000;
 
 std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
   std::int64_t q = a / b;
@@ -229,7 +229,7 @@ void RasterLine(TRaster& r, TPoint a, TPoint b, const TPen& pen, bool includeEnd
   if (last < 0) return;
   const TPixel pixel = ColorToPixel(pen.Color());
   // Wider pens are drawn as this wide; nothing on a window needs more.
-  const int width = std::min(pen.Width(), kMaxPenWidth);
+  const int width = std::min(pen.Width(), MaxPenWidth);
   const bool thick = width > 1;
   const std::span<const int> pattern = thick ? std::span<const int>{} : PenPattern(pen.Style());
   const bool xMajor = std::llabs(dx) >= std::llabs(dy);

@@ -68,10 +68,10 @@ bool TryStrToInt(const std::string& text, std::int32_t& value) {
 }
 
 std::string IntToHex(std::uint64_t value, int digits) {
-  static const char kDigits[] = "0123456789ABCDEF";
+  static const char HexDigits[] = "0123456789ABCDEF";
   std::string out;
   do {
-    out.insert(out.begin(), kDigits[value & 0xF]);
+    out.insert(out.begin(), HexDigits[value & 0xF]);
     value >>= 4;
   } while (value != 0);
   if (int(out.size()) < digits) out.insert(0, std::size_t(digits) - out.size(), '0');

@@ -34,10 +34,10 @@ int RoundDiv(long long num, long long den) {
 }
 
 // Used when no font is available at all: text takes room but draws nothing.
-constexpr int kDefaultEm = 12;
-constexpr int kMaxEm = 1000;
-constexpr std::size_t kMaxCachedGlyphs = 8192;
-constexpr std::size_t kMaxCachedGlyphBytes = std::size_t(16) << 20;
+constexpr int DefaultEm = 12;
+constexpr int MaxEm = 1000;
+constexpr std::size_t MaxCachedGlyphs = 8192;
+constexpr std::size_t MaxCachedGlyphBytes = std::size_t(16) << 20;
 
 }  // namespace
 
@@ -58,7 +58,7 @@ struct TFontCache::Impl {
   };
   struct Sized {
     Resolved Res;
-    int Em64 = kDefaultEm * 64;
+    int Em64 = DefaultEm * 64;
     TFontMetrics Metrics;
     std::unordered_map<char32_t, std::shared_ptr<const TGlyphImage>> Glyphs;
   };
@@ -155,13 +155,13 @@ struct TFontCache::Impl {
 
   // Any sans face we can open, when fontconfig is unusable or its match fails.
   Resolved FallbackFace(bool bold, bool italic) {
-    static const char* const kCandidates[] = {
+    static const char* const Candidates[] = {
         "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
         "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",
         "/usr/share/fonts/truetype/noto/NotoSans-Regular.ttf",
     };
     Resolved res;
-    for (const char* path : kCandidates) {
+    for (const char* path : Candidates) {
       res.FaceId = OpenFace(path, 0);
       if (res.FaceId >= 0) break;
     }
@@ -202,7 +202,7 @@ struct TFontCache::Impl {
   // The em in 1/64 pixels. A negative height is the em itself; a positive
   // one is the cell (ascent + descent), which may need a fractional em.
   int Em64For(const Resolved& res, int height) const {
-    long long em64 = kDefaultEm * 64LL;
+    long long em64 = DefaultEm * 64LL;
     if (height < 0) {
       em64 = -static_cast<long long>(height) * 64;
     } else if (height > 0) {
@@ -212,7 +212,7 @@ struct TFontCache::Impl {
         em64 = RoundDiv(em64 * f.UnitsPerEm, f.WinAscent + f.WinDescent);
       }
     }
-    return int(std::clamp(em64, 64LL, kMaxEm * 64LL));
+    return int(std::clamp(em64, 64LL, MaxEm * 64LL));
   }
 
   TFontMetrics MetricsFor(const Resolved& res, int em64, int height) const {
@@ -296,7 +296,7 @@ struct TFontCache::Impl {
 
   std::shared_ptr<const TGlyphImage> Glyph(Sized& s, char32_t ch) {
     if (auto it = s.Glyphs.find(ch); it != s.Glyphs.end()) return it->second;
-    if (GlyphCount >= kMaxCachedGlyphs || GlyphBytes >= kMaxCachedGlyphBytes) {
+    if (GlyphCount >= MaxCachedGlyphs || GlyphBytes >= MaxCachedGlyphBytes) {
       // Images in use stay alive through their shared pointers.
       for (auto& [key, sized] : SizedByKey) sized.Glyphs.clear();
       GlyphCount = 0;

@@ -8,7 +8,7 @@ namespace {
 
 // Windows 10 default system colours, indexed by system colour number
 // (0x00BBGGRR like every TColor).
-constexpr std::array<TColor, 31> kSystemColors = {
+constexpr std::array<TColor, 31> SystemColorTable = {
     0xC8C8C8,  // 0 scroll bar
     0x000000,  // 1 desktop
     0xD1B499,  // 2 active caption
@@ -47,7 +47,7 @@ constexpr std::array<TColor, 31> kSystemColors = {
 TColor ColorToRGB(TColor color) {
   if ((color & clSystemColor) != 0) {
     const unsigned index = color & 0xFF;
-    return index < kSystemColors.size() ? kSystemColors[index] : clBlack;
+    return index < SystemColorTable.size() ? SystemColorTable[index] : clBlack;
   }
   return color & 0x00FFFFFF;
 }

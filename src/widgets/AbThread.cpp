@@ -21,8 +21,8 @@ class TScopeExit {
 }  // namespace
 
 int ThreadPriorityValue(TThreadPriority p) {
-  static constexpr std::array<int, 7> kValues = {-15, -2, -1, 0, 1, 2, 15};
-  return kValues[std::size_t(p)];
+  static constexpr std::array<int, 7> StepValues = {-15, -2, -1, 0, 1, 2, 15};
+  return StepValues[std::size_t(p)];
 }
 
 void TAbThread::TEndSignal::Set() {

@@ -4,7 +4,7 @@
 
 namespace {
 // How long destroying a timer waits for its worker to end.
-constexpr std::chrono::milliseconds kWorkerEndTimeout{2000};
+constexpr std::chrono::milliseconds WorkerEndTimeout{2000};
 }  // namespace
 
 TTimerThread::TTimerThread(TAbFlash* timer, bool enabled) : TAbThread(!enabled), Timer_(timer) {
@@ -42,7 +42,7 @@ TAbFlash::~TAbFlash() {
   Thread_->ReleaseTimer();
   // Destroyed from inside our own tick the worker waits for us: it ends
   // by itself once the tick returns.
-  if (Application && !Thread_->InSynchronizedCall()) Thread_->EndSignal()->Wait(kWorkerEndTimeout);
+  if (Application && !Thread_->InSynchronizedCall()) Thread_->EndSignal()->Wait(WorkerEndTimeout);
 }
 
 void TAbFlash::SetEnabled(bool v) {

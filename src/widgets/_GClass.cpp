@@ -27,7 +27,7 @@ bool Store(T& field, const T& value) {
 }
 
 // Tick-counter bit per TFlashFreq.
-constexpr std::array<int, 5> kFlashBits = {2, 3, 4, 5, 6};
+constexpr std::array<int, 5> FlashBits = {2, 3, 4, 5, 6};
 
 }  // namespace
 
@@ -220,7 +220,7 @@ void TAbBinGControl::SetFlashing(bool v) {
 
 void TAbBinGControl::StartFlash() {
   const auto index = std::size_t(Frequency_);
-  AddFlashControl(this, index < kFlashBits.size() ? kFlashBits[index] : kFlashBits[std::size_t(ff1Hz)]);
+  AddFlashControl(this, index < FlashBits.size() ? FlashBits[index] : FlashBits[std::size_t(ff1Hz)]);
 }
 
 void TAbBinGControl::StopFlash() { RemoveFlashControl(this); }

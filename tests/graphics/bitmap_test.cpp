@@ -65,10 +65,10 @@ TEST_F(CanvasTest, DrawSkipsTransparentPixels) {
   EXPECT_EQ(At(10, 10), clFuchsia);
   b.SetTransparent(true);
   Canvas.Draw(20, 20, b);
-  EXPECT_EQ(At(20, 20), kBackground);
+  EXPECT_EQ(At(20, 20), BackgroundColor);
   EXPECT_EQ(At(21, 21), clRed);
   EXPECT_EQ(At(22, 22), clRed);
-  EXPECT_EQ(At(23, 23), kBackground);
+  EXPECT_EQ(At(23, 23), BackgroundColor);
 }
 
 TEST_F(CanvasTest, StretchDrawScalesNearestNeighbour) {
@@ -79,7 +79,7 @@ TEST_F(CanvasTest, StretchDrawScalesNearestNeighbour) {
   EXPECT_EQ(At(2, 2), clRed);
   EXPECT_EQ(At(5, 5), clRed);
   EXPECT_EQ(At(6, 6), clFuchsia);
-  EXPECT_EQ(At(8, 8), kBackground);
+  EXPECT_EQ(At(8, 8), BackgroundColor);
   Canvas.StretchDraw({20, 20, 22, 22}, b);  // shrink
   EXPECT_EQ(At(20, 20), clFuchsia);
   EXPECT_EQ(At(21, 21), clRed);

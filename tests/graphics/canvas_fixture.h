@@ -8,22 +8,23 @@
 
 #include "graphics.h"
 
-inline constexpr TColor kBackground = 0x123456;
+inline constexpr TColor BackgroundColor = 0x123456;
 
 class CanvasTest : public ::testing::Test {
  protected:
-  explicit CanvasTest(int w = 64, int h = 64) : Surface(w, h, ColorToPixel(kBackground)), Canvas(&Surface) {
+  explicit CanvasTest(int w = 64, int h = 64)
+      : Surface(w, h, ColorToPixel(BackgroundColor)), Canvas(&Surface) {
     Surface.TakeDamage();
   }
 
   TColor At(int x, int y) const { return PixelToColor(Surface.At(x, y)); }
-  bool Painted(int x, int y) const { return At(x, y) != kBackground; }
+  bool Painted(int x, int y) const { return At(x, y) != BackgroundColor; }
 
   // Every pixel of the 1-pixel ring just outside r stays background, every
   // pixel of the ring just inside r has `inside` (where the surface has it).
   void ExpectRingOutsideUntouched(const TRect& r) const {
     ForRing(InflateRect(r, 1, 1),
-            [&](int x, int y) { EXPECT_EQ(At(x, y), kBackground) << "outside at " << x << "," << y; });
+            [&](int x, int y) { EXPECT_EQ(At(x, y), BackgroundColor) << "outside at " << x << "," << y; });
   }
   void ExpectRingInside(const TRect& r, TColor inside) const {
     ForRing(r, [&](int x, int y) { EXPECT_EQ(At(x, y), inside) << "inside at " << x << "," << y; });

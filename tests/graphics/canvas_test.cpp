@@ -24,7 +24,7 @@ TEST_F(CanvasTest, RectangleWithSwappedCornersIsTheSame) {
 TEST_F(CanvasTest, RectangleClearBrushKeepsInsideClearPenFillsWhole) {
   Canvas.Brush().SetStyle(bsClear);
   Canvas.Rectangle(10, 10, 20, 20);
-  EXPECT_EQ(At(15, 15), kBackground);
+  EXPECT_EQ(At(15, 15), BackgroundColor);
   Canvas.Brush().SetStyle(bsSolid);
   Canvas.Brush().SetColor(clLime);
   Canvas.Pen().SetStyle(psClear);
@@ -51,10 +51,10 @@ TEST_F(CanvasTest, FillRectAndFrameRectUseTheBrush) {
   Canvas.FrameRect({20, 20, 30, 25});
   ExpectRingInside({20, 20, 30, 25}, clLime);
   ExpectRingOutsideUntouched({20, 20, 30, 25});
-  EXPECT_EQ(At(25, 22), kBackground);
+  EXPECT_EQ(At(25, 22), BackgroundColor);
   Canvas.Brush().SetStyle(bsClear);
   Canvas.FillRect({40, 40, 50, 50});
-  EXPECT_EQ(At(45, 45), kBackground);
+  EXPECT_EQ(At(45, 45), BackgroundColor);
 }
 
 TEST_F(CanvasTest, LineToLeavesOutEndPointWhichBecomesPenPos) {
@@ -62,12 +62,12 @@ TEST_F(CanvasTest, LineToLeavesOutEndPointWhichBecomesPenPos) {
   Canvas.LineTo(15, 5);
   EXPECT_EQ(At(5, 5), clBlack);
   EXPECT_EQ(At(14, 5), clBlack);
-  EXPECT_EQ(At(15, 5), kBackground);
+  EXPECT_EQ(At(15, 5), BackgroundColor);
   EXPECT_EQ(Canvas.PenPos(), Point(15, 5));
   Canvas.LineTo(15, 10);  // continues from the end point, now drawn
   EXPECT_EQ(At(15, 5), clBlack);
   EXPECT_EQ(At(15, 9), clBlack);
-  EXPECT_EQ(At(15, 10), kBackground);
+  EXPECT_EQ(At(15, 10), BackgroundColor);
 }
 
 TEST_F(CanvasTest, DiagonalAndSteepLinesHaveOnePixelPerMajorStep) {
@@ -80,7 +80,7 @@ TEST_F(CanvasTest, DiagonalAndSteepLinesHaveOnePixelPerMajorStep) {
   Canvas.LineTo(33, 20);  // up and right, y major
   EXPECT_EQ(CountColor(clRed), 20);
   EXPECT_EQ(At(30, 40), clRed);
-  EXPECT_EQ(At(33, 20), kBackground);
+  EXPECT_EQ(At(33, 20), BackgroundColor);
 }
 
 TEST_F(CanvasTest, PenWidthZeroAndOneDrawOnePixel) {
@@ -88,9 +88,9 @@ TEST_F(CanvasTest, PenWidthZeroAndOneDrawOnePixel) {
     Canvas.Pen().SetWidth(w);
     Canvas.MoveTo(5, 10 + w * 10);
     Canvas.LineTo(20, 10 + w * 10);
-    EXPECT_EQ(At(10, 9 + w * 10), kBackground);
+    EXPECT_EQ(At(10, 9 + w * 10), BackgroundColor);
     EXPECT_EQ(At(10, 10 + w * 10), clBlack);
-    EXPECT_EQ(At(10, 11 + w * 10), kBackground);
+    EXPECT_EQ(At(10, 11 + w * 10), BackgroundColor);
   }
 }
 
@@ -99,8 +99,8 @@ TEST_F(CanvasTest, WidePenIsCentredOnTheLine) {
   Canvas.MoveTo(10, 20);
   Canvas.LineTo(40, 20);
   for (int y = 19; y <= 21; ++y) EXPECT_EQ(At(25, y), clBlack) << y;
-  EXPECT_EQ(At(25, 18), kBackground);
-  EXPECT_EQ(At(25, 22), kBackground);
+  EXPECT_EQ(At(25, 18), BackgroundColor);
+  EXPECT_EQ(At(25, 22), BackgroundColor);
 }
 
 TEST_F(CanvasTest, PolylineLeavesOutOnlyItsLastPoint) {
@@ -108,7 +108,7 @@ TEST_F(CanvasTest, PolylineLeavesOutOnlyItsLastPoint) {
   Canvas.Polyline(pts);
   EXPECT_EQ(At(10, 5), clBlack);
   EXPECT_EQ(At(10, 9), clBlack);
-  EXPECT_EQ(At(10, 10), kBackground);
+  EXPECT_EQ(At(10, 10), BackgroundColor);
   EXPECT_EQ(Canvas.PenPos(), Point(0, 0));
 }
 
@@ -146,7 +146,7 @@ TEST_F(CanvasTest, Frame3DCornerOwnership) {
   EXPECT_EQ(At(11, 11), clWhite);
   EXPECT_EQ(At(18, 11), clRed);
   EXPECT_EQ(At(11, 16), clRed);
-  EXPECT_EQ(At(12, 12), kBackground);
+  EXPECT_EQ(At(12, 12), BackgroundColor);
   ExpectRingOutsideUntouched({10, 10, 20, 18});
   TRect same{1, 1, 5, 5};
   Canvas.Frame3D(same, clWhite, clRed, 0);

@@ -5,16 +5,16 @@
 
 namespace {
 
-constexpr TColor kPen = clRed;
-constexpr TColor kFill = clLime;
+constexpr TColor PenColor = clRed;
+constexpr TColor FillColor = clLime;
 
 }  // namespace
 
 class ShapeTest : public CanvasTest {
  protected:
   ShapeTest() {
-    Canvas.Pen().SetColor(kPen);
-    Canvas.Brush().SetColor(kFill);
+    Canvas.Pen().SetColor(PenColor);
+    Canvas.Brush().SetColor(FillColor);
   }
   // Mirror symmetry of the painted pixels inside box, both axes.
   void ExpectSymmetric(const TRect& b) {
@@ -22,8 +22,8 @@ class ShapeTest : public CanvasTest {
       for (int x = b.Left; x < b.Right; ++x) {
         const int mx = b.Left + b.Right - 1 - x;
         const int my = b.Top + b.Bottom - 1 - y;
-        ASSERT_EQ(At(x, y), At(mx, y)) << x << "," << y << "\n" << Picture(b, kPen);
-        ASSERT_EQ(At(x, y), At(x, my)) << x << "," << y << "\n" << Picture(b, kPen);
+        ASSERT_EQ(At(x, y), At(mx, y)) << x << "," << y << "\n" << Picture(b, PenColor);
+        ASSERT_EQ(At(x, y), At(x, my)) << x << "," << y << "\n" << Picture(b, PenColor);
       }
   }
 };
@@ -31,7 +31,7 @@ class ShapeTest : public CanvasTest {
 TEST_F(ShapeTest, LedCircleThirteenPixels) {
   const TRect led{2, 20, 15, 33};
   Canvas.Ellipse(led);
-  EXPECT_EQ(Picture(led, kPen),
+  EXPECT_EQ(Picture(led, PenColor),
             "....#####....\n"
             "..##.....##..\n"
             ".#.........#.\n"
@@ -45,8 +45,8 @@ TEST_F(ShapeTest, LedCircleThirteenPixels) {
             ".#.........#.\n"
             "..##.....##..\n"
             "....#####....\n");
-  EXPECT_EQ(At(8, 26), kFill);
-  EXPECT_EQ(At(2, 20), kBackground);  // corners stay background
+  EXPECT_EQ(At(8, 26), FillColor);
+  EXPECT_EQ(At(2, 20), BackgroundColor);  // corners stay background
   ExpectRingOutsideUntouched(led);
   ExpectSymmetric(led);
 }
@@ -58,11 +58,11 @@ TEST_F(ShapeTest, EllipseTouchesEveryEdgeOfItsBox) {
     ExpectRingOutsideUntouched(box);
     EXPECT_EQ(IntersectRect(PaintedBounds(), box), box);
     ExpectSymmetric(box);
-    Canvas.Brush().SetColor(kBackground);
-    Canvas.Pen().SetColor(kBackground);
+    Canvas.Brush().SetColor(BackgroundColor);
+    Canvas.Pen().SetColor(BackgroundColor);
     Canvas.FillRect(InflateRect(box, 1, 1));
-    Canvas.Brush().SetColor(kFill);
-    Canvas.Pen().SetColor(kPen);
+    Canvas.Brush().SetColor(FillColor);
+    Canvas.Pen().SetColor(PenColor);
   }
 }
 
@@ -73,22 +73,22 @@ TEST_F(ShapeTest, EllipseOutlineIsClosedAndThin) {
   for (int y = box.Top + 1; y < box.Bottom - 1; ++y) {
     int runs = 0;
     for (int x = box.Left; x < box.Right; ++x)
-      if (At(x, y) == kPen && (x == box.Left || At(x - 1, y) != kPen)) ++runs;
+      if (At(x, y) == PenColor && (x == box.Left || At(x - 1, y) != PenColor)) ++runs;
     EXPECT_EQ(runs, 2) << y;
   }
-  EXPECT_EQ(At(24, 17), kFill);
+  EXPECT_EQ(At(24, 17), FillColor);
 }
 
 TEST_F(ShapeTest, EllipseClearBrushDrawsOnlyOutline) {
   Canvas.Brush().SetStyle(bsClear);
   Canvas.Ellipse(2, 20, 15, 33);
-  EXPECT_EQ(CountColor(kFill), 0);
-  EXPECT_EQ(At(8, 26), kBackground);
+  EXPECT_EQ(CountColor(FillColor), 0);
+  EXPECT_EQ(At(8, 26), BackgroundColor);
 }
 
 TEST_F(ShapeTest, RoundRectCornerOneIsSquare) {
   Canvas.RoundRect(0, 4, 10, 14, 1, 1);
-  ExpectRingInside({0, 4, 10, 14}, kPen);
+  ExpectRingInside({0, 4, 10, 14}, PenColor);
   ExpectRingOutsideUntouched({0, 4, 10, 14});
 }
 
@@ -97,29 +97,30 @@ TEST_F(ShapeTest, RoundRectCornersAreEllipseQuarters) {
   Canvas.RoundRect(box.Left, box.Top, box.Right, box.Bottom, 8, 8);
   ExpectRingOutsideUntouched(box);
   ExpectSymmetric(box);
-  EXPECT_EQ(At(10, 10), kBackground);  // rounded corner
-  EXPECT_EQ(At(25, 10), kPen);         // straight top edge
-  EXPECT_EQ(At(10, 20), kPen);
-  EXPECT_EQ(At(25, 20), kFill);
+  EXPECT_EQ(At(10, 10), BackgroundColor);  // rounded corner
+  EXPECT_EQ(At(25, 10), PenColor);         // straight top edge
+  EXPECT_EQ(At(10, 20), PenColor);
+  EXPECT_EQ(At(25, 20), FillColor);
   // Same corner as the 8 x 8 ellipse's top-left quarter.
   TSurface s(8, 8, 0);
   TCanvas c(&s);
-  c.Pen().SetColor(kPen);
+  c.Pen().SetColor(PenColor);
   c.Brush().SetStyle(bsClear);
   c.Ellipse(0, 0, 8, 8);
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) EXPECT_EQ(PixelToColor(s.At(x, y)) == kPen, At(10 + x, 10 + y) == kPen);
+    for (int x = 0; x < 4; ++x)
+      EXPECT_EQ(PixelToColor(s.At(x, y)) == PenColor, At(10 + x, 10 + y) == PenColor);
 }
 
 TEST_F(ShapeTest, PolygonClosesItselfAndFillsInside) {
   const TPoint tri[] = {{10, 10}, {30, 10}, {10, 30}};
   Canvas.Polygon(tri);
-  EXPECT_EQ(At(10, 10), kPen);
-  EXPECT_EQ(At(29, 10), kPen);
-  EXPECT_EQ(At(10, 29), kPen);
-  EXPECT_EQ(At(20, 20), kPen);  // closing edge drawn
-  EXPECT_EQ(At(14, 14), kFill);
-  EXPECT_EQ(At(25, 25), kBackground);
+  EXPECT_EQ(At(10, 10), PenColor);
+  EXPECT_EQ(At(29, 10), PenColor);
+  EXPECT_EQ(At(10, 29), PenColor);
+  EXPECT_EQ(At(20, 20), PenColor);  // closing edge drawn
+  EXPECT_EQ(At(14, 14), FillColor);
+  EXPECT_EQ(At(25, 25), BackgroundColor);
   ExpectRingOutsideUntouched({10, 10, 31, 31});
 }
 
@@ -128,9 +129,9 @@ TEST_F(ShapeTest, PolygonFillsEvenOdd) {
   Canvas.Pen().SetStyle(psClear);
   const TPoint star[] = {{32, 2}, {50, 60}, {2, 22}, {62, 22}, {14, 60}};
   Canvas.Polygon(star);
-  EXPECT_EQ(At(32, 34), kBackground);
-  EXPECT_EQ(At(32, 10), kFill);
-  EXPECT_EQ(At(12, 24), kFill);
+  EXPECT_EQ(At(32, 34), BackgroundColor);
+  EXPECT_EQ(At(32, 10), FillColor);
+  EXPECT_EQ(At(12, 24), FillColor);
 }
 
 TEST_F(ShapeTest, LedArrowTrianglesStayInsideTheirBox) {
@@ -139,10 +140,10 @@ TEST_F(ShapeTest, LedArrowTrianglesStayInsideTheirBox) {
   const TPoint left[] = {{r.Left, r.Top + hh}, {r.Right - 1, r.Top}, {r.Right - 1, r.Bottom - 1}};
   Canvas.Polygon(left);
   ExpectRingOutsideUntouched(r);
-  EXPECT_EQ(At(10, 16), kPen);
-  EXPECT_EQ(At(22, 10), kPen);
-  EXPECT_EQ(At(22, 22), kPen);
-  EXPECT_EQ(At(20, 16), kFill);
+  EXPECT_EQ(At(10, 16), PenColor);
+  EXPECT_EQ(At(22, 10), PenColor);
+  EXPECT_EQ(At(22, 22), PenColor);
+  EXPECT_EQ(At(20, 16), FillColor);
 }
 
 TEST_F(ShapeTest, ArcUpperLeftQuarterOfLedGlint) {
@@ -165,33 +166,33 @@ TEST_F(ShapeTest, ArcUpperLeftQuarterOfLedGlint) {
   EXPECT_EQ(At(r2.Left, cy), clWhite);  // left end
   EXPECT_GE(count, 5);
   ExpectRingOutsideUntouched(r2);
-  EXPECT_EQ(CountColor(kFill), 0);  // an arc fills nothing
+  EXPECT_EQ(CountColor(FillColor), 0);  // an arc fills nothing
 }
 
 TEST_F(ShapeTest, ArcQuartersRunCounterClockwise) {
   const TRect box{10, 10, 41, 41};  // centre (25, 25)
   // From right (0 degrees) to top (90 degrees): the upper-right quarter.
   Canvas.Arc(box.Left, box.Top, box.Right, box.Bottom, 40, 25, 25, 10);
-  EXPECT_EQ(At(33, 12), kPen);
-  EXPECT_EQ(At(17, 12), kBackground);
-  EXPECT_EQ(At(33, 38), kBackground);
-  EXPECT_EQ(At(17, 38), kBackground);
+  EXPECT_EQ(At(33, 12), PenColor);
+  EXPECT_EQ(At(17, 12), BackgroundColor);
+  EXPECT_EQ(At(33, 38), BackgroundColor);
+  EXPECT_EQ(At(17, 38), BackgroundColor);
   // Swapping the points gives the other three quarters.
   Canvas.Pen().SetColor(clBlue);
   Canvas.Arc(box.Left, box.Top, box.Right, box.Bottom, 25, 10, 40, 25);
   EXPECT_EQ(At(17, 12), clBlue);
   EXPECT_EQ(At(17, 38), clBlue);
   EXPECT_EQ(At(33, 38), clBlue);
-  EXPECT_EQ(At(33, 12), kPen);
+  EXPECT_EQ(At(33, 12), PenColor);
 }
 
 TEST_F(ShapeTest, ArcWithEqualPointsIsWholeEllipseAndKeepsPenPos) {
   Canvas.MoveTo(1, 2);
   Canvas.Arc(2, 20, 15, 33, 5, 5, 5, 5);
   EXPECT_EQ(Canvas.PenPos(), Point(1, 2));
-  TSurface s(64, 64, ColorToPixel(kBackground));
+  TSurface s(64, 64, ColorToPixel(BackgroundColor));
   TCanvas c(&s);
-  c.Pen().SetColor(kPen);
+  c.Pen().SetColor(PenColor);
   c.Brush().SetStyle(bsClear);
   c.Ellipse(2, 20, 15, 33);
   for (int y = 0; y < 64; ++y)
@@ -202,8 +203,8 @@ TEST_F(ShapeTest, WidePenEllipseIsThickerButSymmetric) {
   Canvas.Pen().SetWidth(3);
   const TRect box{10, 10, 40, 40};
   Canvas.Ellipse(box);
-  EXPECT_EQ(At(25, 9), kPen);  // centred on the edge: one pixel outside
-  EXPECT_EQ(At(25, 11), kPen);
-  EXPECT_EQ(At(25, 12), kFill);
+  EXPECT_EQ(At(25, 9), PenColor);  // centred on the edge: one pixel outside
+  EXPECT_EQ(At(25, 11), PenColor);
+  EXPECT_EQ(At(25, 12), FillColor);
   ExpectSymmetric(InflateRect(box, 1, 1));
 }

@@ -111,8 +111,8 @@ TEST_F(TextTest, OpaqueBrushFillsTheCellClearBrushKeepsBackground) {
   Canvas.Brush().SetStyle(bsClear);
   Canvas.TextOut(100, 10, "Pin");
   EXPECT_EQ(CountColor(clNavy) > 0, true);
-  EXPECT_EQ(At(100, 10), kBackground);
-  EXPECT_EQ(At(100 + ext.cx - 1, 10 + ext.cy - 1), kBackground);
+  EXPECT_EQ(At(100, 10), BackgroundColor);
+  EXPECT_EQ(At(100 + ext.cx - 1, 10 + ext.cy - 1), BackgroundColor);
 }
 
 TEST_F(TextTest, GlyphsAreAntiAliasedInTheFontColour) {
@@ -124,7 +124,7 @@ TEST_F(TextTest, GlyphsAreAntiAliasedInTheFontColour) {
   for (int y = 0; y < Surface.Height(); ++y)
     for (int x = 0; x < Surface.Width(); ++x) {
       const TColor c = At(x, y);
-      if (c != clLime && c != kBackground) partial = true;
+      if (c != clLime && c != BackgroundColor) partial = true;
     }
   EXPECT_TRUE(partial);
 }
@@ -132,7 +132,7 @@ TEST_F(TextTest, GlyphsAreAntiAliasedInTheFontColour) {
 TEST_F(TextTest, CyrillicRendersLikeRealGlyphs) {
   Canvas.Brush().SetStyle(bsClear);
   for (const char* word : {"Ввод", "Связь", "Ошибка"}) {
-    Surface.SetSize(200, 80, ColorToPixel(kBackground));
+    Surface.SetSize(200, 80, ColorToPixel(BackgroundColor));
     Canvas.TextOut(0, 0, word);
     EXPECT_GT(Canvas.TextWidth(word), 20) << word;
     EXPECT_GT(PaintedBounds().Width(), 15) << word;
@@ -209,7 +209,7 @@ TEST_F(DrawTextTest, HorizontalAlignment) {
   TRect r{0, 0, 200, 20};
   Canvas.DrawText("Pin", r, DT_RIGHT | DT_SINGLELINE);
   EXPECT_GE(PaintedBounds().Left, 200 - w - 1);
-  Surface.SetSize(200, 80, ColorToPixel(kBackground));
+  Surface.SetSize(200, 80, ColorToPixel(BackgroundColor));
   Canvas.DrawText("Pin", r, DT_CENTER | DT_SINGLELINE);
   const TRect ink = PaintedBounds();
   EXPECT_NEAR((ink.Left + ink.Right) / 2, 100, 3);
@@ -244,7 +244,7 @@ TEST_F(DrawTextTest, PrefixUnderlinesItsCharacter) {
   TRect r{0, 0, 200, 40};
   Canvas.DrawText("&Name", r, DT_SINGLELINE);
   const TRect withLine = PaintedBounds();
-  Surface.SetSize(200, 80, ColorToPixel(kBackground));
+  Surface.SetSize(200, 80, ColorToPixel(BackgroundColor));
   Canvas.DrawText("Name", r, DT_SINGLELINE | DT_NOPREFIX);
   EXPECT_GT(withLine.Bottom, PaintedBounds().Bottom);
 }

@@ -7,19 +7,19 @@
 
 namespace {
 
-constexpr TColor kMarker = 0x123456;
+constexpr TColor MarkerColor = 0x123456;
 
 class PaintingTest : public ::testing::Test {
  protected:
   PaintingTest() : Bmp(60, 40) { Clear(); }
   void Clear() {
     Bmp.Canvas().Brush().SetStyle(bsSolid);
-    Bmp.Canvas().Brush().SetColor(kMarker);
+    Bmp.Canvas().Brush().SetColor(MarkerColor);
     Bmp.Canvas().FillRect(Rect(0, 0, Bmp.Width(), Bmp.Height()));
   }
   TColor At(int x, int y) const { return Bmp.Canvas().Pixel(x, y); }
   static TColor Gray(int v) { return RGB(std::uint8_t(v), std::uint8_t(v), std::uint8_t(v)); }
-  TRect Ink(const TRect& area) const { return InkBounds(Bmp.Surface(), area, ColorToPixel(kMarker)); }
+  TRect Ink(const TRect& area) const { return InkBounds(Bmp.Surface(), area, ColorToPixel(MarkerColor)); }
   TBitmap Bmp;
 };
 
@@ -63,7 +63,7 @@ TEST_F(PaintingTest, Horizontal1TruncatesBandColours) {
   EXPECT_EQ(At(3, 0), Gray(0));
   EXPECT_EQ(At(3, 1), Gray(25));   // 25.5
   EXPECT_EQ(At(3, 9), Gray(229));  // 229.5
-  EXPECT_EQ(At(3, 10), kMarker);
+  EXPECT_EQ(At(3, 10), MarkerColor);
 }
 
 TEST_F(PaintingTest, Horizontal3SkipsLinesAboveTheTop) {
@@ -72,7 +72,7 @@ TEST_F(PaintingTest, Horizontal3SkipsLinesAboveTheTop) {
   EXPECT_EQ(At(5, 14), Gray(0));
   EXPECT_EQ(At(5, 10), Gray(128));
   EXPECT_EQ(At(5, 21), Gray(223));
-  EXPECT_EQ(At(5, 9), kMarker);
+  EXPECT_EQ(At(5, 9), MarkerColor);
 }
 
 TEST_F(PaintingTest, VerticalStylesRunAcross) {
@@ -139,7 +139,7 @@ TEST_F(BevelTest, MainWindowRaisedRings) {
   EXPECT_EQ(At(5, 9), 0x212121u);
   EXPECT_EQ(At(18, 5), 0x282828u);
   EXPECT_EQ(At(5, 8), 0x282828u);
-  EXPECT_EQ(At(5, 5), kMarker);  // no face fill
+  EXPECT_EQ(At(5, 5), MarkerColor);  // no face fill
 }
 
 TEST_F(BevelTest, SunkenSwapsSidesAndRunsBack) {
@@ -233,7 +233,7 @@ TEST_F(LedShapeTest, RectangleFillsInsideTheOutline) {
   EXPECT_EQ(At(9, 9), 0xA0A0A0u);
   EXPECT_EQ(At(5, 4), 0xA0A0A0u);
   EXPECT_EQ(At(5, 13), 0xA0A0A0u);
-  EXPECT_EQ(At(5, 14), kMarker);
+  EXPECT_EQ(At(5, 14), MarkerColor);
 }
 
 TEST_F(LedShapeTest, RoundHasItsGlintInTheUpperLeftOnly) {
@@ -253,11 +253,11 @@ TEST_F(LedShapeTest, ArrowsPointTheirWay) {
   const TRect r = Rect(0, 0, 11, 11);
   DrawLedShape(Bmp.Canvas(), r, sArrowRight, clLime, clBtnShadow);
   EXPECT_EQ(At(2, 5), clLime);
-  EXPECT_EQ(At(9, 1), kMarker);
+  EXPECT_EQ(At(9, 1), MarkerColor);
   Clear();
   DrawLedShape(Bmp.Canvas(), r, sArrowUp, clLime, clBtnShadow);
   EXPECT_EQ(At(5, 8), clLime);
-  EXPECT_EQ(At(1, 1), kMarker);
+  EXPECT_EQ(At(1, 1), MarkerColor);
 }
 
 }  // namespace

@@ -46,7 +46,7 @@ class TDriverModule {
   bool Entered = false;
 
  private:
-  void* FLibrary;
+  void* Library_;
 };
 
 class TEmulatedSystem {

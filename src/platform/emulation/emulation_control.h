@@ -73,7 +73,7 @@ class TSimulatedIoSpace : public TIoSpace {
   void Poke(WORD port, BYTE value);
 
  private:
-  std::vector<BYTE> FPorts;
+  std::vector<BYTE> Ports_;
 };
 
 // Back to the start state: NT family, no devices, handles, drivers, services,

@@ -21,11 +21,11 @@ std::string Unquoted(const std::string& text) {
 
 }  // namespace
 
-TDriverModule::TDriverModule(void* library) : FLibrary(library) {}
+TDriverModule::TDriverModule(void* library) : Library_(library) {}
 
 TDriverModule::~TDriverModule() {
   if (Entered && Object.Unload) Object.Unload(Object.DriverContext);
-  if (FLibrary) dlclose(FLibrary);
+  if (Library_) dlclose(Library_);
 }
 
 TEmulatedSystem::TEmulatedSystem() { Clear(); }
@@ -133,15 +133,15 @@ std::string TTraceEntry::Text() const {
   return text + ")";
 }
 
-TSimulatedIoSpace::TSimulatedIoSpace() : FPorts(0x10000, 0xFF) {}
+TSimulatedIoSpace::TSimulatedIoSpace() : Ports_(0x10000, 0xFF) {}
 
-BYTE TSimulatedIoSpace::In(WORD port) { return FPorts[port]; }
+BYTE TSimulatedIoSpace::In(WORD port) { return Ports_[port]; }
 
-void TSimulatedIoSpace::Out(WORD port, BYTE value) { FPorts[port] = value; }
+void TSimulatedIoSpace::Out(WORD port, BYTE value) { Ports_[port] = value; }
 
-BYTE TSimulatedIoSpace::Peek(WORD port) const { return FPorts[port]; }
+BYTE TSimulatedIoSpace::Peek(WORD port) const { return Ports_[port]; }
 
-void TSimulatedIoSpace::Poke(WORD port, BYTE value) { FPorts[port] = value; }
+void TSimulatedIoSpace::Poke(WORD port, BYTE value) { Ports_[port] = value; }
 
 std::unique_lock<std::recursive_mutex> LockSystem() {
   return std::unique_lock<std::recursive_mutex>(EmulatedSystem().Mutex);
