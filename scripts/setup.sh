@@ -4,8 +4,8 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config git
-  libx11-dev libxext-dev libfreetype-dev libfontconfig-dev libpng-dev
+  build-essential cmake pkg-config git ccache
+  libx11-dev libfreetype-dev libfontconfig-dev libpng-dev
   fonts-dejavu-core
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool xauth

@@ -15,9 +15,9 @@ run_suite() {
 }
 
 echo "== normal build =="
-run_suite build
+run_suite build -DPINLARK_WERROR=ON
 echo "== sanitizer build =="
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
-  CTEST_ARGS="-LE hil" run_suite build-asan -DPINLARK_SANITIZE=ON -DPINLARK_BENCH=OFF
+  CTEST_ARGS="-LE hil" run_suite build-asan -DPINLARK_SANITIZE=ON -DPINLARK_BENCH=OFF -DPINLARK_WERROR=ON
 echo "== all suites passed =="

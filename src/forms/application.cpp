@@ -7,6 +7,7 @@
 #include "display.h"
 #include "extctrls.h"
 #include "forms.h"
+#include "process_info.h"
 #include "sysutils.h"
 #include "threads.h"
 
@@ -15,11 +16,8 @@ TApplication* Application = nullptr;
 namespace {
 
 std::string ExecutableTitle() {
-  char path[PATH_MAX];
-  const ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
-  if (n <= 0) return "";
-  std::string name(path, std::size_t(n));
-  name = name.substr(name.find_last_of('/') + 1);
+  std::string name = platform::ExecutablePath();
+  name = name.substr(name.find_last_of("/\\") + 1);
   const std::size_t dot = name.find_last_of('.');
   if (dot != std::string::npos && dot > 0) name.resize(dot);
   return name;

@@ -1,5 +1,6 @@
 // Process, file, device and module services of the emulation.
 #include "emulated_system.h"
+#include "process_info.h"
 
 #include <unistd.h>
 
@@ -66,14 +67,6 @@ DWORD CopyResult(const std::string& text, LPSTR buffer, DWORD size) {
   return size;
 }
 
-std::string ExecutablePath() {
-  std::string path(4096, '\0');
-  const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
-  if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return {};
-  path.resize(static_cast<std::size_t>(length));
-  return path;
-}
-
 }  // namespace
 
 void StoreLastError(DWORD error) { LastError = error; }
@@ -129,7 +122,7 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
     StoreLastError(ERROR_MOD_NOT_FOUND);
     return 0;
   }
-  const std::string path = ExecutablePath();
+  const std::string path = platform::ExecutablePath();
   if (path.empty()) {
     StoreLastError(ERROR_FILE_NOT_FOUND);
     return 0;
