@@ -1,12 +1,10 @@
 // The three LPT slots as the driver sees them, whatever reaches the hardware.
 #pragma once
 
+#include "request_rules.h"
 #include "winapi.h"
 
 namespace lptwdmio {
-
-constexpr int SlotCount = 3;      // LPT1, LPT2, LPT3
-constexpr int RegisterCount = 3;  // data, status, control
 
 enum TRegister { RegisterData = 0, RegisterStatus = 1, RegisterControl = 2 };
 
@@ -26,6 +24,8 @@ class TPortBank {
   virtual ~TPortBank() = default;
   virtual DWORD Read(int slot, TRegister reg, BYTE& value) = 0;
   virtual DWORD Write(int slot, TRegister reg, BYTE value) = 0;
+  // What the port query reports for the slot: present, simulated, base.
+  virtual TPortQueryEntry Describe(int slot) const = 0;
 };
 
 }  // namespace lptwdmio

@@ -115,7 +115,8 @@ std::string TPpdevSystem::GroupOf(const std::string& path) {
   return entry && info.st_gid != 0 ? entry->gr_name : "lp";
 }
 
-TPpdevBank::TPpdevBank(TPpdevSystem& system, std::array<int, SlotCount> fds) : System_(system), Fds_(fds) {}
+TPpdevBank::TPpdevBank(TPpdevSystem& system, std::array<int, SlotCount> fds, TBases bases)
+    : System_(system), Fds_(fds), Bases_(bases) {}
 
 TPpdevBank::~TPpdevBank() {
   for (int fd : Fds_) {
@@ -123,6 +124,12 @@ TPpdevBank::~TPpdevBank() {
     System_.Ioctl(fd, PPRELEASE, nullptr);
     System_.Close(fd);
   }
+}
+
+TPortQueryEntry TPpdevBank::Describe(int slot) const {
+  if (Fds_[slot] < 0) return {0, 0, 0};
+  const std::optional<unsigned>& base = Bases_[slot];
+  return {uint8_t(PortPresent | (base ? PortBaseKnown : 0)), 0, uint16_t(base.value_or(0))};
 }
 
 DWORD TPpdevBank::Call(int slot, unsigned long request, void* argument) {
@@ -195,6 +202,7 @@ DWORD OpenPpdevBank(TPpdevSystem& system, const std::vector<TParportNode>& nodes
   const std::array<int, SlotCount> slots = AssignSlots(nodes);
   std::array<int, SlotCount> fds;
   fds.fill(-1);
+  TPpdevBank::TBases bases{};
   TOpenFailure firstFailure, denied, busy;
   bool anyOpen = false;
   for (int slot = 0; slot < SlotCount; ++slot) {
@@ -204,6 +212,7 @@ DWORD OpenPpdevBank(TPpdevSystem& system, const std::vector<TParportNode>& nodes
     const int fd = held ? -EBUSY : ClaimNode(system, path);
     if (fd >= 0) {
       fds[slot] = fd;
+      bases[slot] = nodes[slots[slot]].BaseAddress;
       anyOpen = true;
       continue;
     }
@@ -213,7 +222,7 @@ DWORD OpenPpdevBank(TPpdevSystem& system, const std::vector<TParportNode>& nodes
   }
   if (anyOpen) {
     // A node that failed leaves its slot reading as absent.
-    bank = std::make_unique<TPpdevBank>(system, fds);
+    bank = std::make_unique<TPpdevBank>(system, fds, bases);
     return ERROR_SUCCESS;
   }
   if (denied.Error) {

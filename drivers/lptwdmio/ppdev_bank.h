@@ -45,14 +45,17 @@ class TPpdevSystem {
 
 class TPpdevBank : public TPortBank {
  public:
-  // Takes over the claimed descriptors, -1 for a slot without a port.
-  TPpdevBank(TPpdevSystem& system, std::array<int, SlotCount> fds);
+  using TBases = std::array<std::optional<unsigned>, SlotCount>;
+  // Takes over the claimed descriptors, -1 for a slot without a port; bases
+  // are what the kernel reported for each slot's port.
+  TPpdevBank(TPpdevSystem& system, std::array<int, SlotCount> fds, TBases bases = {});
   ~TPpdevBank() override;
   TPpdevBank(const TPpdevBank&) = delete;
   TPpdevBank& operator=(const TPpdevBank&) = delete;
 
   DWORD Read(int slot, TRegister reg, BYTE& value) override;
   DWORD Write(int slot, TRegister reg, BYTE value) override;
+  TPortQueryEntry Describe(int slot) const override;
 
  private:
   DWORD Call(int slot, unsigned long request, void* argument);
@@ -60,6 +63,7 @@ class TPpdevBank : public TPortBank {
 
   TPpdevSystem& System_;
   std::array<int, SlotCount> Fds_;
+  TBases Bases_;
   // ppdev reports only the four line bits of control; bits 4 and 5 are kept here.
   std::array<BYTE, SlotCount> ControlHigh_{};
 };

@@ -1,6 +1,5 @@
 #include "request.h"
 
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -12,46 +11,54 @@ struct TPair {
   BYTE Address;
   BYTE Value;
 };
-static_assert(sizeof(TPair) == 2);
+static_assert(sizeof(TPair) == PairSize);
 
-int SlotOf(BYTE address) { return (address >> 4) - 1; }
-TRegister RegisterOf(BYTE address) { return TRegister(address & 0x0F); }
-
-bool ValidShape(const void* in, DWORD inLength, const void* out, DWORD outLength) {
-  return in && out && inLength != 0 && inLength % sizeof(TPair) == 0 && inLength == outLength;
-}
+TRegister RegisterOf(BYTE address) { return TRegister(RegisterOfAddress(address)); }
 
 DWORD Transfer(TPortBank& bank, bool read, std::vector<TPair>& pairs) {
   for (TPair& pair : pairs) {
-    const DWORD status = read ? bank.Read(SlotOf(pair.Address), RegisterOf(pair.Address), pair.Value)
-                              : bank.Write(SlotOf(pair.Address), RegisterOf(pair.Address), pair.Value);
+    const int slot = SlotOfAddress(pair.Address);
+    const DWORD status = read ? bank.Read(slot, RegisterOf(pair.Address), pair.Value)
+                              : bank.Write(slot, RegisterOf(pair.Address), pair.Value);
     if (status != ERROR_SUCCESS) return status;
   }
   return ERROR_SUCCESS;
 }
 
-}  // namespace
-
-bool IsValidAddress(BYTE address) {
-  const int slot = SlotOf(address);
-  return slot >= 0 && slot < SlotCount && RegisterOf(address) < RegisterCount;
-}
-
-DWORD HandleRequest(TPortBank& bank, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
-                    DWORD* returned) {
-  if (returned) *returned = 0;
-  if (code != IoctlBatchRead && code != IoctlBatchWrite) return ERROR_INVALID_FUNCTION;
-  if (!ValidShape(in, inLength, out, outLength)) return ERROR_INVALID_PARAMETER;
+DWORD ServeBatch(TPortBank& bank, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
+                 DWORD* returned) {
   // A private copy: the caller's input and output are usually the same buffer.
-  std::vector<TPair> pairs(inLength / sizeof(TPair));
+  std::vector<TPair> pairs(inLength / PairSize);
   std::memcpy(pairs.data(), in, inLength);
-  if (!std::all_of(pairs.begin(), pairs.end(), [](const TPair& p) { return IsValidAddress(p.Address); }))
+  if (!AreValidPairs(reinterpret_cast<const uint8_t*>(pairs.data()), inLength))
     return ERROR_INVALID_PARAMETER;
   if (const DWORD status = Transfer(bank, code == IoctlBatchRead, pairs); status != ERROR_SUCCESS)
     return status;
   std::memcpy(out, pairs.data(), outLength);
   if (returned) *returned = outLength;
   return ERROR_SUCCESS;
+}
+
+DWORD ServeQuery(const TPortBank& bank, void* out, DWORD* returned) {
+  TPortQueryReply reply{};
+  for (int slot = 0; slot < SlotCount; ++slot) reply.Ports[slot] = bank.Describe(slot);
+  std::memcpy(out, &reply, sizeof reply);
+  if (returned) *returned = sizeof reply;
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+DWORD HandleRequest(TPortBank& bank, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
+                    DWORD* returned) {
+  if (returned) *returned = 0;
+  switch (CheckRequestShape(code, in, inLength, out, outLength)) {
+    case TRequestVerdict::UnknownCode: return ERROR_INVALID_FUNCTION;
+    case TRequestVerdict::InvalidParameter: return ERROR_INVALID_PARAMETER;
+    case TRequestVerdict::Accept: break;
+  }
+  if (code == IoctlQueryPorts) return ServeQuery(bank, out, returned);
+  return ServeBatch(bank, code, in, inLength, out, outLength, returned);
 }
 
 }  // namespace lptwdmio

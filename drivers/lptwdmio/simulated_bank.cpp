@@ -49,4 +49,9 @@ DWORD TSimulatedBank::Write(int slot, TRegister reg, BYTE value) {
   return ERROR_SUCCESS;
 }
 
+// A simulated port has no I/O base: nothing on the machine answers there.
+TPortQueryEntry TSimulatedBank::Describe(int slot) const {
+  return {Ports_[slot].Present ? uint8_t(PortPresent | PortSimulated) : uint8_t(0), 0, 0};
+}
+
 }  // namespace lptwdmio

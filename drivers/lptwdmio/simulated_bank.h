@@ -12,6 +12,7 @@ class TSimulatedBank : public TPortBank {
  public:
   DWORD Read(int slot, TRegister reg, BYTE& value) override;
   DWORD Write(int slot, TRegister reg, BYTE value) override;
+  TPortQueryEntry Describe(int slot) const override;
 
  private:
   struct TPort {

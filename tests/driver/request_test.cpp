@@ -21,6 +21,9 @@ class TRecordingBank : public TPortBank {
     Log.push_back("W" + std::to_string(slot) + std::to_string(int(reg)) + "=" + std::to_string(value));
     return FailWith;
   }
+  TPortQueryEntry Describe(int slot) const override {
+    return slot == 1 ? TPortQueryEntry{PortPresent | PortBaseKnown, 0, 0x378} : TPortQueryEntry{};
+  }
   std::vector<std::string> Log;
   DWORD FailWith = ERROR_SUCCESS;
 };
@@ -102,3 +105,34 @@ TEST_F(RequestTest, BankFailureIsTheRequestStatusAndReturnsNothing) {
 }
 
 }  // namespace
+
+TEST_F(RequestTest, QueryRepliesOneEntryPerSlotAndTouchesNoRegister) {
+  std::vector<BYTE> reply(sizeof(TPortQueryReply), 0xEE);
+  EXPECT_EQ(HandleRequest(Bank, IoctlQueryPorts, nullptr, 0, reply.data(), DWORD(reply.size()), &Returned),
+            ERROR_SUCCESS);
+  EXPECT_EQ(Returned, sizeof(TPortQueryReply));
+  EXPECT_EQ(reply, (std::vector<BYTE>{0, 0, 0, 0, PortPresent | PortBaseKnown, 0, 0x78, 0x03, 0, 0, 0, 0}));
+  EXPECT_TRUE(Bank.Log.empty());
+}
+
+TEST_F(RequestTest, QueryAcceptsOnlyNoInputAndAnExactReplySize) {
+  std::vector<BYTE> buffer(sizeof(TPortQueryReply) + 1, 0xEE);
+  const std::vector<BYTE> before = buffer;
+  const DWORD exact = sizeof(TPortQueryReply);
+  struct TCase {
+    const void* In;
+    DWORD InLength;
+    void* Out;
+    DWORD OutLength;
+  };
+  for (const TCase& c :
+       {TCase{nullptr, 0, buffer.data(), exact - 1}, TCase{nullptr, 0, buffer.data(), exact + 1},
+        TCase{buffer.data(), 2, buffer.data(), exact}, TCase{nullptr, 0, nullptr, exact},
+        TCase{nullptr, 0, buffer.data(), 0}}) {
+    Returned = 12345;
+    EXPECT_EQ(HandleRequest(Bank, IoctlQueryPorts, c.In, c.InLength, c.Out, c.OutLength, &Returned),
+              ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(Returned, 0u);
+    EXPECT_EQ(buffer, before);
+  }
+}
