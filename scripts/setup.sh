@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config git ccache
   libx11-dev libfreetype-dev libfontconfig-dev libpng-dev
   fonts-dejavu-core
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev clang-format
   xvfb xdotool xauth
   g++-mingw-w64-x86-64
 )
