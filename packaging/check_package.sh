@@ -8,6 +8,7 @@ check=$1 build_dir=$2 version=$3
 cpack_command=${CPACK_COMMAND:-cpack}
 
 fail() { echo "check_package: $*" >&2; exit 1; }
+need() { command -v "$1" >/dev/null || fail "$1 is missing: bash scripts/setup.sh --test"; }
 
 deb_file() {
   local debs=("$build_dir"/pinlark_"$version"_*.deb)
@@ -17,6 +18,7 @@ deb_file() {
 
 # Unpacks the package into $root, removed when the check ends.
 unpack() {
+  need dpkg-deb
   root=$(mktemp -d "${TMPDIR:-/tmp}/pinlark-deb.XXXXXX")
   trap 'rm -rf "$root"' EXIT
   dpkg-deb -x "$(deb_file)" "$root"
@@ -32,13 +34,14 @@ case $check in
     ;;
 
   lintian)
-    command -v lintian >/dev/null || fail "lintian is not installed (bash scripts/setup.sh --test)"
+    need lintian
     # Errors fail the check; warnings and notes are printed for the reader.
     lintian --fail-on error --display-info --tag-display-limit 0 "$(deb_file)"
     echo "lintian: no errors"
     ;;
 
   desktop_entry)
+    need desktop-file-validate
     unpack
     entry="$root/usr/share/applications/org.example.pinlark.desktop"
     desktop-file-validate "$entry"
@@ -59,11 +62,13 @@ case $check in
     ;;
 
   metainfo)
+    need appstreamcli
     unpack
     appstreamcli validate --no-net --pedantic "$root/usr/share/metainfo/org.example.pinlark.metainfo.xml"
     ;;
 
   man_pages)
+    need man
     unpack
     for page in pinlark lptprobe; do
       file="$root/usr/share/man/man1/$page.1.gz"
