@@ -1,19 +1,46 @@
 #!/usr/bin/env bash
-# Installs whatever Debian packages the build, the program and the tests need
-# and are missing. Safe to run again; does nothing when all are there.
+# Installs whatever Debian packages are missing. Safe to run again; does
+# nothing when all are there.
+#   setup.sh             what building and starting the program needs
+#   setup.sh --headless  and Xvfb and xdotool, to run without a display
+#   setup.sh --package   and what cpack needs to build the Debian package
+#   setup.sh --hil       and the QEMU hardware-in-the-loop bits
+#   setup.sh --test      and every test toolchain (all of the above)
 set -euo pipefail
 
+# Building and starting the program.
 packages=(
-  build-essential cmake pkg-config git ccache
+  build-essential cmake pkg-config
   libx11-dev libfreetype-dev libfontconfig-dev libpng-dev
   fonts-dejavu-core
+)
+# Running it without a display (scripts/run.sh saves a screenshot).
+headless_packages=(xvfb xdotool)
+# Building the Debian package (dpkg-shlibdeps, file).
+package_packages=(dpkg-dev file)
+# Hardware in the loop (ctest -L hil).
+hil_packages=(qemu-system-x86 busybox-static cpio)
+# The test suites, the benchmarks and the package checks.
+test_packages=(
+  git ccache
   libgtest-dev libgmock-dev libbenchmark-dev clang-format
   xvfb xdotool xauth
   g++-mingw-w64-x86-64
+  lintian desktop-file-utils appstream man-db
 )
-if [ "${1:-}" = "--hil" ]; then
-  packages+=(qemu-system-x86 busybox-static cpio)
-fi
+
+for option in "$@"; do
+  case $option in
+    --headless) packages+=("${headless_packages[@]}") ;;
+    --package) packages+=("${package_packages[@]}") ;;
+    --hil) packages+=("${hil_packages[@]}") ;;
+    --test) packages+=("${test_packages[@]}" "${package_packages[@]}" "${hil_packages[@]}") ;;
+    *)
+      echo "setup: unknown option $option (use --headless, --package, --hil or --test)" >&2
+      exit 2
+      ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do
