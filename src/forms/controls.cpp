@@ -142,6 +142,7 @@ void TControl::WndProc(TMessage& message) {
     case CM_MOUSELEAVE:
       if (OnMouseLeave) OnMouseLeave(this);
       break;
+    case CM_CANCELMODE: Clicked_ = false; break;
     default: break;
   }
 }
