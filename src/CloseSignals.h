@@ -1,6 +1,6 @@
-// Turns the termination signals into a close of the main window: the signals
-// are blocked in every thread and one watcher thread waits for them, so no
-// work happens inside a signal handler.
+// Turns the termination signals (SIGINT, SIGTERM, SIGHUP) into an orderly
+// close: the signals are blocked in every thread and one watcher thread waits
+// for them, so no work happens inside a signal handler.
 #pragma once
 
 #include <atomic>

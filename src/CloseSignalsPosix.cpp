@@ -1,4 +1,4 @@
-// POSIX side of CloseSignals.h: SIGINT and SIGTERM, taken by sigwait.
+// POSIX side of CloseSignals.h: SIGINT, SIGTERM and SIGHUP (terminal closed), taken by sigwait.
 #include <pthread.h>
 #include <signal.h>
 
@@ -14,6 +14,7 @@ sigset_t CloseSignalSet() {
   sigemptyset(&set);
   sigaddset(&set, SIGINT);
   sigaddset(&set, SIGTERM);
+  sigaddset(&set, SIGHUP);
   return set;
 }
 

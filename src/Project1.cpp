@@ -18,10 +18,9 @@ int main() {
   }
   Application->Initialize();
   {
-    // SIGINT and SIGTERM close the main window as its close button does.
-    TCloseSignalWatcher closeOnSignal([] {
-      if (TCustomForm* main = Application->MainForm()) main->Close();
-    });
+    // A termination signal ends the program in order at any moment, even
+    // while the start-up error box waits inside CreateForm.
+    TCloseSignalWatcher closeOnSignal([] { Application->RequestClose(); });
     Application->CreateForm(Form1);
     Application->CreateForm(Form2);
     Application->Run();

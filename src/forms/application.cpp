@@ -52,6 +52,7 @@ void TApplication::RegisterForm(TCustomForm* form) { Forms_.push_back(form); }
 
 void TApplication::UnregisterForm(TCustomForm* form) {
   std::erase(Forms_, form);
+  std::erase(ModalForms_, form);
   if (MainForm_ == form) MainForm_ = nullptr;
 }
 
@@ -67,6 +68,28 @@ void TApplication::Run() {
 void TApplication::Terminate() {
   Terminated_ = true;
   Display_->Wake();
+}
+
+TApplication::TModalScope::TModalScope(TCustomForm* form) : Form_(form) {
+  if (!Application) return;
+  for (TCustomForm* f : Application->Forms_) {
+    if (f != form) f->CancelMouseMode();
+  }
+  Application->ModalForms_.push_back(form);
+}
+
+TApplication::TModalScope::~TModalScope() {
+  if (Application) std::erase(Application->ModalForms_, Form_);
+}
+
+void TApplication::RequestClose() {
+  const std::vector<TCustomForm*> modal = ModalForms_;
+  for (auto it = modal.rbegin(); it != modal.rend(); ++it) {
+    if (std::find(Forms_.begin(), Forms_.end(), *it) != Forms_.end()) SafeCall([f = *it] { f->Close(); });
+  }
+  if (MainForm_) SafeCall([this] { MainForm_->Close(); });
+  // A close handler may keep the form open for its user; a termination request ends the loop all the same.
+  Terminate();
 }
 
 void TApplication::ProcessMessages() {

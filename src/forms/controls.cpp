@@ -5,17 +5,6 @@
 
 #include "forms.h"
 
-namespace {
-
-// Past this many separate rectangles the invalid region collapses into one.
-constexpr std::size_t MaxInvalidRects = 16;
-
-bool Touches(const TRect& a, const TRect& b) {
-  return a.Left <= b.Right && b.Left <= a.Right && a.Top <= b.Bottom && b.Top <= a.Bottom;
-}
-
-}  // namespace
-
 // ---------------------------------------------------------------------------
 // TControl
 
@@ -153,6 +142,7 @@ void TControl::WndProc(TMessage& message) {
     case CM_MOUSELEAVE:
       if (OnMouseLeave) OnMouseLeave(this);
       break;
+    case CM_CANCELMODE: Clicked_ = false; break;
     default: break;
   }
 }
@@ -304,47 +294,25 @@ void TWinControl::AlignControls() {
 void TWinControl::BoundsChanged(const TRect& oldBounds) {
   if (oldBounds.Width() != Width() || oldBounds.Height() != Height()) {
     Surface_.SetSize(Width(), Height(), ColorToPixel(Color()));
-    Invalid_.clear();
+    Invalid_.Clear();
     InvalidateRect(ClientRect());
     AlignControls();
   }
 }
 
-void TWinControl::InvalidateRect(const TRect& r) {
-  TRect add = IntersectRect(r, ClientRect());
-  if (add.IsEmpty()) return;
-  // Merge with every rectangle it touches until none is left to merge.
-  for (bool merged = true; merged;) {
-    merged = false;
-    for (auto it = Invalid_.begin(); it != Invalid_.end(); ++it) {
-      if (Touches(*it, add)) {
-        add = UnionRect(*it, add);
-        Invalid_.erase(it);
-        merged = true;
-        break;
-      }
-    }
-  }
-  Invalid_.push_back(add);
-  if (Invalid_.size() > MaxInvalidRects) {
-    TRect all = Invalid_.front();
-    for (const TRect& x : Invalid_) all = UnionRect(all, x);
-    Invalid_.assign(1, all);
-  }
-}
+void TWinControl::InvalidateRect(const TRect& r) { Invalid_.Include(IntersectRect(r, ClientRect())); }
 
 void TWinControl::Invalidate() { InvalidateRect(ClientRect()); }
 
 bool TWinControl::NeedsPaint() const {
-  if (!Invalid_.empty()) return true;
+  if (!Invalid_.IsEmpty()) return true;
   return std::any_of(Controls_.begin(), Controls_.end(), [](TControl* c) {
     return c->IsWindowed() && static_cast<TWinControl*>(c)->NeedsPaint();
   });
 }
 
 void TWinControl::PaintInvalid() {
-  std::vector<TRect> region;
-  region.swap(Invalid_);
+  const std::vector<TRect> region = Invalid_.Take();
   for (const TRect& r : region) {
     {
       TCanvasState saved(*Canvas_);

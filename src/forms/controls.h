@@ -254,7 +254,7 @@ class TWinControl : public TControl {
   std::vector<TControl*> Controls_;
   TSurface Surface_;
   std::unique_ptr<TCanvas> Canvas_;
-  std::vector<TRect> Invalid_;
+  TRegion Invalid_;
   bool TabStop_ = false;
   int TabOrder_ = -1;
 };

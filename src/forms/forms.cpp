@@ -74,6 +74,7 @@ class TCustomForm::TEvents : public display::WindowEvents {
 
   void MouseButton(display::Button button, bool pressed, bool doubleClick, unsigned mods, int x,
                    int y) override {
+    if (Blocked()) return;
     const TMouseButton mb = ToMouseButton(button);
     const TShiftState shift(mods & 0x3F);
     if (pressed) {
@@ -97,6 +98,7 @@ class TCustomForm::TEvents : public display::WindowEvents {
   }
 
   void MouseMove(unsigned mods, int x, int y) override {
+    if (Blocked()) return;
     TControl* target = Form_.Capture_;
     if (!target) {
       target = Form_.ControlAtPos({x, y});
@@ -108,10 +110,12 @@ class TCustomForm::TEvents : public display::WindowEvents {
   }
 
   void MouseLeave() override {
+    if (Blocked()) return;
     if (!Form_.Capture_) Form_.SetHover(nullptr);
   }
 
   void Key(std::uint16_t virtualKey, bool pressed, unsigned mods) override {
+    if (Blocked()) return;
     TWinControl* target = Form_.ActiveControl_ ? Form_.ActiveControl_ : &Form_;
     const TShiftState shift(mods & 0x07);
     SafeCall([&] {
@@ -128,6 +132,7 @@ class TCustomForm::TEvents : public display::WindowEvents {
   }
 
   void Char(char32_t ch) override {
+    if (Blocked()) return;
     if (ch == U'\t' && SwallowTab_) {
       SwallowTab_ = false;
       return;
@@ -137,6 +142,7 @@ class TCustomForm::TEvents : public display::WindowEvents {
   }
 
   void CloseRequest() override {
+    if (Blocked()) return;
     SafeCall([&] { Form_.Close(); });
   }
 
@@ -149,6 +155,12 @@ class TCustomForm::TEvents : public display::WindowEvents {
   }
 
  private:
+  // Behind a modal window a form takes no input, as a disabled window takes none.
+  bool Blocked() const {
+    const TCustomForm* modal = Application ? Application->ModalForm() : nullptr;
+    return modal && modal != &Form_;
+  }
+
   TPoint Local(TControl* c, int x, int y) const {
     const TPoint o = c->ClientToParent({0, 0}, &Form_);
     return {x - o.X, y - o.Y};
@@ -260,6 +272,13 @@ void TCustomForm::ControlRemoved(TControl* c) {
   if (IsDescendant(ActiveControl_, c)) ActiveControl_ = nullptr;
 }
 
+void TCustomForm::CancelMouseMode() {
+  TControl* captured = Capture_;
+  Capture_ = nullptr;
+  ButtonsDown_ = 0;
+  if (captured) SafeCall([captured] { captured->Perform(CM_CANCELMODE); });
+}
+
 void TCustomForm::SetHover(TControl* c) {
   if (c == Hover_) return;
   TControl* old = Hover_;
@@ -285,6 +304,7 @@ void TCustomForm::Close() {
 int TCustomForm::ShowModal() {
   ModalResult_ = 0;
   InModal_ = true;
+  const TApplication::TModalScope modal(this);
   Show();
   while (ModalResult_ == 0 && Showing() && Application && !Application->Terminated()) {
     Application->HandleMessage();

@@ -85,7 +85,10 @@ class TCustomForm : public TWinControl {
   class TEvents;
   friend class TEvents;
   friend class TWinControl;
+  friend class TApplication;
   void CreateNativeWindow();
+  // Another window went modal: a press in progress here will get no release.
+  void CancelMouseMode();
   void ComposeAndPresent();
   void ControlRemoved(TControl* c);
   void SetHover(TControl* c);
@@ -168,9 +171,17 @@ class TApplication : public TComponent {
   const std::string& Title() const { return Title_; }
   void SetTitle(const std::string& v) { Title_ = v; }
 
-  // Modal message box; its nested loop keeps timers, painting and input to
-  // other windows alive. Returns the id of the button pressed.
+  // Modal message box; its nested loop keeps timers and painting alive while
+  // the other windows take no input. Returns the id of the button pressed.
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags = MB_OK);
+  // The modal window on top (a message box, a form in ShowModal), or null.
+  // While there is one, mouse and keyboard input reach it alone.
+  TCustomForm* ModalForm() const { return ModalForms_.empty() ? nullptr : ModalForms_.back(); }
+  // Ends the program in order from wherever it is (a termination signal):
+  // open modal windows close as their close button would, innermost first,
+  // the main form closes, and the loop ends. Before the main form exists,
+  // start-up runs to its end and Run returns at once.
+  void RequestClose();
   // When set, every open message box asks it on each turn of its modal loop;
   // a value closes the box with that result (headless tests, snapshots).
   std::function<std::optional<int>(const TMessageBoxRequest&)> MessageBoxAnswerer;
@@ -194,6 +205,17 @@ class TApplication : public TComponent {
  private:
   friend class TTimer;
   friend class TCustomForm;
+  // Makes a form the modal window for the scope's lifetime.
+  class TModalScope {
+   public:
+    explicit TModalScope(TCustomForm* form);
+    ~TModalScope();
+    TModalScope(const TModalScope&) = delete;
+    TModalScope& operator=(const TModalScope&) = delete;
+
+   private:
+    TCustomForm* Form_;
+  };
   // One turn of the loop, waiting at most `limit` (and no longer than the next timer).
   void Turn(std::optional<std::chrono::steady_clock::duration> limit);
   void PaintAll();
@@ -206,7 +228,7 @@ class TApplication : public TComponent {
   std::vector<class TTimer*> Timers_;
   bool Terminated_ = false;
   std::string Title_;
-  int ModalDepth_ = 0;
+  std::vector<TCustomForm*> ModalForms_;
 };
 
 // The one application object (set by TApplication's constructor).

@@ -14,22 +14,6 @@ TColor PixelToColor(TPixel pixel) {
 
 // ---- TSurface ----
 
-namespace {
-
-// More rects than this collapse into their union: presentation cost stays
-// bounded and a busy frame simply copies one larger block.
-constexpr std::size_t MaxDamageRects = 32;
-
-bool Touching(const TRect& a, const TRect& b) {
-  const bool xOverlap = a.Left < b.Right && b.Left < a.Right;
-  const bool yOverlap = a.Top < b.Bottom && b.Top < a.Bottom;
-  const bool xAdjacent = a.Right == b.Left || b.Right == a.Left;
-  const bool yAdjacent = a.Bottom == b.Top || b.Bottom == a.Top;
-  return (xOverlap && yOverlap) || (xAdjacent && yOverlap) || (yAdjacent && xOverlap);
-}
-
-}  // namespace
-
 TSurface::TSurface(int width, int height, TPixel fill) { SetSize(width, height, fill); }
 
 void TSurface::SetSize(int width, int height, TPixel fill) {
@@ -37,39 +21,13 @@ void TSurface::SetSize(int width, int height, TPixel fill) {
   Height_ = std::max(height, 0);
   if (Width_ == 0 || Height_ == 0) Width_ = Height_ = 0;
   Pixels_.assign(std::size_t(Width_) * std::size_t(Height_), fill);
-  Damage_.clear();
+  Damage_.Clear();
   AddDamage(BoundsRect());
 }
 
-void TSurface::AddDamage(const TRect& r) {
-  TRect merged = IntersectRect(r, BoundsRect());
-  if (merged.IsEmpty()) return;
-  for (const TRect& d : Damage_)
-    if (IntersectRect(d, merged) == merged) return;
-  bool changed = true;
-  while (changed) {
-    changed = false;
-    for (std::size_t i = 0; i < Damage_.size(); ++i) {
-      if (!Touching(Damage_[i], merged)) continue;
-      merged = UnionRect(merged, Damage_[i]);
-      Damage_.erase(Damage_.begin() + std::ptrdiff_t(i));
-      changed = true;
-      break;
-    }
-  }
-  Damage_.push_back(merged);
-  if (Damage_.size() > MaxDamageRects) {
-    TRect all{};
-    for (const TRect& d : Damage_) all = UnionRect(all, d);
-    Damage_.assign(1, all);
-  }
-}
+void TSurface::AddDamage(const TRect& r) { Damage_.Include(IntersectRect(r, BoundsRect())); }
 
-std::vector<TRect> TSurface::TakeDamage() {
-  std::vector<TRect> out;
-  out.swap(Damage_);
-  return out;
-}
+std::vector<TRect> TSurface::TakeDamage() { return Damage_.Take(); }
 
 // ---- drawing tools ----
 

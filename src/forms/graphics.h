@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "classes.h"
+#include "region.h"
 #include "types.h"
 
 // 32-bit pixels, 0x00RRGGBB (the layout X11 and PNG writers take directly).
@@ -35,16 +36,16 @@ class TSurface {
   TPixel At(int x, int y) const { return Row(y)[x]; }
   std::span<const TPixel> Pixels() const { return Pixels_; }
 
-  void AddDamage(const TRect& r);  // clipped to the surface; merges overlapping rects
-  bool HasDamage() const { return !Damage_.empty(); }
-  const std::vector<TRect>& Damage() const { return Damage_; }
+  void AddDamage(const TRect& r);  // clipped to the surface
+  bool HasDamage() const { return !Damage_.IsEmpty(); }
+  const std::vector<TRect>& Damage() const { return Damage_.Rects(); }
   std::vector<TRect> TakeDamage();
 
  private:
   int Width_ = 0;
   int Height_ = 0;
   std::vector<TPixel> Pixels_;
-  std::vector<TRect> Damage_;
+  TRegion Damage_;
 };
 
 // Writes the surface as an 8-bit RGB PNG; false (and errno-style message in

@@ -209,10 +209,12 @@ struct TFreeForm {
 int TApplication::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
   const TMessageBoxRequest request{text, caption, flags};
   const bool okCancel = (flags & 0x0F) == MB_OKCANCEL;
-  std::unique_ptr<TMessageForm, TFreeForm> box(new TMessageForm(request, MainForm_));
+  // A box over a box belongs to the one below it.
+  const TCustomForm* owner = ModalForm() ? ModalForm() : MainForm_;
+  std::unique_ptr<TMessageForm, TFreeForm> box(new TMessageForm(request, owner));
   box->SetModalResult(0);
+  const TModalScope modal(box.get());
   box->Show();
-  ++ModalDepth_;
   int result = 0;
   while (result == 0 && !Terminated_) {
     if (MessageBoxAnswerer) {
@@ -226,7 +228,6 @@ int TApplication::MessageBox(const std::string& text, const std::string& caption
     // Closing the box by its window button means the same as Escape.
     if (result == 0 && !box->Showing()) result = okCancel ? IDCANCEL : IDOK;
   }
-  --ModalDepth_;
   if (result == 0) result = okCancel ? IDCANCEL : IDOK;
   return result;
 }

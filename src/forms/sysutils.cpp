@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "utf8.h"
+
 namespace {
 
 int HexDigit(char c) {
@@ -80,72 +82,8 @@ std::string IntToHex(std::uint64_t value, int digits) {
 
 std::string IntToStr(std::int64_t value) { return std::to_string(value); }
 
-std::string Utf8Encode(char32_t cp) {
-  std::string out;
-  if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) cp = 0xFFFD;
-  if (cp < 0x80) {
-    out += char(cp);
-  } else if (cp < 0x800) {
-    out += char(0xC0 | (cp >> 6));
-    out += char(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += char(0xE0 | (cp >> 12));
-    out += char(0x80 | ((cp >> 6) & 0x3F));
-    out += char(0x80 | (cp & 0x3F));
-  } else {
-    out += char(0xF0 | (cp >> 18));
-    out += char(0x80 | ((cp >> 12) & 0x3F));
-    out += char(0x80 | ((cp >> 6) & 0x3F));
-    out += char(0x80 | (cp & 0x3F));
-  }
-  return out;
-}
-
-std::string Utf8Encode(const std::u32string& text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char32_t c : text) out += Utf8Encode(c);
-  return out;
-}
-
-std::u32string Utf8Decode(const std::string& text) {
-  std::u32string out;
-  out.reserve(text.size());
-  const auto* s = reinterpret_cast<const unsigned char*>(text.data());
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n) {
-    const unsigned char b = s[i];
-    int len = 0;
-    char32_t cp = 0;
-    char32_t min = 0;
-    if (b < 0x80) {
-      out += char32_t(b);
-      ++i;
-      continue;
-    } else if ((b & 0xE0) == 0xC0) {
-      len = 2, cp = b & 0x1F, min = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-      len = 3, cp = b & 0x0F, min = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-      len = 4, cp = b & 0x07, min = 0x10000;
-    } else {
-      out += char32_t(0xFFFD);
-      ++i;
-      continue;
-    }
-    int k = 1;
-    for (; k < len && i + std::size_t(k) < n && (s[i + std::size_t(k)] & 0xC0) == 0x80; ++k)
-      cp = (cp << 6) | (s[i + std::size_t(k)] & 0x3F);
-    if (k < len || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-      out += char32_t(0xFFFD);
-      i += std::size_t(k);  // skip the broken sequence, keep what follows
-      continue;
-    }
-    out += cp;
-    i += std::size_t(len);
-  }
-  return out;
-}
+std::string Utf8Encode(char32_t cp) { return platform::Utf8Encode(cp); }
+std::string Utf8Encode(const std::u32string& text) { return platform::Utf8Encode(text); }
+std::u32string Utf8Decode(const std::string& text) { return platform::Utf8Decode(text); }
 
 std::size_t Utf8Length(const std::string& text) { return Utf8Decode(text).size(); }

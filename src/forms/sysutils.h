@@ -38,8 +38,9 @@ bool TryStrToInt(const std::string& text, std::int32_t& value);
 std::string IntToHex(std::uint64_t value, int digits);
 std::string IntToStr(std::int64_t value);
 
-// Number of code points in a UTF-8 string, and conversions used by text input.
+// Number of code points in a UTF-8 string, and conversions used by text input
+// (the platform's one UTF-8 rule: each malformed sequence becomes one U+FFFD).
 std::size_t Utf8Length(const std::string& text);
 std::string Utf8Encode(char32_t codepoint);
-std::u32string Utf8Decode(const std::string& text);  // invalid bytes become U+FFFD
+std::u32string Utf8Decode(const std::string& text);
 std::string Utf8Encode(const std::u32string& text);

@@ -144,6 +144,8 @@ struct TMessage {
 
 // Control notifications (the framework's own message range).
 inline constexpr unsigned CM_BASE = 0xB000;
+// The mouse was taken away (a modal window opened): a press in progress is void.
+inline constexpr unsigned CM_CANCELMODE = CM_BASE + 4;
 inline constexpr unsigned CM_PARENTFONTCHANGED = CM_BASE + 8;
 inline constexpr unsigned CM_PARENTCOLORCHANGED = CM_BASE + 9;
 inline constexpr unsigned CM_VISIBLECHANGED = CM_BASE + 11;  // after the change; WParam = new value

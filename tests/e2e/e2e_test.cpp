@@ -1,20 +1,18 @@
 // End to end: the real pinlark on the simulated port under Xvfb, driven by
-// xdotool, checked through the pixels of its window.
+// xdotool, checked through the pixels and properties of its windows.
 #include <gtest/gtest.h>
-
-#include "xserver.h"
-// After gtest: Xlib defines macros such as None and Status.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "xclient.h"
+#include "xserver.h"
 
 namespace {
 
@@ -23,140 +21,134 @@ using namespace pinlark::testsupport;
 
 constexpr auto WaitLimit = 20s;  // a bound on waiting for a busy machine, not a speed check
 
+const std::string MainTitle = "Pinlark   v1.0";
+const std::string StartupBoxTitle = "ERROR";
+const std::string ErrorBoxTitle = "pinlark";  // the application's title captions its error boxes
+
 struct TPoint {
   int X, Y;
 };
-struct TArea {
-  int Left, Top, Right, Bottom;
-};
 
-struct TRgb {
-  int R = 0, G = 0, B = 0;
-};
 bool IsLime(TRgb c) { return c.G > 200 && c.R < 80 && c.B < 80; }
 bool IsGreen(TRgb c) { return c.G > 100 && c.G < 160 && c.R < 40 && c.B < 40; }
 bool IsRed(TRgb c) { return c.R > 200 && c.G < 80 && c.B < 80; }
 bool IsGrey(TRgb c) { return c.R > 100 && c.R < 160 && c.R == c.G && c.G == c.B; }
 
-std::string ProgramDir() { return std::filesystem::read_symlink("/proc/self/exe").parent_path(); }
-
-std::string RunOutput(const std::string& command) {
-  std::string out;
-  std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-  if (!pipe) return out;
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe.get())) out += buffer;
-  return out;
+std::string SignalName(int signal) {
+  switch (signal) {
+    case SIGTERM: return "SIGTERM";
+    case SIGINT: return "SIGINT";
+    case SIGHUP: return "SIGHUP";
+    default: return "signal" + std::to_string(signal);
+  }
 }
 
-class PinlarkWindow : public ::testing::Test {
+std::string ProgramDir() { return std::filesystem::read_symlink("/proc/self/exe").parent_path(); }
+
+// Window coordinates, from the layout tables: the lamp centres of the LEDs.
+constexpr TPoint DataLamp(int bit) { return {215 - 24 * bit + 8, 9 + 26}; }
+constexpr TPoint ErrLamp{49 + 16, 91 + 26};
+constexpr TPoint ConnectionLamp{403 + 12, 106 + 10};
+constexpr TPoint PortLamp(int port) { return {394 + 5, 20 + 16 * port + 9}; }  // LPT1 = 0
+constexpr TArea D0Caption{215, 9, 232, 29};
+constexpr TArea ToggleFace{282, 103, 367, 120};
+constexpr TArea StatusLine{148, 136, 450, 160};
+constexpr TArea RdLabel{15, 24, 36, 41};
+constexpr TArea Edit1Area{253, 22, 273, 37};
+constexpr TPoint Edit1Centre{263, 29};
+constexpr TPoint Edit1Enter{301, 29};
+constexpr TPoint Edit3Centre{263, 70};
+constexpr TPoint Edit3Enter{301, 70};
+constexpr TPoint CaptionToggle{324, 111};
+
+// A private X server, a connection of our own to it, and pinlark started on it
+// with its stderr kept in a private folder.
+class PinlarkSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!OnPath("Xvfb")) GTEST_FAIL() << "Xvfb is missing: install xvfb (scripts/setup.sh does)";
-    if (!OnPath("xdotool")) GTEST_FAIL() << "xdotool is missing: install xdotool (scripts/setup.sh does)";
-    Xvfb = std::make_unique<TXvfb>("800x600x24");
-    DisplayName = Xvfb->DisplayName();
-    ASSERT_FALSE(DisplayName.empty()) << "Xvfb did not start";
-    // A window that went away must fail the test, not end the process.
-    XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
-    X = XOpenDisplay(DisplayName.c_str());
-    ASSERT_NE(X, nullptr) << "cannot open " << DisplayName;
-    App = std::make_unique<TChild>(std::vector<std::string>{ProgramDir() + "/pinlark"},
-                                   TChildOptions().WithDisplay(DisplayName));
+    ASSERT_TRUE(OnPath("Xvfb")) << "Xvfb is missing: install xvfb (scripts/setup.sh does)";
+    ASSERT_TRUE(OnPath("xdotool")) << "xdotool is missing: install xdotool (scripts/setup.sh does)";
+    ASSERT_FALSE(Temp.Path().empty()) << "no temporary folder";
+    Server = std::make_unique<TXvfb>(Screen);
+    ASSERT_FALSE(Server->DisplayName().empty()) << "Xvfb did not start";
+    X = std::make_unique<TXClient>(Server->DisplayName());
+    ASSERT_TRUE(X->Connected()) << "cannot open " << Server->DisplayName();
+  }
+
+  // The simulated port, whatever ports this machine has.
+  void Launch(const std::string& program = ProgramDir() + "/pinlark",
+              const std::vector<std::string>& env = {}) {
+    TChildOptions options = TChildOptions()
+                                .WithDisplay(Server->DisplayName())
+                                .WithStderr(StderrPath())
+                                .WithEnv("LPTWDMIO_BACKEND=simulated");
+    for (const std::string& e : env) options.WithEnv(e);
+    App = std::make_unique<TChild>(std::vector<std::string>{program}, options);
     ASSERT_TRUE(App->Started());
-    ASSERT_TRUE(WaitUntil([this] { return FindWindow() || App->Exited(); }));
-    ASSERT_FALSE(App->Exited()) << "pinlark ended at start-up";
-    ASSERT_NE(Win, 0u) << "no window named Pinlark appeared";
-    // The first successful poll lights the connection LED.
-    ASSERT_TRUE(WaitUntil([this] { return IsLime(Pixel(ConnectionLamp)); })) << "no successful poll";
   }
 
-  void TearDown() override {
-    App.reset();
-    if (X) XCloseDisplay(X);
-    Xvfb.reset();
+  // A window of the program, or 0 (and a failure) when it ended first.
+  TWindowId WaitForWindow(const std::string& title) {
+    TWindowId w = 0;
+    WaitUntil([&] { return (w = X->FindWindow(title)) != 0 || App->Exited(); }, WaitLimit);
+    EXPECT_NE(w, 0u) << "no window titled '" << title << "'" << (App->Exited() ? ": pinlark ended" : "");
+    return w;
   }
 
-  bool FindWindow() {
-    const std::string out =
-        RunOutput("DISPLAY=" + DisplayName + " xdotool search --name '^Pinlark' 2>/dev/null");
-    if (out.empty()) return false;
-    Win = std::stoul(out);
-    return true;
+  bool WaitForPixel(TWindowId w, TPoint p, bool (*pred)(TRgb)) {
+    return WaitUntil([&] { return pred(X->Pixel(w, p.X, p.Y)); }, WaitLimit);
   }
 
-  void Xdo(const std::string& args) {
-    const std::string command = "DISPLAY=" + DisplayName + " xdotool " + args;
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  void ClickAt(TWindowId w, TPoint p, int button = 1) {
+    EXPECT_TRUE(
+        Xdotool(Server->DisplayName(), {"mousemove", "--window", std::to_string(w), std::to_string(p.X),
+                                        std::to_string(p.Y), "click", std::to_string(button)}));
   }
-  void ClickAt(TPoint p, int button = 1) {
-    Xdo("mousemove --window " + std::to_string(Win) + " " + std::to_string(p.X) + " " + std::to_string(p.Y) +
-        " click " + std::to_string(button));
+  void Keys(const std::vector<std::string>& args) { EXPECT_TRUE(Xdotool(Server->DisplayName(), args)); }
+
+  std::string StderrPath() const { return Temp.Path() + "/stderr.txt"; }
+  std::string Stderr() const { return ReadFile(StderrPath()); }
+
+  std::string Screen = "800x600x24";
+  TTempDir Temp;
+  std::unique_ptr<TXvfb> Server;
+  std::unique_ptr<TXClient> X;
+  std::unique_ptr<TChild> App;
+};
+
+// pinlark started and polling: the connection lamp is lit.
+class PinlarkWindow : public PinlarkSession {
+ protected:
+  void SetUp() override {
+    PinlarkSession::SetUp();
+    if (!HasFatalFailure()) StartPinlark();
   }
-  void MoveTo(TPoint p) {
-    Xdo("mousemove --window " + std::to_string(Win) + " " + std::to_string(p.X) + " " + std::to_string(p.Y));
+  void StartPinlark() {
+    Launch();
+    Win = WaitForWindow(MainTitle);
+    ASSERT_NE(Win, 0u);
+    ASSERT_TRUE(WaitForPixel(Win, ConnectionLamp, IsLime)) << "no successful poll";
   }
 
-  std::vector<TRgb> Grab(TArea a) {
-    std::vector<TRgb> pixels;
-    XImage* image = XGetImage(X, Window(Win), a.Left, a.Top, unsigned(a.Right - a.Left),
-                              unsigned(a.Bottom - a.Top), AllPlanes, ZPixmap);
-    if (!image) return pixels;
-    for (int y = 0; y < a.Bottom - a.Top; ++y)
-      for (int x = 0; x < a.Right - a.Left; ++x) {
-        const unsigned long p = XGetPixel(image, x, y);
-        pixels.push_back({int((p >> 16) & 0xFF), int((p >> 8) & 0xFF), int(p & 0xFF)});
-      }
-    XDestroyImage(image);
-    return pixels;
-  }
-  TRgb Pixel(TPoint p) {
-    const auto pixels = Grab({p.X, p.Y, p.X + 1, p.Y + 1});
-    return pixels.empty() ? TRgb{} : pixels[0];
-  }
+  TRgb Pixel(TPoint p) { return X->Pixel(Win, p.X, p.Y); }
+  std::vector<TRgb> Grab(TArea a) { return X->Grab(Win, a); }
   int Count(TArea a, bool (*pred)(TRgb)) {
     int n = 0;
     for (TRgb c : Grab(a)) n += pred(c);
     return n;
   }
-  static bool Same(const std::vector<TRgb>& a, const std::vector<TRgb>& b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-      if (a[i].R != b[i].R || a[i].G != b[i].G || a[i].B != b[i].B) return false;
-    return true;
+  void ClickAt(TPoint p, int button = 1) { PinlarkSession::ClickAt(Win, p, button); }
+
+  // Types into Edit3 (which takes any character) and writes it: "g" fails the conversion.
+  TWindowId OpenConversionErrorBox() {
+    ClickAt(Edit3Centre);
+    Keys({"key", "ctrl+a"});
+    Keys({"type", "g"});
+    ClickAt(Edit3Enter);
+    return WaitForWindow(ErrorBoxTitle);
   }
 
-  void SendDeleteWindow() {
-    XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = Window(Win);
-    e.xclient.message_type = XInternAtom(X, "WM_PROTOCOLS", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = long(XInternAtom(X, "WM_DELETE_WINDOW", False));
-    e.xclient.data.l[1] = CurrentTime;
-    XSendEvent(X, Window(Win), False, NoEventMask, &e);
-    XFlush(X);
-  }
-
-  // Window coordinates, from the layout tables: the lamp centres of the LEDs.
-  static constexpr TPoint DataLamp(int bit) { return {215 - 24 * bit + 8, 9 + 26}; }
-  static constexpr TPoint ErrLamp{49 + 16, 91 + 26};
-  static constexpr TPoint ConnectionLamp{403 + 12, 106 + 10};
-  static constexpr TPoint PortLamp(int port) { return {394 + 5, 20 + 16 * port + 9}; }  // LPT1 = 0
-  static constexpr TArea D0Caption{215, 9, 232, 29};
-  static constexpr TArea ToggleFace{282, 103, 367, 120};
-  static constexpr TArea StatusLine{148, 136, 450, 160};
-  static constexpr TArea RdLabel{15, 24, 36, 41};
-  static constexpr TArea Edit1Area{253, 22, 273, 37};
-  static constexpr TPoint Edit1Centre{263, 29};
-  static constexpr TPoint Edit1Enter{301, 29};
-  static constexpr TPoint CaptionToggle{324, 111};
-
-  std::unique_ptr<TXvfb> Xvfb;
-  std::unique_ptr<TChild> App;
-  std::string DisplayName;
-  Display* X = nullptr;
-  unsigned long Win = 0;
+  TWindowId Win = 0;
 };
 
 TEST_F(PinlarkWindow, StartupLook) {
@@ -170,41 +162,63 @@ TEST_F(PinlarkWindow, StartupLook) {
 TEST_F(PinlarkWindow, D0LightsErrThroughLoopback) {
   EXPECT_FALSE(IsRed(Pixel(ErrLamp)));
   ClickAt(DataLamp(0));
-  EXPECT_TRUE(WaitUntil([this] { return IsLime(Pixel(DataLamp(0))); }));
-  EXPECT_TRUE(WaitUntil([this] { return IsRed(Pixel(ErrLamp)); }));
+  EXPECT_TRUE(WaitForPixel(Win, DataLamp(0), IsLime));
+  EXPECT_TRUE(WaitForPixel(Win, ErrLamp, IsRed));
 }
 
 TEST_F(PinlarkWindow, CaptionToggleShowsPins) {
   const auto caption = Grab(D0Caption);
   const auto face = Grab(ToggleFace);
   ClickAt(CaptionToggle);
-  EXPECT_TRUE(WaitUntil([&] { return !Same(Grab(D0Caption), caption); }));
-  EXPECT_TRUE(WaitUntil([&] { return !Same(Grab(ToggleFace), face); }));
+  EXPECT_TRUE(WaitUntil([&] { return Grab(D0Caption) != caption; }));
+  EXPECT_TRUE(WaitUntil([&] { return Grab(ToggleFace) != face; }));
   ClickAt(CaptionToggle);
   // Back in name mode: "D0" reads as before.
-  EXPECT_TRUE(WaitUntil([&] { return Same(Grab(D0Caption), caption); }));
+  EXPECT_TRUE(WaitUntil([&] { return Grab(D0Caption) == caption; }));
 }
 
 TEST_F(PinlarkWindow, HoverShowsHelpAndHighlightsRegister) {
   const auto line = Grab(StatusLine);
   EXPECT_EQ(Count(RdLabel, IsLime), 0);
-  MoveTo(DataLamp(5));
-  EXPECT_TRUE(WaitUntil([&] { return !Same(Grab(StatusLine), line); }));
+  Keys({"mousemove", "--window", std::to_string(Win), std::to_string(DataLamp(5).X),
+        std::to_string(DataLamp(5).Y)});
+  EXPECT_TRUE(WaitUntil([&] { return Grab(StatusLine) != line; }));
   EXPECT_TRUE(WaitUntil([&] { return Count(RdLabel, IsLime) > 0; }));
 }
 
 TEST_F(PinlarkWindow, TypedByteLightsItsBits) {
   // Without a window manager the keyboard follows the pointer, which stays on Edit1.
   ClickAt(Edit1Centre);
-  Xdo("key ctrl+a");
-  Xdo("type A5");
+  Keys({"key", "ctrl+a"});
+  Keys({"type", "A5"});
   ClickAt(Edit1Enter);
-  for (int bit : {0, 2, 5, 7}) EXPECT_TRUE(WaitUntil([&] { return IsLime(Pixel(DataLamp(bit))); })) << bit;
+  for (int bit : {0, 2, 5, 7}) EXPECT_TRUE(WaitForPixel(Win, DataLamp(bit), IsLime)) << bit;
   for (int bit : {1, 3, 4, 6}) EXPECT_FALSE(IsLime(Pixel(DataLamp(bit)))) << bit;
 }
 
+TEST_F(PinlarkWindow, WindowClassNamesTheProgram) {
+  EXPECT_EQ(X->ClassHint(Win), std::make_pair(std::string("pinlark"), std::string("Pinlark")));
+}
+
+TEST_F(PinlarkWindow, ConversionErrorBoxBlocksTheWindowUntilClosed) {
+  const TWindowId box = OpenConversionErrorBox();
+  ASSERT_NE(box, 0u);
+  EXPECT_EQ(X->TransientFor(box), Win);
+  EXPECT_TRUE(X->ListsAtom(box, "_NET_WM_STATE", "_NET_WM_STATE_MODAL"));
+  ClickAt(DataLamp(7));  // beside the box: must not light
+  ClickAt(Edit3Enter);   // the failing write again: must not open a second box
+  X->SendDeleteWindow(box);
+  // Input is handled in order: once the box is gone, both clicks have been seen.
+  ASSERT_TRUE(WaitUntil([&] { return X->Windows(ErrorBoxTitle).empty(); }, WaitLimit));
+  EXPECT_FALSE(IsLime(Pixel(DataLamp(7))));
+  EXPECT_TRUE(X->Windows(ErrorBoxTitle).empty()) << "a second box opened behind the first";
+  // The window takes input again.
+  ClickAt(DataLamp(7));
+  EXPECT_TRUE(WaitForPixel(Win, DataLamp(7), IsLime));
+}
+
 TEST_F(PinlarkWindow, CloseRequestEndsWithExitZero) {
-  SendDeleteWindow();
+  X->SendDeleteWindow(Win);
   EXPECT_EQ(App->Wait(WaitLimit), 0) << "pinlark did not end cleanly";
 }
 
@@ -214,10 +228,106 @@ TEST_F(PinlarkWindow, TerminationSignalEndsWithExitZero) {
 }
 
 TEST(PinlarkWithoutDisplay, ReportsAndFails) {
-  const std::string command = "DISPLAY=:987 " + ProgramDir() + "/pinlark 2>&1";
-  const std::string out = RunOutput(command + "; echo \"exit=$?\"");
-  EXPECT_NE(out.find("pinlark:"), std::string::npos) << out;
-  EXPECT_EQ(out.find("exit=0"), std::string::npos) << out;
+  TTempDir temp;
+  const std::string out = temp.Path() + "/out.txt";
+  TChild app({ProgramDir() + "/pinlark"}, TChildOptions().WithDisplay(":987").WithStderr(out));
+  const std::optional<int> code = app.Wait(WaitLimit);
+  ASSERT_TRUE(code.has_value());
+  EXPECT_NE(*code, 0);
+  EXPECT_NE(ReadFile(out).find("pinlark:"), std::string::npos) << ReadFile(out);
 }
+
+// SIGINT, SIGTERM and SIGHUP end pinlark in order whatever it is doing: exit
+// code 0 and nothing on stderr.
+class PinlarkSignal : public PinlarkWindow, public ::testing::WithParamInterface<int> {
+ protected:
+  void SetUp() override { PinlarkSession::SetUp(); }  // each case starts pinlark its own way
+
+  void ExpectOrderlyEndOnSignal() {
+    ASSERT_FALSE(App->Exited()) << "pinlark ended before the signal";
+    kill(App->Pid(), GetParam());
+    EXPECT_EQ(App->Wait(WaitLimit), 0) << "pinlark did not end cleanly on " << SignalName(GetParam());
+    EXPECT_EQ(Stderr(), "");
+  }
+};
+
+TEST_P(PinlarkSignal, DuringTheStartupErrorBox) {
+  // Without LPTWDMIO.SYS beside it the connection fails and start-up shows its box.
+  const std::string program = Temp.Path() + "/pinlark";
+  std::filesystem::copy_file(ProgramDir() + "/pinlark", program);
+  Launch(program);
+  ASSERT_NE(WaitForWindow(StartupBoxTitle), 0u);
+  ExpectOrderlyEndOnSignal();
+}
+
+TEST_P(PinlarkSignal, DuringAConversionErrorBox) {
+  ASSERT_NO_FATAL_FAILURE(StartPinlark());
+  ASSERT_NE(OpenConversionErrorBox(), 0u);
+  ExpectOrderlyEndOnSignal();
+}
+
+TEST_P(PinlarkSignal, WhileRunning) {
+  ASSERT_NO_FATAL_FAILURE(StartPinlark());
+  ExpectOrderlyEndOnSignal();
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, PinlarkSignal, ::testing::Values(SIGTERM, SIGINT, SIGHUP),
+                         [](const ::testing::TestParamInfo<int>& info) { return SignalName(info.param); });
+
+// The window scales by a whole factor from Xft.dpi or PINLARK_SCALE; pinlark
+// still lays out at 1x and a click lands on the control drawn under it.
+struct TScaleCase {
+  const char* Name;
+  std::string Resources;  // the screen's resource database
+  std::string Scale;      // PINLARK_SCALE, empty for none
+  int Factor;
+  bool Complains;  // one line on stderr about PINLARK_SCALE
+};
+
+void PrintTo(const TScaleCase& c, std::ostream* out) { *out << c.Name; }
+
+class PinlarkScale : public PinlarkSession, public ::testing::WithParamInterface<TScaleCase> {
+ protected:
+  // Room for a window four times its size, so every pixel can be read back.
+  PinlarkScale() { Screen = "1920x1200x24"; }
+};
+
+TEST_P(PinlarkScale, WindowAndInputFollowTheFactor) {
+  const TScaleCase& c = GetParam();
+  if (!c.Resources.empty()) X->SetResources(c.Resources);
+  std::vector<std::string> env;
+  if (!c.Scale.empty()) env.push_back("PINLARK_SCALE=" + c.Scale);
+  Launch(ProgramDir() + "/pinlark", env);
+  const TWindowId win = WaitForWindow(MainTitle);
+  ASSERT_NE(win, 0u);
+  const auto at = [&](TPoint p) { return TPoint{p.X * c.Factor, p.Y * c.Factor}; };
+  const std::optional<TGeometry> size = X->Geometry(win);
+  ASSERT_TRUE(size.has_value());
+  EXPECT_EQ(size->Width, 463 * c.Factor);
+  EXPECT_EQ(size->Height, 170 * c.Factor);
+  ASSERT_TRUE(WaitForPixel(win, at(ConnectionLamp), IsLime)) << "no successful poll";
+
+  ClickAt(win, at(DataLamp(0)));
+  EXPECT_TRUE(WaitForPixel(win, at(DataLamp(0)), IsLime));
+  // Every screen pixel of the lamp's block shows the lamp.
+  const TPoint last{at(DataLamp(0)).X + c.Factor - 1, at(DataLamp(0)).Y + c.Factor - 1};
+  EXPECT_TRUE(IsLime(X->Pixel(win, last.X, last.Y)));
+
+  const std::string err = Stderr();
+  if (c.Complains) {
+    EXPECT_NE(err.find("PINLARK_SCALE=" + c.Scale + " ignored"), std::string::npos) << err;
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+  } else {
+    EXPECT_EQ(err, "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(HiDpi, PinlarkScale,
+                         ::testing::Values(TScaleCase{"XftDpi192", "Xft.dpi:\t192\n", "", 2, false},
+                                           TScaleCase{"PinlarkScale2", "", "2", 2, false},
+                                           TScaleCase{"PinlarkScaleOverXftDpi", "Xft.dpi:\t192\n", "1", 1,
+                                                      false},
+                                           TScaleCase{"BadPinlarkScale", "Xft.dpi:\t96\n", "9", 1, true}),
+                         [](const ::testing::TestParamInfo<TScaleCase>& info) { return info.param.Name; });
 
 }  // namespace

@@ -46,7 +46,12 @@ class TE2eForm : public TForm {
       ++Clicks_;
       lamp->Toggle();
     };
-    lamp->OnDblClick = [this](TObject*) { ++DblClicks_; };
+    lamp->OnDblClick = [this](TObject*) {
+      ++DblClicks_;
+      // Said at once, so the test can wait for it.
+      std::printf("double click seen\n");
+      std::fflush(stdout);
+    };
 
     Edit_ = new TEdit(this);
     Edit_->SetParent(this);

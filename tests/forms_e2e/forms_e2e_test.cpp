@@ -2,19 +2,13 @@
 // the screen's pixels, closes the window and checks the exit code and output.
 #include <gtest/gtest.h>
 
-#include "xserver.h"
-// After gtest: Xlib's macros clash with its names.
-#include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
-
 #include <chrono>
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "xclient.h"
+#include "xserver.h"
 
 namespace {
 
@@ -22,162 +16,104 @@ using namespace std::chrono_literals;
 using namespace pinlark::testsupport;
 
 const std::string WindowTitle = "Pinlark e2e";
+constexpr TRgb Green{0, 0x80, 0}, Red{0xFF, 0, 0}, Yellow{0xFF, 0xFF, 0}, Background{0x40, 0x40, 0x40};
 
 class forms_e2e : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(OnPath("Xvfb")) << "Xvfb is missing: run scripts/setup.sh (package xvfb)";
     ASSERT_TRUE(OnPath("xdotool")) << "xdotool is missing: run scripts/setup.sh (package xdotool)";
+    ASSERT_FALSE(Temp_.Path().empty()) << "no temporary folder";
     Server_ = std::make_unique<TXvfb>("1024x768x24");
-    DisplayName_ = Server_->DisplayName();
-    ASSERT_FALSE(DisplayName_.empty()) << "Xvfb did not start";
-    Dpy_ = XOpenDisplay(DisplayName_.c_str());
-    ASSERT_NE(Dpy_, nullptr) << "cannot open " << DisplayName_;
-  }
-  void TearDown() override {
-    if (Dpy_) XCloseDisplay(Dpy_);
-    Server_.reset();
+    ASSERT_FALSE(Server_->DisplayName().empty()) << "Xvfb did not start";
+    X_ = std::make_unique<TXClient>(Server_->DisplayName());
+    ASSERT_TRUE(X_->Connected()) << "cannot open " << Server_->DisplayName();
   }
 
-  TChildOptions Options(const std::string& stdoutPath = "/dev/null") const {
-    return TChildOptions().WithDisplay(DisplayName_).WithStdout(stdoutPath).WithStderr("/dev/null");
+  void Xdo(const std::vector<std::string>& args) {
+    EXPECT_TRUE(Xdotool(Server_->DisplayName(), args)) << "xdotool " << args.front() << " failed";
+  }
+  void ClickScreen(int x, int y, const std::vector<std::string>& click = {"click", "1"}) {
+    std::vector<std::string> args{"mousemove", "--sync", std::to_string(x), std::to_string(y)};
+    args.insert(args.end(), click.begin(), click.end());
+    Xdo(args);
   }
 
-  void Xdotool(const std::vector<std::string>& args) {
-    std::vector<std::string> argv{"xdotool"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    TChild tool(argv, Options());
-    ASSERT_EQ(tool.Wait(10s), 0) << "xdotool " << args.front() << " failed";
-  }
-
-  Window FindWindow() {
-    Window root = DefaultRootWindow(Dpy_), parent, *children = nullptr;
-    unsigned count = 0;
-    Window found = 0;
-    if (!XQueryTree(Dpy_, root, &root, &parent, &children, &count)) return 0;
-    const Atom netName = XInternAtom(Dpy_, "_NET_WM_NAME", False);
-    for (unsigned i = 0; i < count && !found; ++i) {
-      Atom type;
-      int format;
-      unsigned long items, after;
-      unsigned char* data = nullptr;
-      if (XGetWindowProperty(Dpy_, children[i], netName, 0, 256, False, AnyPropertyType, &type, &format,
-                             &items, &after, &data) == Success &&
-          data) {
-        if (std::string(reinterpret_cast<char*>(data), items) == WindowTitle) found = children[i];
-        XFree(data);
-      }
-    }
-    if (children) XFree(children);
-    return found;
-  }
-
-  // Screen pixel as 0xRRGGBB.
-  unsigned long ScreenPixel(int x, int y) {
-    XImage* image = XGetImage(Dpy_, DefaultRootWindow(Dpy_), x, y, 1, 1, AllPlanes, ZPixmap);
-    if (!image) return 0xFFFFFFFF;
-    const unsigned long p = XGetPixel(image, 0, 0) & 0xFFFFFF;
-    XDestroyImage(image);
-    return p;
-  }
-
-  void SendClose(Window w) {
-    XEvent e{};
-    e.xclient.type = ClientMessage;
-    e.xclient.window = w;
-    e.xclient.message_type = XInternAtom(Dpy_, "WM_PROTOCOLS", False);
-    e.xclient.format = 32;
-    e.xclient.data.l[0] = long(XInternAtom(Dpy_, "WM_DELETE_WINDOW", False));
-    e.xclient.data.l[1] = CurrentTime;
-    XSendEvent(Dpy_, w, False, NoEventMask, &e);
-    XFlush(Dpy_);
-  }
-
-  std::string DisplayName_;
+  TTempDir Temp_;
   std::unique_ptr<TXvfb> Server_;
-  Display* Dpy_ = nullptr;
+  std::unique_ptr<TXClient> X_;
 };
 
 TEST_F(forms_e2e, ClickTypeCheckPixelsAndClose) {
-  const std::string outPath = testing::TempDir() + "forms_e2e_out.txt";
-  TChild app({E2E_APP}, Options(outPath));
+  const std::string outPath = Temp_.Path() + "/out.txt";
+  TChild app({E2E_APP}, TChildOptions()
+                            .WithDisplay(Server_->DisplayName())
+                            .WithStdout(outPath)
+                            .WithStderr(Temp_.Path() + "/err.txt"));
   ASSERT_TRUE(app.Started());
+  const TWindowId w = X_->WaitForWindow(WindowTitle);
+  ASSERT_NE(w, 0u) << "the form's window did not appear";
 
-  Window w = 0;
-  ASSERT_TRUE(WaitUntil([&] {
-    w = FindWindow();
-    XWindowAttributes a;
-    return w && XGetWindowAttributes(Dpy_, w, &a) && a.map_state == IsViewable;
-  })) << "the form's window did not appear";
+  // Fixed size, centred on the screen, its own window class.
+  const std::optional<TSizeLimits> limits = X_->SizeLimits(w);
+  ASSERT_TRUE(limits.has_value());
+  EXPECT_TRUE(limits->Fixed);
+  EXPECT_EQ(limits->MinWidth, 300);
+  EXPECT_EQ(limits->MaxWidth, 300);
+  EXPECT_EQ(limits->MaxHeight, 200);
+  const std::optional<TGeometry> g = X_->Geometry(w);
+  ASSERT_TRUE(g.has_value());
+  EXPECT_EQ(g->X, (1024 - 300) / 2);
+  EXPECT_EQ(g->Y, (768 - 200) / 2);
+  EXPECT_EQ(X_->ClassHint(w), std::make_pair(std::string("forms_e2e_app"), std::string("Forms_e2e_app")));
 
-  // Fixed size, centred on the screen.
-  XSizeHints hints;
-  long supplied = 0;
-  ASSERT_TRUE(XGetWMNormalHints(Dpy_, w, &hints, &supplied));
-  EXPECT_TRUE((hints.flags & PMinSize) && (hints.flags & PMaxSize));
-  EXPECT_EQ(hints.min_width, 300);
-  EXPECT_EQ(hints.max_width, 300);
-  EXPECT_EQ(hints.max_height, 200);
-  int ox = 0, oy = 0;
-  Window child;
-  XTranslateCoordinates(Dpy_, w, DefaultRootWindow(Dpy_), 0, 0, &ox, &oy, &child);
-  EXPECT_EQ(ox, (1024 - 300) / 2);
-  EXPECT_EQ(oy, (768 - 200) / 2);
-
+  const int ox = g->X, oy = g->Y;
   const int lampX = ox + 40, lampY = oy + 40;
-  EXPECT_TRUE(WaitUntil([&] { return ScreenPixel(lampX, lampY) == 0x008000; }))
-      << std::hex << ScreenPixel(lampX, lampY);
-  EXPECT_EQ(ScreenPixel(ox + 5, oy + 150), 0x404040u);
+  EXPECT_TRUE(WaitUntil([&] { return X_->ScreenPixel(lampX, lampY) == Green; }))
+      << ToString(X_->ScreenPixel(lampX, lampY));
+  EXPECT_EQ(X_->ScreenPixel(ox + 5, oy + 150), Background);
 
-  Xdotool({"mousemove", "--sync", std::to_string(lampX), std::to_string(lampY), "click", "1"});
-  EXPECT_TRUE(WaitUntil([&] { return ScreenPixel(lampX, lampY) == 0xFF0000; }))
-      << std::hex << ScreenPixel(lampX, lampY);
+  ClickScreen(lampX, lampY);
+  EXPECT_TRUE(WaitUntil([&] { return X_->ScreenPixel(lampX, lampY) == Red; }))
+      << ToString(X_->ScreenPixel(lampX, lampY));
 
-  Xdotool({"mousemove", "--sync", std::to_string(ox + 150), std::to_string(oy + 30), "click", "1"});
-  Xdotool({"type", "--delay", "30", "ab1xyz"});
+  ClickScreen(ox + 150, oy + 30);
+  Xdo({"type", "--delay", "30", "ab1xyz"});
   // The label echoes the field in yellow.
   EXPECT_TRUE(WaitUntil([&] {
-    for (int y = oy + 60; y < oy + 76; ++y) {
-      for (int x = ox + 100; x < ox + 140; ++x) {
-        if (ScreenPixel(x, y) == 0xFFFF00) return true;
-      }
-    }
+    for (const TRgb& c : X_->Grab(w, {100, 60, 140, 76}))
+      if (c == Yellow) return true;
     return false;
   }));
 
   // Copy from the first field, paste into the second.
-  Xdotool({"key", "--delay", "30", "ctrl+a", "ctrl+c"});
-  Xdotool({"mousemove", "--sync", std::to_string(ox + 150), std::to_string(oy + 110), "click", "1"});
-  Xdotool({"key", "ctrl+v"});
+  Xdo({"key", "--delay", "30", "ctrl+a", "ctrl+c"});
+  ClickScreen(ox + 150, oy + 110);
+  Xdo({"key", "ctrl+v"});
 
   // A double click on the lamp: two more presses, one of them a double click.
-  Xdotool({"mousemove", "--sync", std::to_string(lampX), std::to_string(lampY), "click", "--repeat", "2",
-           "--delay", "80", "1"});
-  std::this_thread::sleep_for(300ms);
+  ClickScreen(lampX, lampY, {"click", "--repeat", "2", "--delay", "80", "1"});
+  EXPECT_TRUE(WaitUntil([&] { return ReadFile(outPath).find("double click seen\n") != std::string::npos; }));
 
-  SendClose(w);
+  X_->SendDeleteWindow(w);
   EXPECT_EQ(app.Wait(10s), 0);
-  std::ifstream out(outPath);
-  std::stringstream text;
-  text << out.rdbuf();
-  EXPECT_NE(text.str().find("edit=AB1XY\n"), std::string::npos) << text.str();
-  EXPECT_NE(text.str().find("edit2=AB1XY\n"), std::string::npos) << text.str();
-  EXPECT_NE(text.str().find("\nclicks=3\n"), std::string::npos) << text.str();
-  EXPECT_NE(text.str().find("dblclicks=1\n"), std::string::npos) << text.str();
-  EXPECT_NE(text.str().find("ticking=1\n"), std::string::npos) << text.str();
+  const std::string text = ReadFile(outPath);
+  EXPECT_NE(text.find("edit=AB1XY\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("edit2=AB1XY\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nclicks=3\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("dblclicks=1\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("ticking=1\n"), std::string::npos) << text;
 }
 
 // No server of our own: nothing listens on :199 here.
 TEST(forms_e2e_headless, NoDisplayGivesAClearError) {
-  const std::string outPath = testing::TempDir() + "forms_e2e_nodisplay.txt";
-  TChild app({"/bin/sh", "-c", std::string("DISPLAY=:199 ") + E2E_APP + " 2>&1"},
-             TChildOptions().WithStdout(outPath));
+  TTempDir temp;
+  const std::string outPath = temp.Path() + "/out.txt";
+  TChild app({E2E_APP}, TChildOptions().WithDisplay(":199").WithStderr(outPath));
   EXPECT_EQ(app.Wait(10s), 1);
-  std::ifstream out(outPath);
-  std::stringstream text;
-  text << out.rdbuf();
-  EXPECT_NE(text.str().find("cannot open X display ':199': set DISPLAY or run under Xvfb"), std::string::npos)
-      << text.str();
+  EXPECT_NE(ReadFile(outPath).find("cannot open X display ':199': set DISPLAY or run under Xvfb"),
+            std::string::npos)
+      << ReadFile(outPath);
 }
 
 }  // namespace

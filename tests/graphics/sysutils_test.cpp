@@ -53,6 +53,57 @@ TEST(Utf8, RoundTripsCyrillicAndReplacesBrokenBytes) {
   EXPECT_EQ(Utf8Decode("\xC0\x80"), std::u32string(1, 0xFFFD));  // overlong
 }
 
+struct TDecodeCase {
+  const char* Name;
+  std::string Bytes;
+  std::u32string Expected;
+};
+
+constexpr char32_t Bad = 0xFFFD;
+
+// One rule at every boundary: each malformed sequence is one U+FFFD and what
+// follows it decodes afresh.
+TEST(Utf8, DecodesEveryBoundaryByOneRule) {
+  const TDecodeCase cases[] = {
+      {"last 1-byte", "\x7F", {0x7F}},
+      {"first 2-byte", "\xC2\x80", {0x80}},
+      {"last 2-byte", "\xDF\xBF", {0x7FF}},
+      {"first 3-byte", "\xE0\xA0\x80", {0x800}},
+      {"before surrogates", "\xED\x9F\xBF", {0xD7FF}},
+      {"after surrogates", "\xEE\x80\x80", {0xE000}},
+      {"first 4-byte", "\xF0\x90\x80\x80", {0x10000}},
+      {"last code point", "\xF4\x8F\xBF\xBF", {0x10FFFF}},
+      {"truncated 2-byte at end", "a\xC3", {U'a', Bad}},
+      {"truncated 3-byte before ASCII",
+       "\xE2\x82"
+       "A",
+       {Bad, U'A'}},
+      {"truncated 4-byte at end", "\xF0\x9F\x98", {Bad}},
+      {"lead byte followed by a lead byte", "\xC3\xC3\xA9", {Bad, 0xE9}},
+      {"stray continuation bytes", "\x80\xBF", {Bad, Bad}},
+      {"overlong 2-byte", "\xC1\xBF", {Bad}},
+      {"overlong 3-byte", "\xE0\x80\xAF", {Bad}},
+      {"overlong 4-byte", "\xF0\x8F\xBF\xBF", {Bad}},
+      {"high surrogate", "\xED\xA0\x80", {Bad}},
+      {"low surrogate", "\xED\xBF\xBF", {Bad}},
+      {"just above U+10FFFF", "\xF4\x90\x80\x80", {Bad}},
+      {"5-byte lead and its tail", "\xF8\x88\x80\x80\x80", {Bad, Bad, Bad, Bad, Bad}},
+      {"never a lead byte",
+       "\xFF"
+       "b",
+       {Bad, U'b'}},
+  };
+  for (const TDecodeCase& c : cases) EXPECT_EQ(Utf8Decode(c.Bytes), c.Expected) << c.Name;
+}
+
+TEST(Utf8, EncodesOnlyScalarValues) {
+  for (char32_t cp : {char32_t(0x7F), char32_t(0x80), char32_t(0x7FF), char32_t(0x800), char32_t(0xFFFF),
+                      char32_t(0x10000), char32_t(0x10FFFF)})
+    EXPECT_EQ(Utf8Decode(Utf8Encode(cp)), std::u32string(1, cp)) << std::hex << unsigned(cp);
+  EXPECT_EQ(Utf8Encode(char32_t(0xD800)), "\xEF\xBF\xBD");
+  EXPECT_EQ(Utf8Encode(char32_t(0x110000)), "\xEF\xBF\xBD");
+}
+
 TEST(MulDivTest, RoundsHalfAwayFromZero) {
   EXPECT_EQ(MulDiv(11, 72, 96), 8);  // 8.25
   EXPECT_EQ(MulDiv(-11, 72, 96), -8);

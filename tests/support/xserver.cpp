@@ -8,6 +8,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <thread>
 
 extern char** environ;
@@ -30,10 +33,18 @@ bool OnPath(const std::string& tool) {
 }
 
 TChild::TChild(const std::vector<std::string>& argv, const TChildOptions& options) {
+  std::vector<std::string> set = options.Environment;
+  if (!options.Display.empty()) set.push_back("DISPLAY=" + options.Display);
+  const auto overridden = [&](const std::string& entry) {
+    if (entry.rfind("DISPLAY=", 0) == 0) return true;
+    for (const std::string& s : set)
+      if (entry.compare(0, s.find('=') + 1, s, 0, s.find('=') + 1) == 0) return true;
+    return false;
+  };
   std::vector<std::string> env;
   for (char** e = environ; *e; ++e)
-    if (std::string(*e).rfind("DISPLAY=", 0) != 0) env.emplace_back(*e);
-  if (!options.Display.empty()) env.push_back("DISPLAY=" + options.Display);
+    if (!overridden(*e)) env.emplace_back(*e);
+  env.insert(env.end(), set.begin(), set.end());
   std::vector<char*> args, envp;
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
@@ -74,6 +85,23 @@ bool TChild::Exited() {
 std::optional<int> TChild::Wait(std::chrono::milliseconds limit) {
   WaitUntil([this] { return Exited(); }, limit);
   return Status_;
+}
+
+TTempDir::TTempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "pinlark-test-XXXXXX").string();
+  if (mkdtemp(pattern.data())) Path_ = pattern;
+}
+
+TTempDir::~TTempDir() {
+  std::error_code ignored;
+  if (!Path_.empty()) std::filesystem::remove_all(Path_, ignored);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
 }
 
 TXvfb::TXvfb(const std::string& screen) {

@@ -39,7 +39,8 @@ enum Modifier : unsigned {
   ModMiddle = 1u << 5,
 };
 
-// What a window reports to its owner. Coordinates are client coordinates.
+// What a window reports to its owner. Coordinates are client coordinates of
+// the frame the owner draws, whatever scale the backend presents it at.
 class WindowEvents {
  public:
   virtual ~WindowEvents() = default;
@@ -79,6 +80,9 @@ class Window {
   virtual void SetIcon(PixelView icon) = 0;
   // Copies the damaged rectangles of frame to the screen.
   virtual void Present(PixelView frame, std::span<const Rect> damage) = 0;
+  // Screen pixels handed to the window system so far (a scaled window counts
+  // each block whole): tests and benchmarks read what presenting costs.
+  virtual std::uint64_t UploadedPixels() const = 0;
 };
 
 class DisplayError : public std::runtime_error {

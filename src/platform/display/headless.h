@@ -61,6 +61,7 @@ class HeadlessWindow : public Window {
   void SetTitle(const std::string& title) override { Params_.Title = title; }
   void SetIcon(PixelView icon) override;
   void Present(PixelView frame, std::span<const Rect> damage) override;
+  std::uint64_t UploadedPixels() const override { return PresentedCount_; }
 
   const WindowParams& Params() const { return Params_; }
   const std::string& Title() const { return Params_.Title; }

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "../display.h"
+#include "utf8.h"
 
 namespace display {
 
@@ -134,31 +135,8 @@ void HeadlessWindow::DoubleClick(int x, int y) {
 void HeadlessWindow::KeyDown(std::uint16_t vk, unsigned mods) { Events_->Key(vk, true, mods); }
 void HeadlessWindow::KeyUp(std::uint16_t vk, unsigned mods) { Events_->Key(vk, false, mods); }
 
-namespace {
-
-// UTF-8 to code points; a malformed byte stands for itself.
-std::u32string Decode(const std::string& s) {
-  std::u32string out;
-  for (std::size_t i = 0; i < s.size();) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    int n = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-    if (n < 0 || i + std::size_t(n) >= s.size()) {
-      out.push_back(c);
-      ++i;
-      continue;
-    }
-    char32_t cp = n == 0 ? c : c & (0x3F >> n);
-    for (int k = 1; k <= n; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + std::size_t(k)]) & 0x3F);
-    out.push_back(cp);
-    i += std::size_t(n) + 1;
-  }
-  return out;
-}
-
-}  // namespace
-
 void HeadlessWindow::Type(const std::string& utf8) {
-  for (char32_t ch : Decode(utf8)) {
+  for (char32_t ch : platform::Utf8Decode(utf8)) {
     // Control characters come with their key, as a keyboard sends them.
     const bool control = ch < 0x20;
     if (control) Events_->Key(std::uint16_t(ch), true, 0);

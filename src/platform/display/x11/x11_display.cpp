@@ -4,6 +4,8 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xproto.h>
+#include <X11/Xresource.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
@@ -11,11 +13,20 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
+#include <cctype>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <string_view>
 #include <vector>
+
+#include "process_info.h"
+#include "scaling.h"
+#include "utf8.h"
 
 namespace display {
 namespace {
@@ -95,23 +106,6 @@ char32_t CharOfKeysym(KeySym sym) {
   }
 }
 
-std::u32string DecodeUtf8(const char* s, int n) {
-  std::u32string out;
-  for (int i = 0; i < n;) {
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    const int extra = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : -1;
-    if (extra < 0 || i + extra >= n + (extra == 0)) {
-      ++i;
-      continue;
-    }
-    char32_t cp = extra == 0 ? c : c & (0x3F >> extra);
-    for (int k = 1; k <= extra; ++k) cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 0x3F);
-    out.push_back(cp);
-    i += extra + 1;
-  }
-  return out;
-}
-
 unsigned ModsOf(unsigned state) {
   unsigned m = 0;
   if (state & ShiftMask) m |= ModShift;
@@ -121,6 +115,52 @@ unsigned ModsOf(unsigned state) {
   if (state & Button2Mask) m |= ModMiddle;
   if (state & Button3Mask) m |= ModRight;
   return m;
+}
+
+constexpr int MaxScale = 4;
+
+std::string ProgramName() {
+  const std::string path = platform::ExecutablePath();
+  std::string name = path.substr(path.find_last_of('/') + 1);
+  return name.empty() ? "pinlark" : name;
+}
+
+// Whole factor from the screen's resolution as the desktop publishes it
+// (Xft.dpi, 96 per 1x), overridden by PINLARK_SCALE.
+int ScaleOf(::Display* dpy, const std::string& program) {
+  int scale = 1;
+  if (const char* resources = XResourceManagerString(dpy)) {
+    XrmInitialize();
+    if (XrmDatabase db = XrmGetStringDatabase(resources)) {
+      char* type = nullptr;
+      XrmValue value{};
+      if (XrmGetResource(db, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr) {
+        char* end = nullptr;
+        const double dpi = std::strtod(value.addr, &end);
+        if (end != value.addr && std::isfinite(dpi) && dpi > 0)
+          scale = int(std::clamp(std::lround(dpi / 96.0), 1L, long(MaxScale)));
+      }
+      XrmDestroyDatabase(db);
+    }
+  }
+  const char* env = std::getenv("PINLARK_SCALE");
+  if (!env || !*env) return scale;
+  const std::string_view text(env);
+  if (text.size() == 1 && text[0] >= '1' && text[0] <= '0' + MaxScale) return text[0] - '0';
+  std::fprintf(stderr, "%s: PINLARK_SCALE=%s ignored: expected a whole number from 1 to %d\n",
+               program.c_str(), env, MaxScale);
+  return scale;
+}
+
+// X errors come from requests that race with other clients (a window gone, a
+// focus change refused); they are reported, never fatal.
+int ReportXError(::Display* dpy, XErrorEvent* e) {
+  // Focus requests lose races with the window manager as a matter of course.
+  if (e->request_code == X_SetInputFocus) return 0;
+  char text[256] = {};
+  XGetErrorText(dpy, e->error_code, text, sizeof text);
+  std::fprintf(stderr, "%s: X error: %s (request %d)\n", ProgramName().c_str(), text, int(e->request_code));
+  return 0;
 }
 
 class X11Display;
@@ -136,6 +176,7 @@ class X11Window : public Window {
   void SetTitle(const std::string& title) override;
   void SetIcon(PixelView icon) override;
   void Present(PixelView frame, std::span<const Rect> damage) override;
+  std::uint64_t UploadedPixels() const override { return Uploaded_; }
 
   ::Window Handle() const { return Handle_; }
   void Handle(XEvent& e);
@@ -144,40 +185,55 @@ class X11Window : public Window {
   void ApplyHints(const WindowParams& params);
   void Button(XButtonEvent& e, bool pressed);
   void KeyEvent(XKeyEvent& e, bool pressed);
+  void TakeFocus();
+  void GiveFocusBack();
 
   X11Display& Display_;
   WindowEvents* Events_;
   ::Window Handle_ = 0;
   XIC Ic_ = nullptr;
   bool Visible_ = false;
-  int Width_;
-  int Height_;
+  // Drawing before the first Expose is lost; that Expose presents the frame.
+  bool Exposed_ = false;
+  bool Dialog_ = false;
+  int Scale_ = 1;
+  int Width_;   // screen pixels
+  int Height_;  // screen pixels
   Time LastPressTime_ = 0;
   unsigned LastPressButton_ = 0;
   int LastPressX_ = 0;
   int LastPressY_ = 0;
-  std::vector<std::uint32_t> Convert_;
+  // Without a window manager a modal box takes the keyboard itself and gives
+  // it back to where it was when it goes.
+  bool OwnsFocus_ = false;
+  ::Window FocusBefore_ = PointerRoot;
+  int RevertBefore_ = RevertToPointerRoot;
+  std::vector<std::uint32_t> Upload_;
+  std::uint64_t Uploaded_ = 0;
 };
 
 class X11Display : public Display {
  public:
-  X11Display() {
+  X11Display() : ProgramName_(ProgramName()) {
     const char* name = std::getenv("DISPLAY");
     Dpy_ = XOpenDisplay(nullptr);
     if (!Dpy_) {
       throw DisplayError(std::string("cannot open X display '") + (name ? name : "") +
                          "': set DISPLAY or run under Xvfb");
     }
+    XSetErrorHandler(ReportXError);
     Screen_ = DefaultScreen(Dpy_);
     ChooseVisual();
     if (pipe2(WakePipe_, O_CLOEXEC | O_NONBLOCK) != 0) {
       XCloseDisplay(Dpy_);
       throw DisplayError(std::string("cannot create the wake pipe: ") + std::strerror(errno));
     }
+    Scale_ = ScaleOf(Dpy_, ProgramName_);
     Im_ = XOpenIM(Dpy_, nullptr, nullptr, nullptr);
     for (const char* n : {"WM_PROTOCOLS", "WM_DELETE_WINDOW", "_NET_WM_NAME", "UTF8_STRING",
                           "_MOTIF_WM_HINTS", "_NET_WM_ICON", "CLIPBOARD", "TARGETS", "_NET_WM_WINDOW_TYPE",
-                          "_NET_WM_WINDOW_TYPE_DIALOG", "PINLARK_PASTE", "_NET_WM_PID"}) {
+                          "_NET_WM_WINDOW_TYPE_DIALOG", "_NET_WM_STATE", "_NET_WM_STATE_MODAL",
+                          "_NET_SUPPORTING_WM_CHECK", "PINLARK_PASTE", "_NET_WM_PID"}) {
       Atoms_[n] = XInternAtom(Dpy_, n, False);
     }
     // A window that never shows, owning the clipboard selection.
@@ -254,8 +310,9 @@ class X11Display : public Display {
     return text;
   }
 
-  int ScreenWidth() const override { return DisplayWidth(Dpy_, Screen_); }
-  int ScreenHeight() const override { return DisplayHeight(Dpy_, Screen_); }
+  // The framework lays out at 1x: the screen it sees is the real one divided by the scale.
+  int ScreenWidth() const override { return DisplayWidth(Dpy_, Screen_) / Scale_; }
+  int ScreenHeight() const override { return DisplayHeight(Dpy_, Screen_) / Scale_; }
 
   ::Display* Dpy() const { return Dpy_; }
   int Screen() const { return Screen_; }
@@ -264,8 +321,22 @@ class X11Display : public Display {
   Colormap TheColormap() const { return Colormap_; }
   XIM Im() const { return Im_; }
   ::Atom AtomOf(const char* name) const { return Atoms_.at(name); }
-  bool DirectPixels() const { return DirectPixels_; }
-  unsigned long Shift(int i) const { return Shifts_[i]; }
+  const PixelFormat& Format() const { return Format_; }
+  int Scale() const { return Scale_; }
+  const std::string& Program() const { return ProgramName_; }
+
+  bool WindowManagerRunning() const {
+    ::Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    const bool found =
+        XGetWindowProperty(Dpy_, RootWindow(Dpy_, Screen_), AtomOf("_NET_SUPPORTING_WM_CHECK"), 0, 1, False,
+                           XA_WINDOW, &type, &format, &count, &after, &data) == Success &&
+        data && count == 1;
+    if (data) XFree(data);
+    return found;
+  }
 
   void Register(X11Window* w) { Windows_[w->Handle()] = w; }
   void Unregister(X11Window* w) { Windows_.erase(w->Handle()); }
@@ -283,17 +354,15 @@ class X11Display : public Display {
     }
     Colormap_ = XCreateColormap(Dpy_, RootWindow(Dpy_, Screen_), Visual_, AllocNone);
     const unsigned long masks[3] = {Visual_->red_mask, Visual_->green_mask, Visual_->blue_mask};
+    int shifts[3] = {};
     for (int i = 0; i < 3; ++i) {
       unsigned long m = masks[i];
-      int s = 0;
       while (m && !(m & 1)) {
         m >>= 1;
-        ++s;
+        ++shifts[i];
       }
-      Shifts_[i] = s;
     }
-    DirectPixels_ = Visual_->red_mask == 0xFF0000 && Visual_->green_mask == 0xFF00 &&
-                    Visual_->blue_mask == 0xFF && ImageByteOrder(Dpy_) == LSBFirst;
+    Format_ = {shifts[0], shifts[1], shifts[2]};
   }
 
   bool DispatchPending() {
@@ -337,6 +406,7 @@ class X11Display : public Display {
     XFlush(Dpy_);
   }
 
+  std::string ProgramName_;
   ::Display* Dpy_ = nullptr;
   int Screen_ = 0;
   Visual* Visual_ = nullptr;
@@ -348,16 +418,18 @@ class X11Display : public Display {
   ::Window SelectionWindow_ = 0;
   std::string Clipboard_;
   bool OwnClipboard_ = false;
-  bool DirectPixels_ = false;
-  unsigned long Shifts_[3] = {16, 8, 0};
+  PixelFormat Format_;
+  int Scale_ = 1;
   std::map<::Window, X11Window*> Windows_;
 };
 
 X11Window::X11Window(X11Display& display, const WindowParams& params, WindowEvents* events)
     : Display_(display),
       Events_(events),
-      Width_(std::max(params.ClientWidth, 1)),
-      Height_(std::max(params.ClientHeight, 1)) {
+      Dialog_(params.Dialog),
+      Scale_(display.Scale()),
+      Width_(std::max(params.ClientWidth, 1) * Scale_),
+      Height_(std::max(params.ClientHeight, 1) * Scale_) {
   ::Display* dpy = Display_.Dpy();
   XSetWindowAttributes attrs{};
   attrs.colormap = Display_.TheColormap();
@@ -365,10 +437,10 @@ X11Window::X11Window(X11Display& display, const WindowParams& params, WindowEven
   attrs.background_pixmap = None;
   attrs.event_mask = ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
                      LeaveWindowMask | KeyPressMask | KeyReleaseMask | FocusChangeMask | StructureNotifyMask;
-  int x = params.Left, y = params.Top;
+  int x = params.Left * Scale_, y = params.Top * Scale_;
   if (params.Centered) {
-    x = std::max(0, (Display_.ScreenWidth() - Width_) / 2);
-    y = std::max(0, (Display_.ScreenHeight() - Height_) / 2);
+    x = std::max(0, (DisplayWidth(dpy, Display_.Screen()) - Width_) / 2);
+    y = std::max(0, (DisplayHeight(dpy, Display_.Screen()) - Height_) / 2);
   }
   Handle_ = XCreateWindow(dpy, RootWindow(dpy, Display_.Screen()), x, y, unsigned(Width_), unsigned(Height_),
                           0, Display_.Depth(), InputOutput, Display_.TheVisual(),
@@ -387,6 +459,7 @@ X11Window::X11Window(X11Display& display, const WindowParams& params, WindowEven
 }
 
 X11Window::~X11Window() {
+  Hide();
   Display_.Unregister(this);
   if (Ic_) XDestroyIC(Ic_);
   XDestroyWindow(Display_.Dpy(), Handle_);
@@ -397,8 +470,8 @@ void X11Window::ApplyHints(const WindowParams& params) {
   ::Display* dpy = Display_.Dpy();
   XSizeHints* size = XAllocSizeHints();
   size->flags = PPosition | USPosition;
-  size->x = params.Left;
-  size->y = params.Top;
+  size->x = params.Left * Scale_;
+  size->y = params.Top * Scale_;
   if (!params.Resizable) {
     size->flags |= PMinSize | PMaxSize;
     size->min_width = size->max_width = Width_;
@@ -406,6 +479,20 @@ void X11Window::ApplyHints(const WindowParams& params) {
   }
   XSetWMNormalHints(dpy, Handle_, size);
   XFree(size);
+
+  XWMHints* wm = XAllocWMHints();
+  wm->flags = InputHint | StateHint;
+  wm->input = True;
+  wm->initial_state = NormalState;
+  XSetWMHints(dpy, Handle_, wm);
+  XFree(wm);
+
+  // res_name is the program's own name, so each program of ours has its own class.
+  std::string resName = Display_.Program();
+  std::string resClass = resName;
+  resClass[0] = char(std::toupper(static_cast<unsigned char>(resClass[0])));
+  XClassHint classHint{resName.data(), resClass.data()};
+  XSetClassHint(dpy, Handle_, &classHint);
 
   ::Atom del = Display_.AtomOf("WM_DELETE_WINDOW");
   XSetWMProtocols(dpy, Handle_, &del, 1);
@@ -432,6 +519,10 @@ void X11Window::ApplyHints(const WindowParams& params) {
     ::Atom type = Display_.AtomOf("_NET_WM_WINDOW_TYPE_DIALOG");
     XChangeProperty(dpy, Handle_, Display_.AtomOf("_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&type), 1);
+    // A box blocks the rest of its application; the window manager should show it so.
+    ::Atom modal = Display_.AtomOf("_NET_WM_STATE_MODAL");
+    XChangeProperty(dpy, Handle_, Display_.AtomOf("_NET_WM_STATE"), XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&modal), 1);
   }
   long pid = long(getpid());
   XChangeProperty(dpy, Handle_, Display_.AtomOf("_NET_WM_PID"), XA_CARDINAL, 32, PropModeReplace,
@@ -441,6 +532,11 @@ void X11Window::ApplyHints(const WindowParams& params) {
 void X11Window::Show() {
   if (Visible_) return;
   Visible_ = true;
+  Exposed_ = false;
+  if (Dialog_ && !Display_.WindowManagerRunning()) {
+    OwnsFocus_ = true;
+    XGetInputFocus(Display_.Dpy(), &FocusBefore_, &RevertBefore_);
+  }
   XMapRaised(Display_.Dpy(), Handle_);
   XFlush(Display_.Dpy());
 }
@@ -448,8 +544,24 @@ void X11Window::Show() {
 void X11Window::Hide() {
   if (!Visible_) return;
   Visible_ = false;
+  Exposed_ = false;
+  GiveFocusBack();
   XUnmapWindow(Display_.Dpy(), Handle_);
   XFlush(Display_.Dpy());
+}
+
+void X11Window::TakeFocus() {
+  if (OwnsFocus_) XSetInputFocus(Display_.Dpy(), Handle_, RevertToParent, CurrentTime);
+}
+
+void X11Window::GiveFocusBack() {
+  if (!OwnsFocus_) return;
+  OwnsFocus_ = false;
+  ::Window focus = None;
+  int revert = 0;
+  XGetInputFocus(Display_.Dpy(), &focus, &revert);
+  // Someone else moved the focus meanwhile: leave it where they put it.
+  if (focus == Handle_) XSetInputFocus(Display_.Dpy(), FocusBefore_, RevertBefore_, CurrentTime);
 }
 
 void X11Window::SetTitle(const std::string& title) {
@@ -476,47 +588,61 @@ void X11Window::SetIcon(PixelView icon) {
 }
 
 void X11Window::Present(PixelView frame, std::span<const Rect> damage) {
-  if (!Visible_ || !frame.Pixels) return;
+  if (!Visible_ || !Exposed_ || !frame.Pixels || frame.Width <= 0 || frame.Height <= 0) return;
   ::Display* dpy = Display_.Dpy();
+  const PixelFormat& format = Display_.Format();
+  // The frame goes up as it is when the screen takes its pixels 1:1; otherwise
+  // the damaged parts are converted and scaled into the upload buffer first.
+  const bool direct = Scale_ == 1 && format.IsNative();
+  const int width = frame.Width * Scale_, height = frame.Height * Scale_;
   const std::uint32_t* pixels = frame.Pixels;
-  if (!Display_.DirectPixels()) {
-    Convert_.resize(std::size_t(frame.Stride) * std::size_t(frame.Height));
-    for (std::size_t i = 0; i < Convert_.size(); ++i) {
-      const std::uint32_t p = frame.Pixels[i];
-      Convert_[i] = std::uint32_t(((p >> 16) & 0xFF) << Display_.Shift(0) |
-                                  ((p >> 8) & 0xFF) << Display_.Shift(1) | (p & 0xFF) << Display_.Shift(2));
-    }
-    pixels = Convert_.data();
+  int stride = frame.Stride;
+  if (!direct) {
+    Upload_.resize(std::size_t(width) * std::size_t(height));
+    pixels = Upload_.data();
+    stride = width;
   }
   XImage* image = XCreateImage(dpy, Display_.TheVisual(), unsigned(Display_.Depth()), ZPixmap, 0,
-                               reinterpret_cast<char*>(const_cast<std::uint32_t*>(pixels)),
-                               unsigned(frame.Width), unsigned(frame.Height), 32, frame.Stride * 4);
+                               reinterpret_cast<char*>(const_cast<std::uint32_t*>(pixels)), unsigned(width),
+                               unsigned(height), 32, stride * 4);
   if (!image) return;
+  // Our pixels are in this machine's byte order; Xlib swaps for a server that differs.
+  image->byte_order = std::endian::native == std::endian::little ? LSBFirst : MSBFirst;
   GC gc = DefaultGC(dpy, Display_.Screen());
   for (const Rect& r : damage) {
-    const int left = std::max(r.Left, 0), top = std::max(r.Top, 0);
-    const int right = std::min(r.Right, frame.Width), bottom = std::min(r.Bottom, frame.Height);
-    if (left >= right || top >= bottom) continue;
-    XPutImage(dpy, Handle_, gc, image, left, top, left, top, unsigned(right - left), unsigned(bottom - top));
+    const Rect part{std::max(r.Left, 0), std::max(r.Top, 0), std::min(r.Right, frame.Width),
+                    std::min(r.Bottom, frame.Height)};
+    if (part.Left >= part.Right || part.Top >= part.Bottom) continue;
+    if (!direct) ScaleRect(frame, part, Scale_, format, Upload_.data(), stride);
+    const Rect out = ToScreen(part, Scale_);
+    const unsigned w = unsigned(out.Right - out.Left), h = unsigned(out.Bottom - out.Top);
+    XPutImage(dpy, Handle_, gc, image, out.Left, out.Top, out.Left, out.Top, w, h);
+    Uploaded_ += std::uint64_t(w) * h;
   }
-  image->data = nullptr;  // the pixels belong to the caller
+  image->data = nullptr;  // the pixels belong to the caller or to Upload_
   XDestroyImage(image);
   XFlush(dpy);
 }
 
 void X11Window::Handle(XEvent& e) {
   switch (e.type) {
-    case Expose:
-      Events_->Exposed(
-          {e.xexpose.x, e.xexpose.y, e.xexpose.x + e.xexpose.width, e.xexpose.y + e.xexpose.height});
+    case Expose: {
+      if (!Visible_) break;
+      Exposed_ = true;
+      const Rect r{e.xexpose.x, e.xexpose.y, e.xexpose.x + e.xexpose.width, e.xexpose.y + e.xexpose.height};
+      Events_->Exposed(ToFrame(r, Scale_));
       break;
+    }
+    case MapNotify: TakeFocus(); break;
+    // Unmapped (say, minimised) the window keeps nothing; the Expose after mapping brings it back.
+    case UnmapNotify: Exposed_ = false; break;
     case ButtonPress: Button(e.xbutton, true); break;
     case ButtonRelease: Button(e.xbutton, false); break;
     case MotionNotify: {
       // Only the latest position matters.
       while (XCheckTypedWindowEvent(Display_.Dpy(), Handle_, MotionNotify, &e)) {
       }
-      Events_->MouseMove(ModsOf(e.xmotion.state), e.xmotion.x, e.xmotion.y);
+      Events_->MouseMove(ModsOf(e.xmotion.state), ToFrame(e.xmotion.x, Scale_), ToFrame(e.xmotion.y, Scale_));
       break;
     }
     case LeaveNotify:
@@ -556,16 +682,16 @@ void X11Window::Button(XButtonEvent& e, bool pressed) {
   bool doubleClick = false;
   if (pressed) {
     const auto limit = std::chrono::milliseconds(Display_.DoubleClickTime()).count();
+    const int distance = DoubleClickDistance * Scale_;
     doubleClick = LastPressButton_ == e.button && e.time - LastPressTime_ <= Time(limit) &&
-                  std::abs(e.x - LastPressX_) <= DoubleClickDistance &&
-                  std::abs(e.y - LastPressY_) <= DoubleClickDistance;
+                  std::abs(e.x - LastPressX_) <= distance && std::abs(e.y - LastPressY_) <= distance;
     // A third press starts over rather than making another double click.
     LastPressButton_ = doubleClick ? 0 : e.button;
     LastPressTime_ = e.time;
     LastPressX_ = e.x;
     LastPressY_ = e.y;
   }
-  Events_->MouseButton(b, pressed, doubleClick, mods, e.x, e.y);
+  Events_->MouseButton(b, pressed, doubleClick, mods, ToFrame(e.x, Scale_), ToFrame(e.y, Scale_));
 }
 
 void X11Window::KeyEvent(XKeyEvent& e, bool pressed) {
@@ -576,7 +702,8 @@ void X11Window::KeyEvent(XKeyEvent& e, bool pressed) {
   if (pressed && Ic_) {
     Status status;
     const int n = Xutf8LookupString(Ic_, &e, buf, sizeof buf, &sym, &status);
-    if (status == XLookupChars || status == XLookupBoth) chars = DecodeUtf8(buf, n);
+    if (status == XLookupChars || status == XLookupBoth)
+      chars = platform::Utf8Decode(std::string_view(buf, std::size_t(std::max(n, 0))));
     // An input method that only names the key (e.g. in the C locale) still gets its character.
     if (chars.empty() && status == XLookupKeySym) {
       if (char32_t c = CharOfKeysym(sym)) chars.push_back(c);
