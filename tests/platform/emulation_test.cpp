@@ -328,6 +328,17 @@ TEST_F(EmulationTest, TraceIsKeptOnlyWhenAskedFor) {
   EXPECT_EQ(emulation::Trace()[0].Text(), "SetLastError(2)");
 }
 
+TEST_F(EmulationTest, FaultsMatchArgumentsWhileTheTraceIsOff) {
+  emulation::SetTracing(false);
+  HMODULE library = LoadLibraryA("ADVAPI32.DLL");
+  emulation::InjectFault(TFault{.Function = "GetProcAddress", .Error = ERROR_BUSY, .Match = "DeleteService"});
+  EXPECT_EQ(GetProcAddress(library, "DeleteService"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_BUSY);
+  EXPECT_NE(GetProcAddress(library, "OpenServiceA"), nullptr);
+  EXPECT_TRUE(emulation::Trace().empty());
+  FreeLibrary(library);
+}
+
 TEST_F(EmulationTest, FaultMatchNarrowsToOneArgument) {
   HMODULE library = LoadLibraryA("ADVAPI32.DLL");
   emulation::InjectFault(

@@ -108,8 +108,9 @@ using namespace emulation;
 SC_HANDLE OpenSCManagerA(LPCSTR machineName, LPCSTR databaseName, DWORD desiredAccess) {
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
-  if (system.Enter("OpenSCManagerA",
-                   {FormatString(machineName), FormatString(databaseName), FormatHex(desiredAccess)}))
+  if (system.Enter("OpenSCManagerA", [&] {
+        return TArgs{FormatString(machineName), FormatString(databaseName), FormatHex(desiredAccess)};
+      }))
     return nullptr;
   if (machineName && *machineName) return Fail(RPC_S_SERVER_UNAVAILABLE, SC_HANDLE{});
   if (databaseName && UpperCase(databaseName) != "SERVICESACTIVE")
@@ -123,12 +124,14 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR serviceName, LPCSTR displayNa
                          LPCSTR password) {
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
-  if (system.Enter(
-          "CreateServiceA",
-          {FormatPointer(manager), FormatString(serviceName), FormatString(displayName),
-           FormatHex(desiredAccess), FormatDec(serviceType), FormatDec(startType), FormatDec(errorControl),
-           FormatString(binaryPathName), FormatString(loadOrderGroup), FormatPointer(tagId),
-           FormatString(dependencies), FormatString(serviceStartName), password ? "\"***\"" : "null"}))
+  if (system.Enter("CreateServiceA", [&] {
+        return TArgs{
+            FormatPointer(manager),       FormatString(serviceName),    FormatString(displayName),
+            FormatHex(desiredAccess),     FormatDec(serviceType),       FormatDec(startType),
+            FormatDec(errorControl),      FormatString(binaryPathName), FormatString(loadOrderGroup),
+            FormatPointer(tagId),         FormatString(dependencies),   FormatString(serviceStartName),
+            password ? "\"***\"" : "null"};
+      }))
     return nullptr;
   if (!IsManagerHandle(manager)) return Fail(ERROR_INVALID_HANDLE, SC_HANDLE{});
   if (!ValidServiceName(serviceName)) return Fail(ERROR_INVALID_NAME, SC_HANDLE{});
@@ -146,8 +149,9 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR serviceName, LPCSTR displayNa
 SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR serviceName, DWORD desiredAccess) {
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
-  if (system.Enter("OpenServiceA",
-                   {FormatPointer(manager), FormatString(serviceName), FormatHex(desiredAccess)}))
+  if (system.Enter("OpenServiceA", [&] {
+        return TArgs{FormatPointer(manager), FormatString(serviceName), FormatHex(desiredAccess)};
+      }))
     return nullptr;
   if (!IsManagerHandle(manager)) return Fail(ERROR_INVALID_HANDLE, SC_HANDLE{});
   if (!ValidServiceName(serviceName)) return Fail(ERROR_INVALID_NAME, SC_HANDLE{});
@@ -158,8 +162,9 @@ SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR serviceName, DWORD desiredAcces
 
 BOOL StartServiceA(SC_HANDLE service, DWORD numServiceArgs, LPCSTR* serviceArgVectors) {
   auto lock = LockSystem();
-  if (EmulatedSystem().Enter("StartServiceA", {FormatPointer(service), FormatDec(numServiceArgs),
-                                               FormatPointer(serviceArgVectors)}))
+  if (EmulatedSystem().Enter("StartServiceA", [&] {
+        return TArgs{FormatPointer(service), FormatDec(numServiceArgs), FormatPointer(serviceArgVectors)};
+      }))
     return FALSE;
   TServiceObject* object = FindServiceObject(service);
   if (!object) return Fail(ERROR_INVALID_HANDLE, FALSE);
@@ -170,7 +175,7 @@ BOOL StartServiceA(SC_HANDLE service, DWORD numServiceArgs, LPCSTR* serviceArgVe
 
 BOOL DeleteService(SC_HANDLE service) {
   auto lock = LockSystem();
-  if (EmulatedSystem().Enter("DeleteService", {FormatPointer(service)})) return FALSE;
+  if (EmulatedSystem().Enter("DeleteService", [&] { return TArgs{FormatPointer(service)}; })) return FALSE;
   TServiceObject* object = FindServiceObject(service);
   if (!object) return Fail(ERROR_INVALID_HANDLE, FALSE);
   TServiceInfo& info = *FindService(object->Key);
@@ -184,7 +189,7 @@ BOOL DeleteService(SC_HANDLE service) {
 BOOL CloseServiceHandle(SC_HANDLE object) {
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
-  if (system.Enter("CloseServiceHandle", {FormatPointer(object)})) return FALSE;
+  if (system.Enter("CloseServiceHandle", [&] { return TArgs{FormatPointer(object)}; })) return FALSE;
   THandleObject* handle = system.FindHandle(HandleValue(object));
   if (!handle || std::holds_alternative<TDeviceSession>(*handle)) return Fail(ERROR_INVALID_HANDLE, FALSE);
   std::string key;

@@ -12,6 +12,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -25,6 +26,7 @@ struct TManagerObject {};
 struct TServiceObject {
   std::string Key;
 };
+using TArgs = std::vector<std::string>;
 using THandleObject = std::variant<TDeviceSession, TManagerObject, TServiceObject>;
 
 struct TActiveFault {
@@ -69,8 +71,17 @@ class TEmulatedSystem {
   std::vector<TTraceEntry> CallTrace;
   std::shared_ptr<TIoSpace> IoSpace;
 
-  // Traces the call; returns the error of a fault that hits it.
-  std::optional<DWORD> Enter(const char* function, std::vector<std::string> args);
+  // Traces the call; returns the error of a fault that hits it. The
+  // arguments are formatted only when a trace or a fault can look at them:
+  // the program's own calls pay nothing for the test controls.
+  template <typename F>
+  std::optional<DWORD> Enter(const char* function, F&& formatArgs) {
+    if (!Tracing && Faults.empty()) return std::nullopt;
+    return Record(function, std::forward<F>(formatArgs)());
+  }
+  std::optional<DWORD> Enter(const char* function) {
+    return Enter(function, [] { return TArgs{}; });
+  }
 
   std::uintptr_t AddHandle(THandleObject object);
   THandleObject* FindHandle(std::uintptr_t value);
@@ -80,6 +91,7 @@ class TEmulatedSystem {
   void Clear();
 
  private:
+  std::optional<DWORD> Record(const char* function, TArgs args);
   static bool FaultHits(TActiveFault& fault, const char* function, const std::vector<std::string>& args);
 };
 
