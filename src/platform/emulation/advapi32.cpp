@@ -1,9 +1,11 @@
 // The service manager of the emulation: an in-process service database whose
 // kernel-driver services are driver modules loaded with dlopen.
 #include "emulated_system.h"
+#include "module_image.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
+
+#include <cstdio>
 
 namespace emulation {
 
@@ -63,14 +65,23 @@ uint32_t RegisterDriverDevice(void* host, const char* name, const PinlarkDeviceO
   return status;
 }
 
+// A start that fails on the module itself says why in one line, as the
+// system's event log would; the caller only sees the code.
+DWORD Refuse(const std::string& path, DWORD error, const std::string& problem) {
+  std::fprintf(stderr, "%s: cannot start this driver module: %s\n", path.c_str(), problem.c_str());
+  return error;
+}
+
 // Loads the module at the service's binary path and runs its entry point.
 DWORD LoadDriver(const std::string& path) {
-  if (access(path.c_str(), F_OK) != 0) return ERROR_FILE_NOT_FOUND;
+  const TImageCheck image = CheckModuleImage(path);
+  if (image.Error == ERROR_FILE_NOT_FOUND) return image.Error;
+  if (image.Error != ERROR_SUCCESS) return Refuse(path, image.Error, image.Problem);
   void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!library) return ERROR_BAD_EXE_FORMAT;
+  if (!library) return Refuse(path, ERROR_BAD_EXE_FORMAT, dlerror());
   auto module = std::make_unique<TDriverModule>(library);
   auto entry = reinterpret_cast<PinlarkDriverEntry>(dlsym(library, PINLARK_DRIVER_ENTRY_NAME));
-  if (!entry) return ERROR_PROC_NOT_FOUND;
+  if (!entry) return Refuse(path, ERROR_PROC_NOT_FOUND, "it has no " PINLARK_DRIVER_ENTRY_NAME);
   module->Object.AbiVersion = PINLARK_DRIVER_ABI_VERSION;
   module->Object.Host = module.get();
   module->Object.RegisterDevice = &RegisterDriverDevice;
