@@ -202,7 +202,8 @@ BOOL CloseServiceHandle(SC_HANDLE object) {
   TEmulatedSystem& system = EmulatedSystem();
   if (system.Enter("CloseServiceHandle", [&] { return TArgs{FormatPointer(object)}; })) return FALSE;
   THandleObject* handle = system.FindHandle(HandleValue(object));
-  if (!handle || std::holds_alternative<TDeviceSession>(*handle)) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!handle || std::holds_alternative<std::shared_ptr<TDeviceSession>>(*handle))
+    return Fail(ERROR_INVALID_HANDLE, FALSE);
   std::string key;
   if (auto* service = std::get_if<TServiceObject>(handle)) key = service->Key;
   system.RemoveHandle(HandleValue(object));

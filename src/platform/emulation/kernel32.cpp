@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 namespace emulation {
@@ -47,9 +48,9 @@ bool IsAdvapi32Name(const char* name) {
   return upper == "ADVAPI32.DLL" || upper == "ADVAPI32";
 }
 
-TDeviceSession* FindDeviceSession(HANDLE handle) {
+std::shared_ptr<TDeviceSession>* FindDeviceSession(HANDLE handle) {
   THandleObject* object = EmulatedSystem().FindHandle(HandleValue(handle));
-  return object ? std::get_if<TDeviceSession>(object) : nullptr;
+  return object ? std::get_if<std::shared_ptr<TDeviceSession>>(object) : nullptr;
 }
 
 // Copies like Windows: a truncated result is cut, terminated and reported.
@@ -158,15 +159,19 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
     StoreLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
-  TDeviceSession session{device->second, nullptr};
-  if (session.Device->Open) {
-    if (const DWORD status = session.Device->Open(&session.Session); status != ERROR_SUCCESS) {
+  const std::shared_ptr<TEmulatedDevice> opening = device->second;
+  void* session = nullptr;
+  if (opening->Open) {
+    lock.unlock();
+    const DWORD status = opening->Open(&session);
+    lock.lock();
+    if (status != ERROR_SUCCESS) {
       StoreLastError(status);
       return INVALID_HANDLE_VALUE;
     }
   }
   StoreLastError(ERROR_SUCCESS);
-  return reinterpret_cast<HANDLE>(system.AddHandle(session));
+  return reinterpret_cast<HANDLE>(system.AddHandle(std::make_shared<TDeviceSession>(opening, session)));
 }
 
 BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inBufferSize,
@@ -178,8 +183,8 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
                      FormatPointer(bytesReturned), FormatPointer(overlapped)};
       }))
     return FALSE;
-  TDeviceSession* session = FindDeviceSession(device);
-  if (!session) {
+  const std::shared_ptr<TDeviceSession>* found = FindDeviceSession(device);
+  if (!found) {
     StoreLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
@@ -189,6 +194,8 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
     StoreLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  const std::shared_ptr<TDeviceSession> session = *found;
+  lock.unlock();
   DWORD returned = 0;
   const DWORD status = session->Device->Control
                            ? session->Device->Control(session->Session, ioControlCode, inBuffer, inBufferSize,
@@ -200,15 +207,18 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
 }
 
 BOOL CloseHandle(HANDLE object) {
+  // Declared before the lock, so the session closes after it is released
+  // (or later, when a request still running on it ends).
+  std::shared_ptr<TDeviceSession> closing;
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
   if (system.Enter("CloseHandle", [&] { return TArgs{FormatPointer(object)}; })) return FALSE;
-  TDeviceSession* session = FindDeviceSession(object);
+  std::shared_ptr<TDeviceSession>* session = FindDeviceSession(object);
   if (!session) {
     StoreLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (session->Device->Close) session->Device->Close(session->Session);
+  closing = std::move(*session);
   system.RemoveHandle(HandleValue(object));
   return TRUE;
 }

@@ -84,12 +84,8 @@ void TEmulatedSystem::RemoveDevices(const std::vector<std::string>& names) {
 }
 
 void TEmulatedSystem::Clear() {
-  // Sessions close before their devices go, and devices before the modules
-  // that implement them are unloaded.
-  for (auto& [value, object] : Handles) {
-    if (auto* session = std::get_if<TDeviceSession>(&object); session && session->Device->Close)
-      session->Device->Close(session->Session);
-  }
+  // Sessions close (with their handles) before their devices go, and devices
+  // before the modules that implement them are unloaded.
   Handles.clear();
   Devices.clear();
   while (!Drivers.empty()) Drivers.pop_back();
