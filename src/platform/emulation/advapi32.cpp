@@ -6,6 +6,7 @@
 #include <dlfcn.h>
 
 #include <cstdio>
+#include <string_view>
 
 namespace emulation {
 
@@ -34,11 +35,13 @@ bool ServiceHasHandles(const std::string& key) {
   return false;
 }
 
+// Windows allows at most 256 characters and no slash or backslash.
+constexpr std::size_t MaxServiceName = 256;
+
 bool ValidServiceName(const char* name) {
   if (!name || !*name) return false;
-  for (const char* c = name; *c; ++c)
-    if (*c == '/' || *c == '\\') return false;
-  return true;
+  const std::string_view text(name);
+  return text.size() <= MaxServiceName && text.find_first_of("/\\") == std::string_view::npos;
 }
 
 uint32_t RegisterDriverDevice(void* host, const char* name, const PinlarkDeviceOps* ops) {
