@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool xauth
   g++-mingw-w64-x86-64
+  clang-14 libclang-rt-14-dev
 )
 if [ "${1:-}" = "--hil" ]; then
   packages+=(qemu-system-x86 busybox-static cpio)

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <latch>
 #include <string>
 #include <thread>
 #include <vector>
@@ -52,8 +53,9 @@ bool Transfer(HANDLE device, DWORD code, BYTE* pairs, DWORD length) {
 // Each worker writes one value to both data latches and LPT1's control lines
 // in one batch, and reads them back with LPT1's status in another. Whatever
 // the other workers do, a read sees the three latches of one single write.
-std::string Work(int worker, int rounds) {
+std::string Work(int worker, int rounds, std::latch& start) {
   HANDLE device = INVALID_HANDLE_VALUE;
+  start.arrive_and_wait();
   for (int round = 0; round < rounds; ++round) {
     if (round % 50 == 0) {  // sessions come and go while others run
       if (device != INVALID_HANDLE_VALUE) CloseHandle(device);
@@ -79,11 +81,12 @@ std::string Work(int worker, int rounds) {
 
 TEST_F(DriverSessionsTest, ConcurrentSessionsSeeWholeBatches) {
   constexpr int Workers = 4;
-  constexpr int Rounds = 400;
+  constexpr int Rounds = 2000;
   std::vector<std::string> failures(Workers);
+  std::latch start(Workers);
   std::vector<std::thread> threads;
   for (int worker = 0; worker < Workers; ++worker)
-    threads.emplace_back([&, worker] { failures[worker] = Work(worker, Rounds); });
+    threads.emplace_back([&, worker] { failures[worker] = Work(worker, Rounds, start); });
   for (std::thread& thread : threads) thread.join();
   for (int worker = 0; worker < Workers; ++worker) EXPECT_EQ(failures[worker], "") << "worker " << worker;
   EXPECT_EQ(emulation::OpenHandleCount(), 0u);
