@@ -51,13 +51,22 @@ TEST_F(EdgeTest, ModuleFileNameAtEverySizeAroundThePathLength) {
 }
 
 TEST_F(EdgeTest, ModuleFileNameRefusesAMissingBufferOrAnotherModule) {
-  EXPECT_EQ(GetModuleFileNameA(nullptr, nullptr, 10), 0u);
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  for (DWORD size : {1u, 10u}) {
+    EXPECT_EQ(GetModuleFileNameA(nullptr, nullptr, size), 0u);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+  }
   EXPECT_EQ(GetModuleFileNameA(nullptr, nullptr, 0), 0u);
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
   char buffer[64];
   EXPECT_EQ(GetModuleFileNameA(reinterpret_cast<HMODULE>(0x1000), buffer, sizeof buffer), 0u);
   EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+}
+
+TEST_F(EdgeTest, OnlyTheServiceLibraryLoadsNotItsNearNames) {
+  for (const char* name : {"ADVAPI3", "ADVAPI32.DL", "ADVAPI32.DLLX", "XADVAPI32.DLL", "ADVAPI32 ", ""}) {
+    EXPECT_EQ(LoadLibraryA(name), nullptr) << '"' << name << '"';
+    EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+  }
 }
 
 // ---- DeviceIoControl: buffers, lengths and the byte count ----
