@@ -27,6 +27,7 @@ test_packages=(
   xvfb xdotool xauth
   g++-mingw-w64-x86-64
   lintian desktop-file-utils appstream man-db
+  clang-14 libclang-rt-14-dev
 )
 
 for option in "$@"; do

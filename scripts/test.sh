@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs every test: a normal build, then a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer. The Windows compile check,
-# the QEMU hardware-in-the-loop suite and the Debian package checks (label
-# package: cpack, lintian, desktop entry, metainfo, manual pages, the unpacked
-# lptprobe) run as CTest tests of the normal build.
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the threaded suites
+# under ThreadSanitizer and a bounded run of the driver's fuzz target. The
+# Windows compile check, the QEMU hardware-in-the-loop suite and the Debian
+# package checks (label package: cpack, lintian, desktop entry, metainfo,
+# manual pages, the unpacked lptprobe) run as CTest tests of the normal build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh --test
@@ -23,4 +24,27 @@ echo "== sanitizer build =="
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
   CTEST_ARGS="-LE hil" run_suite build-asan -DPINLARK_SANITIZE=ON -DPINLARK_BENCH=OFF -DPINLARK_WERROR=ON
+
+# ---- ThreadSanitizer and fuzzing ----
+# Only the suites with threads in them: the flash timer's worker, work sent
+# to the UI thread, the close-signal watcher, the driver under concurrent
+# sessions.
+echo "== ThreadSanitizer build (threaded suites) =="
+tsan_targets=(test_widgets_base test_forms signals_test emulation_test driver_sessions_test lptwdmio)
+tsan_tests='^(FlashTest|ThreadTest|ThreadLifetime|CloseSignalWatcherTest|DriverSessionsTest)\.|RequestInProgress'
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPINLARK_SANITIZE=thread -DPINLARK_BENCH=OFF \
+  -DPINLARK_WERROR=ON >/dev/null
+cmake --build build-tsan -j"$jobs" --target "${tsan_targets[@]}"
+(cd build-tsan && TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+  ctest --output-on-failure -j"$jobs" -R "$tsan_tests")
+
+# The fuzz target needs clang's libFuzzer: a small build of that target only.
+echo "== driver fuzz target (bounded run) =="
+cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang-14 \
+  -DCMAKE_CXX_COMPILER=clang++-14 -DPINLARK_FUZZ=ON -DPINLARK_TESTS=OFF -DPINLARK_BENCH=OFF \
+  -DPINLARK_WERROR=ON >/dev/null
+cmake --build build-fuzz -j"$jobs" --target lptwdmio_fuzz
+(cd build-fuzz && ctest --output-on-failure -L fuzz)
+# ---- end of ThreadSanitizer and fuzzing ----
+
 echo "== all suites passed =="

@@ -49,7 +49,8 @@ class TMainThreadTarget {
     ArrivedCv_.notify_all();
     if (Display_) Display_->Wake();
     DoneCv_.wait(lock, [&] { return item->Done; });
-    if (item->Error) std::rethrow_exception(item->Error);
+    // The error changes hands whole: only this thread holds it from here on.
+    if (std::exception_ptr error = std::move(item->Error)) std::rethrow_exception(error);
   }
 
   void Wake() {
@@ -70,7 +71,7 @@ class TMainThreadTarget {
       } catch (...) {
         error = std::current_exception();
       }
-      Finish(*item, error);
+      Finish(*item, std::move(error));
     }
   }
 
@@ -84,7 +85,7 @@ class TMainThreadTarget {
   void Finish(TSentWork& item, std::exception_ptr error) {
     {
       std::lock_guard lock(Mutex_);
-      item.Error = error;
+      item.Error = std::move(error);
       item.Done = true;
     }
     DoneCv_.notify_all();

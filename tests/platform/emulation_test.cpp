@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <set>
 #include <thread>
 
@@ -113,6 +116,47 @@ TEST_F(EmulationTest, DeviceStatusBecomesTheLastError) {
   EXPECT_FALSE(DeviceIoControl(INVALID_HANDLE_VALUE, 0, buffer, 4, buffer, 4, &returned, nullptr));
   EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
   CloseHandle(handle);
+}
+
+// A request in progress keeps its session: closing the handle meanwhile
+// neither waits for the request nor closes the session under it.
+TEST_F(EmulationTest, RequestInProgressOutlivesItsHandle) {
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool entered = false, released = false;
+  std::atomic<int> closes{0};
+  TEmulatedDevice device;
+  device.Control = [&](void*, DWORD, const void*, DWORD, void*, DWORD, DWORD*) -> DWORD {
+    std::unique_lock<std::mutex> lock(mutex);
+    entered = true;
+    changed.notify_all();
+    changed.wait_for(lock, std::chrono::seconds(10), [&] { return released; });
+    return closes == 0 ? ERROR_SUCCESS : ERROR_INVALID_HANDLE;
+  };
+  device.Close = [&](void*) { ++closes; };
+  emulation::RegisterDevice("Slow", std::move(device));
+  HANDLE handle = Open(R"(\\.\Slow)");
+  BOOL result = FALSE;
+  std::thread request([&] {
+    BYTE buffer[2] = {};
+    DWORD returned = 0;
+    result = DeviceIoControl(handle, 1, buffer, 2, buffer, 2, &returned, nullptr);
+  });
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return entered; }));
+  }
+  EXPECT_TRUE(CloseHandle(handle));
+  EXPECT_EQ(closes, 0);
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    released = true;
+  }
+  changed.notify_all();
+  request.join();
+  EXPECT_TRUE(result);
+  EXPECT_EQ(closes, 1);
+  EXPECT_EQ(emulation::OpenHandleCount(), 0u);
 }
 
 TEST_F(EmulationTest, LastErrorBelongsToEachThread) {
@@ -326,6 +370,17 @@ TEST_F(EmulationTest, TraceIsKeptOnlyWhenAskedFor) {
   SetLastError(2);
   ASSERT_EQ(emulation::Trace().size(), 1u);
   EXPECT_EQ(emulation::Trace()[0].Text(), "SetLastError(2)");
+}
+
+TEST_F(EmulationTest, FaultsMatchArgumentsWhileTheTraceIsOff) {
+  emulation::SetTracing(false);
+  HMODULE library = LoadLibraryA("ADVAPI32.DLL");
+  emulation::InjectFault(TFault{.Function = "GetProcAddress", .Error = ERROR_BUSY, .Match = "DeleteService"});
+  EXPECT_EQ(GetProcAddress(library, "DeleteService"), nullptr);
+  EXPECT_EQ(GetLastError(), ERROR_BUSY);
+  EXPECT_NE(GetProcAddress(library, "OpenServiceA"), nullptr);
+  EXPECT_TRUE(emulation::Trace().empty());
+  FreeLibrary(library);
 }
 
 TEST_F(EmulationTest, FaultMatchNarrowsToOneArgument) {

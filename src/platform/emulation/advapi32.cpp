@@ -1,9 +1,12 @@
 // The service manager of the emulation: an in-process service database whose
 // kernel-driver services are driver modules loaded with dlopen.
 #include "emulated_system.h"
+#include "module_image.h"
 
 #include <dlfcn.h>
-#include <unistd.h>
+
+#include <cstdio>
+#include <string_view>
 
 namespace emulation {
 
@@ -32,11 +35,13 @@ bool ServiceHasHandles(const std::string& key) {
   return false;
 }
 
+// Windows allows at most 256 characters and no slash or backslash.
+constexpr std::size_t MaxServiceName = 256;
+
 bool ValidServiceName(const char* name) {
   if (!name || !*name) return false;
-  for (const char* c = name; *c; ++c)
-    if (*c == '/' || *c == '\\') return false;
-  return true;
+  const std::string_view text(name);
+  return text.size() <= MaxServiceName && text.find_first_of("/\\") == std::string_view::npos;
 }
 
 uint32_t RegisterDriverDevice(void* host, const char* name, const PinlarkDeviceOps* ops) {
@@ -63,14 +68,23 @@ uint32_t RegisterDriverDevice(void* host, const char* name, const PinlarkDeviceO
   return status;
 }
 
+// A start that fails on the module itself says why in one line, as the
+// system's event log would; the caller only sees the code.
+DWORD Refuse(const std::string& path, DWORD error, const std::string& problem) {
+  std::fprintf(stderr, "%s: cannot start this driver module: %s\n", path.c_str(), problem.c_str());
+  return error;
+}
+
 // Loads the module at the service's binary path and runs its entry point.
 DWORD LoadDriver(const std::string& path) {
-  if (access(path.c_str(), F_OK) != 0) return ERROR_FILE_NOT_FOUND;
+  const TImageCheck image = CheckModuleImage(path);
+  if (image.Error == ERROR_FILE_NOT_FOUND) return image.Error;
+  if (image.Error != ERROR_SUCCESS) return Refuse(path, image.Error, image.Problem);
   void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!library) return ERROR_BAD_EXE_FORMAT;
+  if (!library) return Refuse(path, ERROR_BAD_EXE_FORMAT, dlerror());
   auto module = std::make_unique<TDriverModule>(library);
   auto entry = reinterpret_cast<PinlarkDriverEntry>(dlsym(library, PINLARK_DRIVER_ENTRY_NAME));
-  if (!entry) return ERROR_PROC_NOT_FOUND;
+  if (!entry) return Refuse(path, ERROR_PROC_NOT_FOUND, "it has no " PINLARK_DRIVER_ENTRY_NAME);
   module->Object.AbiVersion = PINLARK_DRIVER_ABI_VERSION;
   module->Object.Host = module.get();
   module->Object.RegisterDevice = &RegisterDriverDevice;
@@ -108,8 +122,9 @@ using namespace emulation;
 SC_HANDLE OpenSCManagerA(LPCSTR machineName, LPCSTR databaseName, DWORD desiredAccess) {
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
-  if (system.Enter("OpenSCManagerA",
-                   {FormatString(machineName), FormatString(databaseName), FormatHex(desiredAccess)}))
+  if (system.Enter("OpenSCManagerA", [&] {
+        return TArgs{FormatString(machineName), FormatString(databaseName), FormatHex(desiredAccess)};
+      }))
     return nullptr;
   if (machineName && *machineName) return Fail(RPC_S_SERVER_UNAVAILABLE, SC_HANDLE{});
   if (databaseName && UpperCase(databaseName) != "SERVICESACTIVE")
@@ -123,12 +138,14 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR serviceName, LPCSTR displayNa
                          LPCSTR password) {
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
-  if (system.Enter(
-          "CreateServiceA",
-          {FormatPointer(manager), FormatString(serviceName), FormatString(displayName),
-           FormatHex(desiredAccess), FormatDec(serviceType), FormatDec(startType), FormatDec(errorControl),
-           FormatString(binaryPathName), FormatString(loadOrderGroup), FormatPointer(tagId),
-           FormatString(dependencies), FormatString(serviceStartName), password ? "\"***\"" : "null"}))
+  if (system.Enter("CreateServiceA", [&] {
+        return TArgs{
+            FormatPointer(manager),       FormatString(serviceName),    FormatString(displayName),
+            FormatHex(desiredAccess),     FormatDec(serviceType),       FormatDec(startType),
+            FormatDec(errorControl),      FormatString(binaryPathName), FormatString(loadOrderGroup),
+            FormatPointer(tagId),         FormatString(dependencies),   FormatString(serviceStartName),
+            password ? "\"***\"" : "null"};
+      }))
     return nullptr;
   if (!IsManagerHandle(manager)) return Fail(ERROR_INVALID_HANDLE, SC_HANDLE{});
   if (!ValidServiceName(serviceName)) return Fail(ERROR_INVALID_NAME, SC_HANDLE{});
@@ -146,8 +163,9 @@ SC_HANDLE CreateServiceA(SC_HANDLE manager, LPCSTR serviceName, LPCSTR displayNa
 SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR serviceName, DWORD desiredAccess) {
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
-  if (system.Enter("OpenServiceA",
-                   {FormatPointer(manager), FormatString(serviceName), FormatHex(desiredAccess)}))
+  if (system.Enter("OpenServiceA", [&] {
+        return TArgs{FormatPointer(manager), FormatString(serviceName), FormatHex(desiredAccess)};
+      }))
     return nullptr;
   if (!IsManagerHandle(manager)) return Fail(ERROR_INVALID_HANDLE, SC_HANDLE{});
   if (!ValidServiceName(serviceName)) return Fail(ERROR_INVALID_NAME, SC_HANDLE{});
@@ -158,8 +176,9 @@ SC_HANDLE OpenServiceA(SC_HANDLE manager, LPCSTR serviceName, DWORD desiredAcces
 
 BOOL StartServiceA(SC_HANDLE service, DWORD numServiceArgs, LPCSTR* serviceArgVectors) {
   auto lock = LockSystem();
-  if (EmulatedSystem().Enter("StartServiceA", {FormatPointer(service), FormatDec(numServiceArgs),
-                                               FormatPointer(serviceArgVectors)}))
+  if (EmulatedSystem().Enter("StartServiceA", [&] {
+        return TArgs{FormatPointer(service), FormatDec(numServiceArgs), FormatPointer(serviceArgVectors)};
+      }))
     return FALSE;
   TServiceObject* object = FindServiceObject(service);
   if (!object) return Fail(ERROR_INVALID_HANDLE, FALSE);
@@ -170,7 +189,7 @@ BOOL StartServiceA(SC_HANDLE service, DWORD numServiceArgs, LPCSTR* serviceArgVe
 
 BOOL DeleteService(SC_HANDLE service) {
   auto lock = LockSystem();
-  if (EmulatedSystem().Enter("DeleteService", {FormatPointer(service)})) return FALSE;
+  if (EmulatedSystem().Enter("DeleteService", [&] { return TArgs{FormatPointer(service)}; })) return FALSE;
   TServiceObject* object = FindServiceObject(service);
   if (!object) return Fail(ERROR_INVALID_HANDLE, FALSE);
   TServiceInfo& info = *FindService(object->Key);
@@ -184,9 +203,10 @@ BOOL DeleteService(SC_HANDLE service) {
 BOOL CloseServiceHandle(SC_HANDLE object) {
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
-  if (system.Enter("CloseServiceHandle", {FormatPointer(object)})) return FALSE;
+  if (system.Enter("CloseServiceHandle", [&] { return TArgs{FormatPointer(object)}; })) return FALSE;
   THandleObject* handle = system.FindHandle(HandleValue(object));
-  if (!handle || std::holds_alternative<TDeviceSession>(*handle)) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!handle || std::holds_alternative<std::shared_ptr<TDeviceSession>>(*handle))
+    return Fail(ERROR_INVALID_HANDLE, FALSE);
   std::string key;
   if (auto* service = std::get_if<TServiceObject>(handle)) key = service->Key;
   system.RemoveHandle(HandleValue(object));

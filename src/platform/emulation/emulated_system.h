@@ -1,6 +1,8 @@
 // The emulation's state: one object, reached through EmulatedSystem(). Every
-// entry point takes its lock; device and driver callbacks run under it, so a
-// driver may register devices from its entry point on the same thread.
+// entry point takes its lock. A driver's entry point runs under it (the lock
+// is recursive, so the driver may register its devices); a device's open,
+// requests and close run outside it, as a kernel sends requests to a driver
+// from many threads at once, so a slow device never stalls the other calls.
 #pragma once
 
 #include "driver_abi.h"
@@ -12,20 +14,34 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <utility>
 #include <variant>
 #include <vector>
 
 namespace emulation {
 
-struct TDeviceSession {
-  std::shared_ptr<TEmulatedDevice> Device;
-  void* Session = nullptr;
+// An opened device. Its handle holds one reference and a running request
+// another, so closing the handle during a request closes the session only
+// when the request has finished.
+class TDeviceSession {
+ public:
+  TDeviceSession(std::shared_ptr<TEmulatedDevice> device, void* session)
+      : Device(std::move(device)), Session(session) {}
+  ~TDeviceSession() {
+    if (Device->Close) Device->Close(Session);
+  }
+  TDeviceSession(const TDeviceSession&) = delete;
+  TDeviceSession& operator=(const TDeviceSession&) = delete;
+
+  const std::shared_ptr<TEmulatedDevice> Device;
+  void* const Session;
 };
 struct TManagerObject {};
 struct TServiceObject {
   std::string Key;
 };
-using THandleObject = std::variant<TDeviceSession, TManagerObject, TServiceObject>;
+using TArgs = std::vector<std::string>;
+using THandleObject = std::variant<std::shared_ptr<TDeviceSession>, TManagerObject, TServiceObject>;
 
 struct TActiveFault {
   TFault Fault;
@@ -69,8 +85,17 @@ class TEmulatedSystem {
   std::vector<TTraceEntry> CallTrace;
   std::shared_ptr<TIoSpace> IoSpace;
 
-  // Traces the call; returns the error of a fault that hits it.
-  std::optional<DWORD> Enter(const char* function, std::vector<std::string> args);
+  // Traces the call; returns the error of a fault that hits it. The
+  // arguments are formatted only when a trace or a fault can look at them:
+  // the program's own calls pay nothing for the test controls.
+  template <typename F>
+  std::optional<DWORD> Enter(const char* function, F&& formatArgs) {
+    if (!Tracing && Faults.empty()) return std::nullopt;
+    return Record(function, std::forward<F>(formatArgs)());
+  }
+  std::optional<DWORD> Enter(const char* function) {
+    return Enter(function, [] { return TArgs{}; });
+  }
 
   std::uintptr_t AddHandle(THandleObject object);
   THandleObject* FindHandle(std::uintptr_t value);
@@ -80,6 +105,7 @@ class TEmulatedSystem {
   void Clear();
 
  private:
+  std::optional<DWORD> Record(const char* function, TArgs args);
   static bool FaultHits(TActiveFault& fault, const char* function, const std::vector<std::string>& args);
 };
 

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstring>
+#include <memory>
 #include <string_view>
 
 namespace emulation {
@@ -47,9 +48,9 @@ bool IsAdvapi32Name(const char* name) {
   return upper == "ADVAPI32.DLL" || upper == "ADVAPI32";
 }
 
-TDeviceSession* FindDeviceSession(HANDLE handle) {
+std::shared_ptr<TDeviceSession>* FindDeviceSession(HANDLE handle) {
   THandleObject* object = EmulatedSystem().FindHandle(HandleValue(handle));
-  return object ? std::get_if<TDeviceSession>(object) : nullptr;
+  return object ? std::get_if<std::shared_ptr<TDeviceSession>>(object) : nullptr;
 }
 
 // Copies like Windows: a truncated result is cut, terminated and reported.
@@ -77,20 +78,22 @@ using namespace emulation;
 
 DWORD GetLastError() {
   auto lock = LockSystem();
-  EmulatedSystem().Enter("GetLastError", {});
+  EmulatedSystem().Enter("GetLastError");
   return LastError;
 }
 
 void SetLastError(DWORD errorCode) {
   auto lock = LockSystem();
-  EmulatedSystem().Enter("SetLastError", {FormatDec(errorCode)});
+  EmulatedSystem().Enter("SetLastError", [&] { return TArgs{FormatDec(errorCode)}; });
   LastError = errorCode;
 }
 
 BOOL GetVersionExA(LPOSVERSIONINFOA info) {
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
-  if (system.Enter("GetVersionExA", {info ? FormatDec(info->dwOSVersionInfoSize) : "null"})) return FALSE;
+  if (system.Enter("GetVersionExA",
+                   [&] { return TArgs{info ? FormatDec(info->dwOSVersionInfoSize) : "null"}; }))
+    return FALSE;
   if (!info) {
     StoreLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
@@ -111,8 +114,9 @@ BOOL GetVersionExA(LPOSVERSIONINFOA info) {
 
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
   auto lock = LockSystem();
-  if (EmulatedSystem().Enter("GetModuleFileNameA",
-                             {FormatPointer(module), FormatPointer(fileName), FormatDec(size)}))
+  if (EmulatedSystem().Enter("GetModuleFileNameA", [&] {
+        return TArgs{FormatPointer(module), FormatPointer(fileName), FormatDec(size)};
+      }))
     return 0;
   if (!fileName && size > 0) {
     StoreLastError(ERROR_INVALID_PARAMETER);
@@ -135,9 +139,12 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
                    DWORD flagsAndAttributes, HANDLE templateFile) {
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
-  if (system.Enter("CreateFileA", {FormatString(fileName), FormatHex(desiredAccess), FormatDec(shareMode),
-                                   FormatPointer(securityAttributes), FormatDec(creationDisposition),
-                                   FormatHex(flagsAndAttributes), FormatPointer(templateFile)}))
+  if (system.Enter("CreateFileA", [&] {
+        return TArgs{FormatString(fileName),         FormatHex(desiredAccess),
+                     FormatDec(shareMode),           FormatPointer(securityAttributes),
+                     FormatDec(creationDisposition), FormatHex(flagsAndAttributes),
+                     FormatPointer(templateFile)};
+      }))
     return INVALID_HANDLE_VALUE;
   if (!fileName) {
     StoreLastError(ERROR_INVALID_PARAMETER);
@@ -152,27 +159,32 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
     StoreLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
   }
-  TDeviceSession session{device->second, nullptr};
-  if (session.Device->Open) {
-    if (const DWORD status = session.Device->Open(&session.Session); status != ERROR_SUCCESS) {
+  const std::shared_ptr<TEmulatedDevice> opening = device->second;
+  void* session = nullptr;
+  if (opening->Open) {
+    lock.unlock();
+    const DWORD status = opening->Open(&session);
+    lock.lock();
+    if (status != ERROR_SUCCESS) {
       StoreLastError(status);
       return INVALID_HANDLE_VALUE;
     }
   }
   StoreLastError(ERROR_SUCCESS);
-  return reinterpret_cast<HANDLE>(system.AddHandle(session));
+  return reinterpret_cast<HANDLE>(system.AddHandle(std::make_shared<TDeviceSession>(opening, session)));
 }
 
 BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD inBufferSize,
                      LPVOID outBuffer, DWORD outBufferSize, LPDWORD bytesReturned, LPOVERLAPPED overlapped) {
   auto lock = LockSystem();
-  if (EmulatedSystem().Enter("DeviceIoControl",
-                             {FormatPointer(device), FormatHex(ioControlCode), FormatPointer(inBuffer),
-                              FormatDec(inBufferSize), FormatPointer(outBuffer), FormatDec(outBufferSize),
-                              FormatPointer(bytesReturned), FormatPointer(overlapped)}))
+  if (EmulatedSystem().Enter("DeviceIoControl", [&] {
+        return TArgs{FormatPointer(device),        FormatHex(ioControlCode), FormatPointer(inBuffer),
+                     FormatDec(inBufferSize),      FormatPointer(outBuffer), FormatDec(outBufferSize),
+                     FormatPointer(bytesReturned), FormatPointer(overlapped)};
+      }))
     return FALSE;
-  TDeviceSession* session = FindDeviceSession(device);
-  if (!session) {
+  const std::shared_ptr<TDeviceSession>* found = FindDeviceSession(device);
+  if (!found) {
     StoreLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
@@ -182,6 +194,8 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
     StoreLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  const std::shared_ptr<TDeviceSession> session = *found;
+  lock.unlock();
   DWORD returned = 0;
   const DWORD status = session->Device->Control
                            ? session->Device->Control(session->Session, ioControlCode, inBuffer, inBufferSize,
@@ -193,15 +207,18 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
 }
 
 BOOL CloseHandle(HANDLE object) {
+  // Declared before the lock, so the session closes after it is released
+  // (or later, when a request still running on it ends).
+  std::shared_ptr<TDeviceSession> closing;
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
-  if (system.Enter("CloseHandle", {FormatPointer(object)})) return FALSE;
-  TDeviceSession* session = FindDeviceSession(object);
+  if (system.Enter("CloseHandle", [&] { return TArgs{FormatPointer(object)}; })) return FALSE;
+  std::shared_ptr<TDeviceSession>* session = FindDeviceSession(object);
   if (!session) {
     StoreLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  if (session->Device->Close) session->Device->Close(session->Session);
+  closing = std::move(*session);
   system.RemoveHandle(HandleValue(object));
   return TRUE;
 }
@@ -209,7 +226,7 @@ BOOL CloseHandle(HANDLE object) {
 HMODULE LoadLibraryA(LPCSTR libFileName) {
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
-  if (system.Enter("LoadLibraryA", {FormatString(libFileName)})) return nullptr;
+  if (system.Enter("LoadLibraryA", [&] { return TArgs{FormatString(libFileName)}; })) return nullptr;
   if (!libFileName || !IsAdvapi32Name(libFileName)) {
     StoreLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
@@ -223,8 +240,9 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
   TEmulatedSystem& system = EmulatedSystem();
   // Values below 64K are ordinals, not names, and must not be read.
   const bool byName = reinterpret_cast<std::uintptr_t>(procName) >= 0x10000;
-  if (system.Enter("GetProcAddress",
-                   {FormatPointer(module), byName ? FormatString(procName) : FormatPointer(procName)}))
+  if (system.Enter("GetProcAddress", [&] {
+        return TArgs{FormatPointer(module), byName ? FormatString(procName) : FormatPointer(procName)};
+      }))
     return nullptr;
   if (module != Advapi32Module || system.Advapi32References == 0) {
     StoreLastError(ERROR_MOD_NOT_FOUND);
@@ -241,7 +259,7 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
 BOOL FreeLibrary(HMODULE libModule) {
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
-  if (system.Enter("FreeLibrary", {FormatPointer(libModule)})) return FALSE;
+  if (system.Enter("FreeLibrary", [&] { return TArgs{FormatPointer(libModule)}; })) return FALSE;
   if (libModule != Advapi32Module || system.Advapi32References == 0) {
     StoreLastError(ERROR_INVALID_HANDLE);
     return FALSE;
@@ -253,13 +271,13 @@ BOOL FreeLibrary(HMODULE libModule) {
 BYTE InPortByte(WORD port) {
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
-  system.Enter("InPortByte", {FormatHex(port)});
+  system.Enter("InPortByte", [&] { return TArgs{FormatHex(port)}; });
   return system.IoSpace->In(port);
 }
 
 void OutPortByte(WORD port, BYTE value) {
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
-  system.Enter("OutPortByte", {FormatHex(port), FormatHex(value)});
+  system.Enter("OutPortByte", [&] { return TArgs{FormatHex(port), FormatHex(value)}; });
   system.IoSpace->Out(port, value);
 }

@@ -32,7 +32,7 @@ TEmulatedSystem::TEmulatedSystem() { Clear(); }
 
 TEmulatedSystem::~TEmulatedSystem() { Clear(); }
 
-std::optional<DWORD> TEmulatedSystem::Enter(const char* function, std::vector<std::string> args) {
+std::optional<DWORD> TEmulatedSystem::Record(const char* function, TArgs args) {
   std::optional<DWORD> error;
   for (TActiveFault& fault : Faults) {
     if (FaultHits(fault, function, args)) {
@@ -84,12 +84,8 @@ void TEmulatedSystem::RemoveDevices(const std::vector<std::string>& names) {
 }
 
 void TEmulatedSystem::Clear() {
-  // Sessions close before their devices go, and devices before the modules
-  // that implement them are unloaded.
-  for (auto& [value, object] : Handles) {
-    if (auto* session = std::get_if<TDeviceSession>(&object); session && session->Device->Close)
-      session->Device->Close(session->Session);
-  }
+  // Sessions close (with their handles) before their devices go, and devices
+  // before the modules that implement them are unloaded.
   Handles.clear();
   Devices.clear();
   while (!Drivers.empty()) Drivers.pop_back();
@@ -145,88 +141,6 @@ void TSimulatedIoSpace::Poke(WORD port, BYTE value) { Ports_[port] = value; }
 
 std::unique_lock<std::recursive_mutex> LockSystem() {
   return std::unique_lock<std::recursive_mutex>(EmulatedSystem().Mutex);
-}
-
-// ---- control ----
-
-void Reset() {
-  auto lock = LockSystem();
-  EmulatedSystem().Clear();
-  StoreLastError(ERROR_SUCCESS);
-}
-
-void SetPlatformFamily(TPlatformFamily family) {
-  auto lock = LockSystem();
-  EmulatedSystem().Family = family;
-}
-
-TPlatformFamily PlatformFamily() {
-  auto lock = LockSystem();
-  return EmulatedSystem().Family;
-}
-
-DWORD RegisterDevice(const std::string& name, TEmulatedDevice device) {
-  auto lock = LockSystem();
-  return EmulatedSystem().AddDevice(name, std::move(device));
-}
-
-bool DeviceRegistered(const std::string& name) {
-  auto lock = LockSystem();
-  return EmulatedSystem().Devices.count(UpperCase(name)) != 0;
-}
-
-void InjectFault(TFault fault) {
-  auto lock = LockSystem();
-  EmulatedSystem().Faults.push_back({std::move(fault)});
-}
-
-void ClearFaults() {
-  auto lock = LockSystem();
-  EmulatedSystem().Faults.clear();
-}
-
-void SetTracing(bool on) {
-  auto lock = LockSystem();
-  EmulatedSystem().Tracing = on;
-}
-
-std::vector<TTraceEntry> Trace() {
-  auto lock = LockSystem();
-  return EmulatedSystem().CallTrace;
-}
-
-void ClearTrace() {
-  auto lock = LockSystem();
-  EmulatedSystem().CallTrace.clear();
-}
-
-std::optional<TServiceInfo> Service(const std::string& name) {
-  auto lock = LockSystem();
-  auto& services = EmulatedSystem().Services;
-  auto it = services.find(UpperCase(name));
-  if (it == services.end()) return std::nullopt;
-  return it->second;
-}
-
-std::size_t OpenHandleCount() {
-  auto lock = LockSystem();
-  return EmulatedSystem().Handles.size();
-}
-
-int LoadedDriverCount() {
-  auto lock = LockSystem();
-  return static_cast<int>(EmulatedSystem().Drivers.size());
-}
-
-void SelectIoSpace(std::shared_ptr<TIoSpace> space) {
-  auto lock = LockSystem();
-  if (space) EmulatedSystem().IoSpace = std::move(space);
-}
-
-std::shared_ptr<TSimulatedIoSpace> UseSimulatedIoSpace() {
-  auto space = std::make_shared<TSimulatedIoSpace>();
-  SelectIoSpace(space);
-  return space;
 }
 
 }  // namespace emulation

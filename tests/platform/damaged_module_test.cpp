@@ -1,0 +1,209 @@
+// A damaged driver module (cut short, not ELF, built for another machine)
+// fails the service start with ERROR_BAD_EXE_FORMAT and one line on stderr;
+// the connection and lptprobe report the failed open, and nothing crashes.
+#include "LPTIO.h"
+#include "emulation_control.h"
+
+#include <elf.h>
+#include <gtest/gtest.h>
+#include <link.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// The real module and the places inside it worth cutting at.
+struct TModule {
+  std::string Bytes = ReadFile(LPTWDMIO_PATH);
+  ElfW(Ehdr) Header() const {
+    ElfW(Ehdr) header{};
+    std::memcpy(&header, Bytes.data(), sizeof header);
+    return header;
+  }
+  ElfW(Phdr) Segment(std::size_t index) const {
+    ElfW(Phdr) segment{};
+    std::memcpy(&segment, Bytes.data() + Header().e_phoff + index * sizeof segment, sizeof segment);
+    return segment;
+  }
+  // The last loadable segment, the one a loader touches last.
+  ElfW(Phdr) LastLoadable() const {
+    ElfW(Phdr) last{};
+    for (std::size_t i = 0; i < Header().e_phnum; ++i)
+      if (Segment(i).p_type == PT_LOAD && Segment(i).p_filesz > 0) last = Segment(i);
+    return last;
+  }
+  std::string Cut(std::size_t length) const { return Bytes.substr(0, length); }
+};
+
+struct TDamage {
+  const char* Name;
+  std::function<std::string(const TModule&)> Make;
+  const char* Problem;  // part of the stderr line
+};
+
+void PrintTo(const TDamage& damage, std::ostream* out) { *out << damage.Name; }
+
+std::string RandomBytes() {
+  std::mt19937 generator(20240611);
+  std::string bytes(4096, '\0');
+  for (char& byte : bytes) byte = static_cast<char>(generator());
+  return bytes;
+}
+
+template <typename T>
+std::string Patched(const TModule& module, std::size_t offset, T value) {
+  std::string bytes = module.Bytes;
+  std::memcpy(bytes.data() + offset, &value, sizeof value);
+  return bytes;
+}
+
+const TDamage Damages[] = {
+    {"Empty", [](const TModule&) { return std::string(); }, "the file is empty"},
+    {"InsideTheElfHeader", [](const TModule& m) { return m.Cut(20); }, "inside the ELF header (20 of"},
+    {"InsideTheProgramHeaders",
+     [](const TModule& m) { return m.Cut(m.Header().e_phoff + sizeof(ElfW(Phdr)) + 3); },
+     "inside the program headers"},
+    {"InsideALoadableSegment",
+     [](const TModule& m) { return m.Cut(m.LastLoadable().p_offset + m.LastLoadable().p_filesz / 2); },
+     "inside loadable segment"},
+    {"OneByteShort", [](const TModule& m) { return m.Cut(m.Bytes.size() - 1); },
+     "inside the section headers"},
+    {"RandomBytes", [](const TModule&) { return RandomBytes(); }, "not an ELF file"},
+    {"AnotherProcessor",
+     [](const TModule& m) { return Patched(m, offsetof(ElfW(Ehdr), e_machine), ElfW(Half){EM_AARCH64}); },
+     "built for another processor"},
+    {"AProgramNotAModule",
+     [](const TModule& m) { return Patched(m, offsetof(ElfW(Ehdr), e_type), ElfW(Half){ET_EXEC}); },
+     "not a shared object"},
+};
+
+struct TRun {
+  std::string Output;
+  std::string Errors;
+  int ExitCode = -1;
+  int Signal = 0;
+};
+
+TRun RunProgram(const fs::path& program, const fs::path& errors) {
+  TRun run;
+  FILE* pipe = ::popen((program.string() + " 2>" + errors.string()).c_str(), "r");
+  if (!pipe) return run;
+  char buffer[256];
+  while (std::fgets(buffer, sizeof buffer, pipe)) run.Output += buffer;
+  const int status = ::pclose(pipe);
+  // The shell reports a child killed by a signal as 128 + the signal.
+  if (WIFEXITED(status) && WEXITSTATUS(status) > 128) run.Signal = WEXITSTATUS(status) - 128;
+  if (WIFSIGNALED(status)) run.Signal = WTERMSIG(status);
+  if (WIFEXITED(status)) run.ExitCode = WEXITSTATUS(status);
+  run.Errors = ReadFile(errors);
+  return run;
+}
+
+class DamagedModuleTest : public ::testing::TestWithParam<TDamage> {
+ protected:
+  void SetUp() override {
+    ::setenv("LPTWDMIO_BACKEND", "simulated", 1);
+    emulation::Reset();
+    Folder =
+        fs::temp_directory_path() / ("damaged-module-" + std::to_string(::getpid()) + "-" + GetParam().Name);
+    fs::create_directories(Folder);
+    Module = Folder / "LPTWDMIO.SYS";
+    WriteFile(Module, GetParam().Make(TModule{}));
+  }
+  void TearDown() override {
+    emulation::Reset();
+    fs::remove_all(Folder);
+  }
+  std::string ExpectedLine() const { return Module.string() + ": cannot start this driver module: "; }
+  void ExpectOneLineNamingTheProblem(const std::string& errors) const {
+    EXPECT_EQ(errors.rfind(ExpectedLine(), 0), 0u) << errors;
+    EXPECT_NE(errors.find(GetParam().Problem), std::string::npos) << errors;
+    EXPECT_EQ(std::count(errors.begin(), errors.end(), '\n'), 1) << errors;
+  }
+  SC_HANDLE CreateService(SC_HANDLE manager) {
+    return CreateServiceA(manager, "lptwdmio", "LPT port direct access service", SERVICE_ALL_ACCESS,
+                          SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                          Module.string().c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+  }
+
+  fs::path Folder;
+  fs::path Module;
+};
+
+TEST_P(DamagedModuleTest, ServiceStartFailsWithBadFormatAndSaysWhy) {
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  SC_HANDLE service = CreateService(manager);
+  ASSERT_NE(service, nullptr);
+  ::testing::internal::CaptureStderr();
+  EXPECT_FALSE(StartServiceA(service, 0, nullptr));
+  const DWORD error = GetLastError();
+  const std::string errors = ::testing::internal::GetCapturedStderr();
+  EXPECT_EQ(error, ERROR_BAD_EXE_FORMAT);
+  ExpectOneLineNamingTheProblem(errors);
+  EXPECT_FALSE(emulation::Service("lptwdmio")->Running);
+  EXPECT_EQ(emulation::LoadedDriverCount(), 0);
+  CloseServiceHandle(service);
+  CloseServiceHandle(manager);
+}
+
+// The service exists and names the damaged file, as after an earlier install.
+TEST_P(DamagedModuleTest, ConnectionIsNotUsableAndKeepsTheOpenError) {
+  SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+  CloseServiceHandle(CreateService(manager));
+  CloseServiceHandle(manager);
+  ::testing::internal::CaptureStderr();
+  {
+    TLptPortConnection connection;
+    const DWORD error = GetLastError();
+    EXPECT_FALSE(connection.IsUsable());
+    EXPECT_EQ(error, ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(connection.Lpt1Present());
+  }
+  ExpectOneLineNamingTheProblem(::testing::internal::GetCapturedStderr());
+  EXPECT_EQ(emulation::OpenHandleCount(), 0u);
+}
+
+TEST_P(DamagedModuleTest, LptprobeReportsTheOpenErrorInsteadOfDying) {
+  const fs::path probe = Folder / "lptprobe";
+  fs::copy_file(LPTPROBE_PATH, probe);
+  const TRun run = RunProgram(probe, Folder / "stderr.txt");
+  EXPECT_EQ(run.Signal, 0);
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_EQ(run.Output, "error 2\n");
+  ExpectOneLineNamingTheProblem(run.Errors);
+}
+
+INSTANTIATE_TEST_SUITE_P(Damages, DamagedModuleTest, ::testing::ValuesIn(Damages),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(IntactModuleTest, CopyBesideLptprobeStillStarts) {
+  const fs::path folder = fs::temp_directory_path() / ("intact-module-" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  fs::copy_file(LPTWDMIO_PATH, folder / "LPTWDMIO.SYS");
+  fs::copy_file(LPTPROBE_PATH, folder / "lptprobe");
+  ::setenv("LPTWDMIO_BACKEND", "simulated", 1);
+  const TRun run = RunProgram(folder / "lptprobe", folder / "stderr.txt");
+  fs::remove_all(folder);
+  EXPECT_EQ(run.ExitCode, 0);
+  EXPECT_EQ(run.Output.rfind("LPT1 present", 0), 0u) << run.Output << run.Errors;
+}
+
+}  // namespace
