@@ -14,6 +14,13 @@ packages=(
 if [ "${1:-}" = "--hil" ]; then
   packages+=(qemu-system-x86 busybox-static cpio)
 fi
+# Windows cross-build (scripts/build-windows.sh): posix-thread MinGW, zlib for
+# the cross-built FreeType, dpkg-dev to unpack Debian's source packages,
+# GoogleTest's sources, Wine to run the results, and the driver's signing tools.
+if [ "${1:-}" = "--windows" ]; then
+  packages+=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev googletest
+    wine wine64 osslsigncode openssl)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
