@@ -4,9 +4,8 @@ namespace lptwdmio::kernel {
 
 namespace {
 
-// \Device\ParallelPort0 to \Device\ParallelPort9.
-constexpr int MaxPortDevices = 10;
 constexpr ULONG NameChars = 64;
+constexpr WCHAR ClassDevicePrefix[] = L"\\Device\\Parallel";
 
 // An internal device control to the port driver, waited for.
 NTSTATUS InternalRequest(PDEVICE_OBJECT device, ULONG code, void* out, ULONG outLength) {
@@ -23,9 +22,15 @@ NTSTATUS InternalRequest(PDEVICE_OBJECT device, ULONG code, void* out, ULONG out
   return result;
 }
 
+ULONG Length(const WCHAR* text, ULONG limit) {
+  ULONG length = 0;
+  while (length < limit && text[length] != L'\0') ++length;
+  return length;
+}
+
 // "LPT1" to "LPT3", alone or after a backslash, is slot 0 to 2.
 int SlotOfName(const WCHAR* name, ULONG length) {
-  while (length > 0 && name[length - 1] == L'\0') --length;
+  length = Length(name, length);
   if (length < 4) return -1;
   const WCHAR* tail = name + length - 4;
   if (length > 4 && tail[-1] != L'\\') return -1;
@@ -34,82 +39,91 @@ int SlotOfName(const WCHAR* name, ULONG length) {
   return slot >= 0 && slot < SlotCount ? slot : -1;
 }
 
-void FormatName(WCHAR (&buffer)[NameChars], const WCHAR* stem, int index) {
+// N of "\Device\Parallel<N>", or -1.
+int ClassDeviceIndex(const WCHAR* name, ULONG length) {
+  const ULONG prefix = Length(ClassDevicePrefix, NameChars);
+  if (length <= prefix || length - prefix > 4) return -1;
+  for (ULONG i = 0; i < prefix; ++i)
+    if ((name[i] | 0x20) != (ClassDevicePrefix[i] | 0x20)) return -1;
+  int index = 0;
+  for (ULONG i = prefix; i < length; ++i) {
+    if (name[i] < L'0' || name[i] > L'9') return -1;
+    index = index * 10 + (name[i] - L'0');
+  }
+  return index;
+}
+
+// "\Device\ParallelPort<index>", the port driver's device of a port.
+void PortDeviceName(WCHAR (&buffer)[NameChars], int index) {
+  const WCHAR* stem = L"\\Device\\" DD_PARALLEL_PORT_BASE_NAME_U;
   ULONG i = 0;
-  for (; stem[i] != L'\0' && i + 2 < NameChars; ++i) buffer[i] = stem[i];
-  buffer[i++] = WCHAR(L'0' + index);
+  for (; stem[i] != L'\0'; ++i) buffer[i] = stem[i];
+  WCHAR digits[8];
+  int count = 0;
+  do {
+    digits[count++] = WCHAR(L'0' + index % 10);
+    index /= 10;
+  } while (index > 0 && count < 8);
+  while (count > 0) buffer[i++] = digits[--count];
   buffer[i] = L'\0';
 }
 
-bool SameName(const WCHAR* a, ULONG aBytes, const WCHAR* b) {
-  const ULONG length = aBytes / sizeof(WCHAR);
-  for (ULONG i = 0; i < length; ++i)
-    if (a[i] != b[i]) return false;
-  return b[length] == L'\0';
+// The port's own name from its driver ("LPT1") decides; the device map's
+// is what a driver without one leaves.
+int ConfirmedSlot(PDEVICE_OBJECT device, int mapSlot) {
+  PARALLEL_PNP_INFORMATION pnp{};
+  if (NT_SUCCESS(InternalRequest(device, IOCTL_INTERNAL_GET_PARALLEL_PNP_INFO, &pnp, sizeof pnp)) &&
+      pnp.PortName)
+    if (const int slot = SlotOfName(pnp.PortName, NameChars); slot >= 0) return slot;
+  return mapSlot;
 }
 
-// The LPT name the system's device map gives \Device\Parallel<index>, the
-// port's class device, as a slot.
-int DeviceMapSlot(int index) {
-  WCHAR device[NameChars];
-  FormatName(device, L"\\Device\\Parallel", index);
+}  // namespace
+
+// Windows lists the ports it names LPTn in the device map ("\Device\Parallel0"
+// = "\DosDevices\LPT1"); a machine without a parallel port has no entry,
+// and no port driver's device is then asked anything.
+void TParallelPorts::Discover() {
   UNICODE_STRING path;
   RtlInitUnicodeString(&path, L"\\Registry\\Machine\\HARDWARE\\DEVICEMAP\\PARALLEL PORTS");
   OBJECT_ATTRIBUTES attributes;
   InitializeObjectAttributes(&attributes, &path, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
   HANDLE key = nullptr;
-  if (!NT_SUCCESS(ZwOpenKey(&key, KEY_READ, &attributes))) return -1;
-  int slot = -1;
+  if (!NT_SUCCESS(ZwOpenKey(&key, KEY_READ, &attributes))) return;
   alignas(8) UCHAR buffer[512];
   auto* value = reinterpret_cast<KEY_VALUE_FULL_INFORMATION*>(buffer);
-  for (ULONG i = 0; slot < 0; ++i) {
+  for (ULONG i = 0;; ++i) {
     ULONG length = 0;
     const NTSTATUS status =
         ZwEnumerateValueKey(key, i, KeyValueFullInformation, value, sizeof buffer, &length);
     if (status == STATUS_NO_MORE_ENTRIES) break;
     if (!NT_SUCCESS(status) || value->Type != REG_SZ) continue;
-    if (!SameName(value->Name, value->NameLength, device)) continue;
-    const auto* data = reinterpret_cast<const WCHAR*>(buffer + value->DataOffset);
-    slot = SlotOfName(data, value->DataLength / sizeof(WCHAR));
+    const int index = ClassDeviceIndex(value->Name, value->NameLength / sizeof(WCHAR));
+    const int slot = SlotOfName(reinterpret_cast<const WCHAR*>(buffer + value->DataOffset),
+                                value->DataLength / sizeof(WCHAR));
+    if (index >= 0 && slot >= 0) Open(index, slot);
   }
   ZwClose(key);
-  return slot;
 }
 
-// The port's own name from its driver ("LPT1"), else the device map's.
-int SlotOfPort(PDEVICE_OBJECT device, int index) {
-  PARALLEL_PNP_INFORMATION pnp{};
-  if (NT_SUCCESS(InternalRequest(device, IOCTL_INTERNAL_GET_PARALLEL_PNP_INFO, &pnp, sizeof pnp)) &&
-      pnp.PortName) {
-    ULONG length = 0;
-    while (length < NameChars && pnp.PortName[length] != L'\0') ++length;
-    const int slot = SlotOfName(pnp.PortName, length);
-    if (slot >= 0) return slot;
+void TParallelPorts::Open(int index, int mapSlot) {
+  WCHAR name[NameChars];
+  PortDeviceName(name, index);
+  UNICODE_STRING path;
+  RtlInitUnicodeString(&path, name);
+  PFILE_OBJECT file = nullptr;
+  PDEVICE_OBJECT device = nullptr;
+  if (!NT_SUCCESS(IoGetDeviceObjectPointer(&path, FILE_READ_ATTRIBUTES, &file, &device))) return;
+  if (!file || !device) return;
+  PARALLEL_PORT_INFORMATION info{};
+  const int slot = ConfirmedSlot(device, mapSlot);
+  if (slot < 0 || Ports_[slot].Found ||
+      !NT_SUCCESS(InternalRequest(device, IOCTL_INTERNAL_GET_PARALLEL_PORT_INFO, &info, sizeof info)) ||
+      !info.TryAllocatePort || !info.FreePort || !info.Controller) {
+    ObDereferenceObject(file);
+    return;
   }
-  return DeviceMapSlot(index);
-}
-
-}  // namespace
-
-void TParallelPorts::Discover() {
-  for (int index = 0; index < MaxPortDevices; ++index) {
-    WCHAR name[NameChars];
-    FormatName(name, L"\\Device\\" DD_PARALLEL_PORT_BASE_NAME_U, index);
-    UNICODE_STRING path;
-    RtlInitUnicodeString(&path, name);
-    PFILE_OBJECT file = nullptr;
-    PDEVICE_OBJECT device = nullptr;
-    if (!NT_SUCCESS(IoGetDeviceObjectPointer(&path, FILE_READ_ATTRIBUTES, &file, &device))) continue;
-    PARALLEL_PORT_INFORMATION info{};
-    const int slot = SlotOfPort(device, index);
-    if (slot < 0 || Ports_[slot].Found ||
-        !NT_SUCCESS(InternalRequest(device, IOCTL_INTERNAL_GET_PARALLEL_PORT_INFO, &info, sizeof info)) ||
-        !info.TryAllocatePort || !info.FreePort || !info.Controller) {
-      ObDereferenceObject(file);
-      continue;
-    }
-    Ports_[slot] = {true, file, device, info};
-  }
+  Ports_[slot] = {true, file, device, info};
 }
 
 void TParallelPorts::Release() {

@@ -24,6 +24,8 @@ class TParallelPorts {
   const TFoundPort& Port(int slot) const { return Ports_[slot]; }
 
  private:
+  void Open(int index, int mapSlot);
+
   TFoundPort Ports_[SlotCount];
 };
 
