@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: a normal build, then a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer. The Windows compile check and
+# Sets up, builds and runs every test: a normal build, the Windows cross-build
+# with its tests under Wine, then a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer. The Windows compile check and
 # the QEMU hardware-in-the-loop suite run as CTest tests of the normal build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,6 +17,9 @@ run_suite() {
 
 echo "== normal build =="
 run_suite build -DPINLARK_WERROR=ON
+echo "== windows build (MinGW cross-build, tests under Wine) =="
+bash scripts/build-windows.sh -DPINLARK_WERROR=ON
+(cd build-windows && ctest --output-on-failure -j"$jobs" -L windows)
 echo "== sanitizer build =="
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \

@@ -1,11 +1,12 @@
 #include "parallel_ports.h"
 
+#include "port_names.h"
+
 namespace lptwdmio::kernel {
 
 namespace {
 
 constexpr ULONG NameChars = 64;
-constexpr WCHAR ClassDevicePrefix[] = L"\\Device\\Parallel";
 
 // An internal device control to the port driver, waited for.
 NTSTATUS InternalRequest(PDEVICE_OBJECT device, ULONG code, void* out, ULONG outLength) {
@@ -20,37 +21,6 @@ NTSTATUS InternalRequest(PDEVICE_OBJECT device, ULONG code, void* out, ULONG out
     result = status.Status;
   }
   return result;
-}
-
-ULONG Length(const WCHAR* text, ULONG limit) {
-  ULONG length = 0;
-  while (length < limit && text[length] != L'\0') ++length;
-  return length;
-}
-
-// "LPT1" to "LPT3", alone or after a backslash, is slot 0 to 2.
-int SlotOfName(const WCHAR* name, ULONG length) {
-  length = Length(name, length);
-  if (length < 4) return -1;
-  const WCHAR* tail = name + length - 4;
-  if (length > 4 && tail[-1] != L'\\') return -1;
-  if ((tail[0] | 0x20) != L'l' || (tail[1] | 0x20) != L'p' || (tail[2] | 0x20) != L't') return -1;
-  const int slot = tail[3] - L'1';
-  return slot >= 0 && slot < SlotCount ? slot : -1;
-}
-
-// N of "\Device\Parallel<N>", or -1.
-int ClassDeviceIndex(const WCHAR* name, ULONG length) {
-  const ULONG prefix = Length(ClassDevicePrefix, NameChars);
-  if (length <= prefix || length - prefix > 4) return -1;
-  for (ULONG i = 0; i < prefix; ++i)
-    if ((name[i] | 0x20) != (ClassDevicePrefix[i] | 0x20)) return -1;
-  int index = 0;
-  for (ULONG i = prefix; i < length; ++i) {
-    if (name[i] < L'0' || name[i] > L'9') return -1;
-    index = index * 10 + (name[i] - L'0');
-  }
-  return index;
 }
 
 // "\Device\ParallelPort<index>", the port driver's device of a port.
