@@ -29,11 +29,13 @@ expect_no_service() {
   [ "$state" = 1060 ] || fail "$1: OpenServiceA gives '$state', expected 1060 (no such service)"
 }
 
-# Runs a program, checking its exit status and its exact output.
+# Runs a program, checking its exit status and the first line it prints
+# (what follows may explain an error to the user).
 expect_run() {
   local name=$1 status=$2 expected=$3; shift 3
   local output actual=0
-  output=$("$run" "$prefix" "$@" 2>/dev/null | tr -d '\r') || actual=$?
+  output=$("$run" "$prefix" "$@" 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}") || actual=$?
+  output=$(head -n 1 <<<"$output")
   [ "$actual" = "$status" ] || fail "$name: exit status $actual, expected $status"
   [ "$output" = "$expected" ] || fail "$name: printed
 $output

@@ -107,6 +107,9 @@ NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp) {
   return Complete(irp, OpenSession(StateOf(device), IoGetCurrentIrpStackLocation(irp)->FileObject));
 }
 
+// The last handle has gone; the close that follows releases the session.
+NTSTATUS DispatchCleanup(PDEVICE_OBJECT, PIRP irp) { return Complete(irp, STATUS_SUCCESS); }
+
 NTSTATUS DispatchClose(PDEVICE_OBJECT, PIRP irp) {
   CloseSession(IoGetCurrentIrpStackLocation(irp)->FileObject);
   return Complete(irp, STATUS_SUCCESS);
@@ -158,6 +161,7 @@ extern "C" NTSTATUS DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING) {
     return status;
   }
   driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreate;
+  driver->MajorFunction[IRP_MJ_CLEANUP] = DispatchCleanup;
   driver->MajorFunction[IRP_MJ_CLOSE] = DispatchClose;
   driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchControl;
   driver->DriverUnload = Unload;
