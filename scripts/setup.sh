@@ -5,6 +5,7 @@
 #   setup.sh --headless  and Xvfb and xdotool, to run without a display
 #   setup.sh --package   and what cpack needs to build the Debian package
 #   setup.sh --hil       and the QEMU hardware-in-the-loop bits
+#   setup.sh --windows   and the MinGW cross compiler, Wine and the signing tools
 #   setup.sh --test      and every test toolchain (all of the above)
 set -euo pipefail
 
@@ -29,15 +30,21 @@ test_packages=(
   lintian desktop-file-utils appstream man-db
   clang-14 libclang-rt-14-dev
 )
+# Windows cross-build (scripts/build-windows.sh): posix-thread MinGW, zlib for
+# the cross-built FreeType, dpkg-dev to unpack Debian's source packages,
+# GoogleTest's sources, Wine to run the results, and the driver's signing tools.
+windows_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev googletest
+  wine wine64 osslsigncode openssl)
 
 for option in "$@"; do
   case $option in
     --headless) packages+=("${headless_packages[@]}") ;;
     --package) packages+=("${package_packages[@]}") ;;
     --hil) packages+=("${hil_packages[@]}") ;;
-    --test) packages+=("${test_packages[@]}" "${package_packages[@]}" "${hil_packages[@]}") ;;
+    --windows) packages+=("${windows_packages[@]}") ;;
+    --test) packages+=("${test_packages[@]}" "${package_packages[@]}" "${hil_packages[@]}" "${windows_packages[@]}") ;;
     *)
-      echo "setup: unknown option $option (use --headless, --package, --hil or --test)" >&2
+      echo "setup: unknown option $option (use --headless, --package, --hil, --windows or --test)" >&2
       exit 2
       ;;
   esac

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: a normal build, then a build with
-# AddressSanitizer and UndefinedBehaviorSanitizer, then the threaded suites
-# under ThreadSanitizer and a bounded run of the driver's fuzz target. The
-# Windows compile check, the QEMU hardware-in-the-loop suite and the Debian
-# package checks (label package: cpack, lintian, desktop entry, metainfo,
-# manual pages, the unpacked lptprobe) run as CTest tests of the normal build.
+# Sets up, builds and runs every test: a normal build, the Windows cross-build
+# with its tests under Wine, a build with AddressSanitizer and
+# UndefinedBehaviorSanitizer, then the threaded suites under ThreadSanitizer
+# and a bounded run of the driver's fuzz target. The QEMU hardware-in-the-loop
+# suite and the Debian package checks (label package: cpack, lintian, desktop
+# entry, metainfo, manual pages, the unpacked lptprobe) run as CTest tests of
+# the normal build.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh --test
@@ -20,6 +21,9 @@ run_suite() {
 
 echo "== normal build =="
 run_suite build -DPINLARK_BENCH=ON -DPINLARK_WERROR=ON
+echo "== windows build (MinGW cross-build, tests under Wine) =="
+bash scripts/build-windows.sh -DPINLARK_WERROR=ON
+(cd build-windows && ctest --output-on-failure -j"$jobs" -L windows)
 echo "== sanitizer build =="
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \

@@ -1,5 +1,7 @@
 #include "LPTIO.h"
 
+#include "winapi.h"
+
 #include <optional>
 
 namespace {

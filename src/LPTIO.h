@@ -1,7 +1,7 @@
 // LPTIO: the program's one connection to the parallel-port hardware.
 #pragma once
 
-#include "winapi.h"
+#include "wintypes.h"
 
 #include <string>
 

@@ -2,6 +2,7 @@
 #include "Unit1.h"
 
 #include "sysutils.h"
+#include "winapi.h"
 
 TForm1* Form1 = nullptr;
 

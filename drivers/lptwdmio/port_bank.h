@@ -2,7 +2,8 @@
 #pragma once
 
 #include "request_rules.h"
-#include "winapi.h"
+#include "winerrors.h"
+#include "wintypes.h"
 
 namespace lptwdmio {
 

@@ -4,24 +4,15 @@
 #include FT_FREETYPE_H
 #include FT_TRUETYPE_TABLES_H
 #include FT_SYNTHESIS_H
-#include <fontconfig/fontconfig.h>
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <unordered_map>
 
-namespace {
+#include "font_lookup.h"
 
-// Faces the layouts name, mapped to what a Linux machine has.
-const char* SubstituteFamily(const std::string& lowerName) {
-  if (lowerName == "verdana" || lowerName == "ms sans serif" || lowerName == "microsoft sans serif" ||
-      lowerName == "tahoma" || lowerName == "arial" || lowerName == "segoe ui")
-    return "DejaVu Sans";
-  if (lowerName == "times new roman" || lowerName == "times") return "DejaVu Serif";
-  if (lowerName == "courier new" || lowerName == "courier") return "DejaVu Sans Mono";
-  return nullptr;
-}
+namespace {
 
 std::string Lower(std::string s) {
   for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -64,7 +55,7 @@ struct TFontCache::Impl {
   };
 
   FT_Library Lib = nullptr;
-  FcConfig* Config = nullptr;
+  std::unique_ptr<platform::FontLookup> Lookup;
   std::vector<Face> Faces;
   std::unordered_map<std::string, int> FaceByFile;
   std::unordered_map<std::string, Resolved> ResolvedByName;
@@ -72,14 +63,13 @@ struct TFontCache::Impl {
   std::size_t GlyphCount = 0;
   std::size_t GlyphBytes = 0;
 
-  explicit Impl(bool useFontconfig) {
+  explicit Impl(bool useSystemLookup) {
     if (FT_Init_FreeType(&Lib) != 0) Lib = nullptr;
-    if (useFontconfig) Config = FcInitLoadConfigAndFonts();
+    if (useSystemLookup) Lookup = platform::CreateFontLookup();
   }
   ~Impl() {
     for (Face& f : Faces) FT_Done_Face(f.Ft);
     if (Lib != nullptr) FT_Done_FreeType(Lib);
-    if (Config != nullptr) FcConfigDestroy(Config);
   }
 
   int OpenFace(const std::string& file, int index) {
@@ -122,46 +112,22 @@ struct TFontCache::Impl {
     return f;
   }
 
-  Resolved MatchFontconfig(const std::string& family, bool bold, bool italic) {
+  Resolved MatchSystem(const std::string& family, bool bold, bool italic) {
     Resolved res;
-    if (Config == nullptr) return res;
-    FcPattern* pat = FcPatternCreate();
-    if (pat == nullptr) return res;
-    FcPatternAddString(pat, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-    FcPatternAddInteger(pat, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-    FcPatternAddInteger(pat, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-    FcPatternAddBool(pat, FC_SCALABLE, FcTrue);
-    FcConfigSubstitute(Config, pat, FcMatchPattern);
-    FcDefaultSubstitute(pat);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(Config, pat, &result);
-    FcPatternDestroy(pat);
-    if (match == nullptr) return res;
-    FcChar8* file = nullptr;
-    int index = 0;
-    int weight = FC_WEIGHT_REGULAR;
-    int slant = FC_SLANT_ROMAN;
-    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch && file != nullptr) {
-      FcPatternGetInteger(match, FC_INDEX, 0, &index);
-      FcPatternGetInteger(match, FC_WEIGHT, 0, &weight);
-      FcPatternGetInteger(match, FC_SLANT, 0, &slant);
-      res.FaceId = OpenFace(reinterpret_cast<const char*>(file), index);
-      res.SynthBold = bold && weight < FC_WEIGHT_DEMIBOLD;
-      res.SynthItalic = italic && slant == FC_SLANT_ROMAN;
-    }
-    FcPatternDestroy(match);
+    if (Lookup == nullptr) return res;
+    const std::optional<platform::FontFace> face = Lookup->Match(family, bold, italic);
+    if (!face) return res;
+    res.FaceId = OpenFace(face->File, face->Index);
+    res.SynthBold = bold && !face->Bold;
+    res.SynthItalic = italic && !face->Italic;
     return res;
   }
 
-  // Any sans face we can open, when fontconfig is unusable or its match fails.
+  // Any sans face we can open, when the system's lookup is unusable or its
+  // match fails.
   Resolved FallbackFace(bool bold, bool italic) {
-    static const char* const Candidates[] = {
-        "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-        "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",
-        "/usr/share/fonts/truetype/noto/NotoSans-Regular.ttf",
-    };
     Resolved res;
-    for (const char* path : Candidates) {
+    for (const std::string& path : platform::FallbackFontFiles()) {
       res.FaceId = OpenFace(path, 0);
       if (res.FaceId >= 0) break;
     }
@@ -173,7 +139,7 @@ struct TFontCache::Impl {
 
   int ScanForFace() {
     std::error_code ec;
-    for (const char* root : {"/usr/share/fonts", "/usr/local/share/fonts"}) {
+    for (const std::string& root : platform::FontFolders()) {
       std::filesystem::recursive_directory_iterator it(root, ec), end;
       for (; !ec && it != end; it.increment(ec)) {
         const std::string ext = Lower(it->path().extension().string());
@@ -191,9 +157,7 @@ struct TFontCache::Impl {
     const std::string lower = Lower(font.Name());
     const std::string key = lower + (bold ? "|b" : "|") + (italic ? "i" : "");
     if (auto it = ResolvedByName.find(key); it != ResolvedByName.end()) return it->second;
-    const char* sub = SubstituteFamily(lower);
-    Resolved res = MatchFontconfig(sub != nullptr ? sub : (font.Name().empty() ? "sans-serif" : font.Name()),
-                                   bold, italic);
+    Resolved res = MatchSystem(font.Name().empty() ? "sans-serif" : font.Name(), bold, italic);
     if (res.FaceId < 0) res = FallbackFace(bold, italic);
     ResolvedByName[key] = res;
     return res;
@@ -315,7 +279,7 @@ TFontCache& TFontCache::Global() {
   return cache;
 }
 
-TFontCache::TFontCache(bool useFontconfig) : Impl_(std::make_unique<Impl>(useFontconfig)) {}
+TFontCache::TFontCache(bool useSystemLookup) : Impl_(std::make_unique<Impl>(useSystemLookup)) {}
 TFontCache::~TFontCache() = default;
 
 TFontMetrics TFontCache::Metrics(const TFont& font) {

@@ -1,4 +1,4 @@
-// Text through fontconfig and FreeType: face matching, metrics as the classic
+// Text through the platform's font lookup and FreeType: face matching, metrics as the classic
 // interface reports them, and a glyph cache. Internal to the graphics library.
 #pragma once
 
@@ -51,9 +51,9 @@ class TFontCache {
  public:
   static TFontCache& Global();
 
-  // Without fontconfig every face falls back to the first sans face found
-  // on disk (what happens when fontconfig cannot start).
-  explicit TFontCache(bool useFontconfig = true);
+  // Without the system's font lookup every face falls back to the first sans
+  // face found on disk (what happens when the lookup cannot start).
+  explicit TFontCache(bool useSystemLookup = true);
   ~TFontCache();
   TFontCache(const TFontCache&) = delete;
   TFontCache& operator=(const TFontCache&) = delete;

@@ -1,6 +1,7 @@
 // Opens the port connection the way the window does and prints what each
 // LPT port answers; exit status 1 when the connection is unusable.
 #include "LPTIO.h"
+#include "winapi.h"
 
 #include <cstdio>
 

@@ -1,0 +1,37 @@
+#include "process_info.h"
+#include "winapi.h"
+
+namespace platform {
+
+namespace {
+
+// Long enough for any path Windows hands out.
+constexpr DWORD MaxPath = 32768;
+
+std::string Utf8(const std::wstring& wide) {
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return {};
+  std::string text(std::size_t(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), text.data(), size, nullptr, nullptr);
+  return text;
+}
+
+}  // namespace
+
+// The wide query, so a folder name outside the ANSI code page survives.
+std::string ExecutablePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) {
+      path.resize(length);
+      return Utf8(path);
+    }
+    if (path.size() >= MaxPath) return {};
+    path.resize(path.size() * 2);
+  }
+}
+
+}  // namespace platform
