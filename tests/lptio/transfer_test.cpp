@@ -26,15 +26,15 @@ class DriverPathTest : public LptioTest {
 };
 
 TEST_F(DriverPathTest, BatchIsOneRequestOnTheSameBuffer) {
-  Port.Registers[0x20] = 0x11;
-  Port.Registers[0x21] = 0x22;
-  Port.Registers[0x22] = 0x33;
+  Port.RegisterAt(0x20) = 0x11;
+  Port.RegisterAt(0x21) = 0x22;
+  Port.RegisterAt(0x22) = 0x33;
   PortIoPair pairs[] = {{0x21, 0xEE}, {0x20, 0xEE}, {0x22, 0xEE}};
   EXPECT_TRUE(Connection->ReadPairs(pairs, 3));
   const std::string buffer = emulation::FormatPointer(pairs);
   ExpectCalls(TraceText({"DeviceIoControl"}),
               {"DeviceIoControl(*, 0x220050, " + buffer + ", 6, " + buffer + ", 6, *, null)"});
-  EXPECT_EQ(Port.Log, (std::vector<std::string>{"R 21", "R 20", "R 22"}));
+  EXPECT_EQ(Port.LogText(), (std::vector<std::string>{"R 21", "R 20", "R 22"}));
   EXPECT_EQ(pairs[0].PortAddress, 0x21);
   EXPECT_EQ(pairs[0].Value, 0x22);
   EXPECT_EQ(pairs[1].PortAddress, 0x20);
@@ -48,13 +48,13 @@ TEST_F(DriverPathTest, WriteBatchGoesInArrayOrder) {
   const std::string buffer = emulation::FormatPointer(pairs);
   ExpectCalls(TraceText({"DeviceIoControl"}),
               {"DeviceIoControl(*, 0x220060, " + buffer + ", 6, " + buffer + ", 6, *, null)"});
-  EXPECT_EQ(Port.Log, (std::vector<std::string>{"W 10 5A", "W 12 04", "W 10 A5"}));
-  EXPECT_EQ(Port.Registers[0x10], 0xA5);
+  EXPECT_EQ(Port.LogText(), (std::vector<std::string>{"W 10 5A", "W 12 04", "W 10 A5"}));
+  EXPECT_EQ(Port.RegisterAt(0x10), 0xA5);
 }
 
 TEST_F(DriverPathTest, LastErrorIsClearedBeforeAndIsTheVerdictAfter) {
-  Port.Registers[0x11] = 0x9C;
-  Port.Status = ERROR_GEN_FAILURE;
+  Port.RegisterAt(0x11) = 0x9C;
+  Port.Answer = ERROR_GEN_FAILURE;
   PortIoPair pair{0x11, 0};
   SetLastError(ERROR_BUSY);
   emulation::ClearTrace();
@@ -65,17 +65,17 @@ TEST_F(DriverPathTest, LastErrorIsClearedBeforeAndIsTheVerdictAfter) {
   EXPECT_EQ(pair.Value, 0x9C);  // whatever the driver put there stays
   EXPECT_EQ(Connection->ReadRegister(PortLpt1, RegStatus), 0x9C);
   EXPECT_FALSE(Connection->WriteRegister(PortLpt1, RegData, 1));
-  Port.Status = ERROR_SUCCESS;
+  Port.Answer = ERROR_SUCCESS;
   SetLastError(ERROR_BUSY);
   EXPECT_TRUE(Connection->WriteRegister(PortLpt1, RegData, 1));
   EXPECT_EQ(GetLastError(), 0u);
 }
 
 TEST_F(DriverPathTest, OneRegisterWrappersBuildOnePair) {
-  Port.Registers[0x32] = 0xC4;
+  Port.RegisterAt(0x32) = 0xC4;
   EXPECT_EQ(Connection->ReadRegister(PortLpt3, RegControl), 0xC4);
   EXPECT_TRUE(Connection->WriteRegister(PortLpt2, RegControl, 0x0B));
-  EXPECT_EQ(Port.Log, (std::vector<std::string>{"R 32", "W 22 0B"}));
+  EXPECT_EQ(Port.LogText(), (std::vector<std::string>{"R 32", "W 22 0B"}));
   const auto requests = TraceText({"DeviceIoControl"});
   ASSERT_EQ(requests.size(), 2u);
   EXPECT_TRUE(CallMatches(requests[0], "DeviceIoControl(*, 0x220050, *, 2, *, 2, *, null)"));
@@ -156,45 +156,45 @@ TEST_F(DirectPathTest, WritesGoOutInOrderAndLeaveTheArray) {
 class ProbeTest : public DriverPathTest {};
 
 TEST_F(ProbeTest, EchoingDataRegisterIsPresentAndRestored) {
-  Port.Registers[0x20] = 0x5A;
+  Port.RegisterAt(0x20) = 0x5A;
   EXPECT_TRUE(Connection->ProbePort(PortLpt2));
-  EXPECT_EQ(Port.Log, (std::vector<std::string>{"R 20", "W 20 00", "R 20", "W 20 55", "R 20", "W 20 AA",
-                                                "R 20", "W 20 5A"}));
-  EXPECT_EQ(Port.Registers[0x20], 0x5A);
+  EXPECT_EQ(Port.LogText(), (std::vector<std::string>{"R 20", "W 20 00", "R 20", "W 20 55", "R 20", "W 20 AA",
+                                                      "R 20", "W 20 5A"}));
+  EXPECT_EQ(Port.RegisterAt(0x20), 0x5A);
 }
 
 TEST_F(ProbeTest, EchoFailingAtZeroFallsBackToControl) {
-  Port.Registers[0x10] = 0x13;
+  Port.RegisterAt(0x10) = 0x13;
   Port.Stuck = {0x10};
-  Port.Registers[0x12] = 0x0C;
+  Port.RegisterAt(0x12) = 0x0C;
   EXPECT_TRUE(Connection->ProbePort(PortLpt1));
-  EXPECT_EQ(Port.Log,
+  EXPECT_EQ(Port.LogText(),
             (std::vector<std::string>{"R 10", "W 10 00", "R 10", "W 10 55", "W 10 AA", "W 10 13", "R 12"}));
 }
 
 TEST_F(ProbeTest, DeadPortFailsEveryTest) {
-  Port.Registers[0x30] = 0x00;
+  Port.RegisterAt(0x30) = 0x00;
   Port.Stuck = {0x30};
-  Port.Registers[0x32] = 0xFF;
-  Port.Registers[0x31] = 0xFF;
+  Port.RegisterAt(0x32) = 0xFF;
+  Port.RegisterAt(0x31) = 0xFF;
   EXPECT_FALSE(Connection->ProbePort(PortLpt3));
-  EXPECT_EQ(Port.Log, (std::vector<std::string>{"R 30", "W 30 00", "R 30", "W 30 55", "R 30", "W 30 AA",
-                                                "W 30 00", "R 32", "R 31"}));
-  Port.Registers[0x32] = 0x00;
-  Port.Registers[0x31] = 0x00;
+  EXPECT_EQ(Port.LogText(), (std::vector<std::string>{"R 30", "W 30 00", "R 30", "W 30 55", "R 30", "W 30 AA",
+                                                      "W 30 00", "R 32", "R 31"}));
+  Port.RegisterAt(0x32) = 0x00;
+  Port.RegisterAt(0x31) = 0x00;
   EXPECT_FALSE(Connection->ProbePort(PortLpt3));
 }
 
 TEST_F(ProbeTest, StatusAloneCanShowThePort) {
   Port.Stuck = {0x20};
-  Port.Registers[0x20] = 0xFF;
-  Port.Registers[0x22] = 0xFF;
-  Port.Registers[0x21] = 0x7F;
+  Port.RegisterAt(0x20) = 0xFF;
+  Port.RegisterAt(0x22) = 0xFF;
+  Port.RegisterAt(0x21) = 0x7F;
   EXPECT_TRUE(Connection->ProbePort(PortLpt2));
 }
 
 TEST_F(ProbeTest, AllOnesPortIsAbsent) {
-  for (BYTE reg : {0x30, 0x31, 0x32}) Port.Registers[reg] = 0xFF;
+  for (BYTE reg : {0x30, 0x31, 0x32}) Port.RegisterAt(reg) = 0xFF;
   Port.Stuck = {0x30, 0x31, 0x32};
   EXPECT_FALSE(Connection->ProbePort(PortLpt3));
 }
@@ -202,14 +202,14 @@ TEST_F(ProbeTest, AllOnesPortIsAbsent) {
 TEST_F(ProbeTest, ConstructionProbedTheThreePortsInOrder) {
   Connection.reset();
   Port.Stuck = {0x20, 0x21, 0x22};
-  Port.Registers[0x20] = Port.Registers[0x21] = Port.Registers[0x22] = 0xFF;
+  Port.RegisterAt(0x20) = Port.RegisterAt(0x21) = Port.RegisterAt(0x22) = 0xFF;
   Connection = std::make_unique<TLptPortConnection>();
   EXPECT_TRUE(Connection->Lpt1Present());
   EXPECT_FALSE(Connection->Lpt2Present());
   EXPECT_TRUE(Connection->Lpt3Present());
   ASSERT_GE(Port.Log.size(), 3u);
-  EXPECT_EQ(Port.Log.front(), "R 10");
-  EXPECT_EQ(Port.Log.back(), "W 30 00");
+  EXPECT_EQ(Port.LogText().front(), "R 10");
+  EXPECT_EQ(Port.LogText().back(), "W 30 00");
 }
 
 }  // namespace
