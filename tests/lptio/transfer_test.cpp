@@ -94,6 +94,39 @@ TEST_F(DriverPathTest, EmptyOrOversizedBatchIsRefusedWithoutARequest) {
   EXPECT_TRUE(TraceText({"DeviceIoControl"}).empty());
 }
 
+// The byte length of a batch is twice its count and must fit 32 bits.
+TEST_F(LptioTest, BatchCountsAtTheirLimits) {
+  std::vector<DWORD> lengths;
+  emulation::TEmulatedDevice device;
+  device.Control = [&](void*, DWORD, const void*, DWORD inLength, void*, DWORD outLength, DWORD*) {
+    lengths.push_back(inLength == outLength ? inLength : 0);
+    return DWORD(ERROR_SUCCESS);  // the buffers are never read: only their lengths matter here
+  };
+  ASSERT_EQ(emulation::RegisterDevice("LptAccessAgent", device), 0u);
+  TLptPortConnection connection;
+  struct TCase {
+    DWORD Count;
+    DWORD Length;  // 0: refused without a request
+  };
+  const TCase cases[] = {{0, 0},          {1, 2},         {2, 4}, {3, 6}, {0x7FFFFFFF, 0xFFFFFFFE},
+                         {0x80000000, 0}, {0xFFFFFFFF, 0}};
+  PortIoPair pair{0x10, 0};
+  for (const TCase& c : cases) {
+    for (bool read : {true, false}) {
+      lengths.clear();
+      SetLastError(ERROR_BUSY);
+      const bool done = read ? connection.ReadPairs(&pair, c.Count) : connection.WritePairs(&pair, c.Count);
+      EXPECT_EQ(done, c.Length != 0) << c.Count;
+      if (c.Length) {
+        EXPECT_EQ(lengths, std::vector<DWORD>{c.Length}) << c.Count;
+      } else {
+        EXPECT_TRUE(lengths.empty()) << c.Count;
+        EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER) << c.Count;
+      }
+    }
+  }
+}
+
 TEST_F(LptioTest, UnusableConnectionTransfersNothing) {
   emulation::InjectFault(TFault{.Function = "StartServiceA", .Error = ERROR_FILE_NOT_FOUND});
   TLptPortConnection connection;
@@ -139,6 +172,26 @@ TEST_F(DirectPathTest, AddressesMapToTheFixedBases) {
   EXPECT_EQ(pairs[1].Value, 0x02);
   EXPECT_EQ(pairs[2].Value, 0x03);
   EXPECT_EQ(pairs[3].Value, 0xFF);
+}
+
+// The high nibble picks the base, the low three bits the register; bit 3 is not looked at.
+TEST_F(DirectPathTest, AddressRuleAtNibbleBoundaries) {
+  struct TCase {
+    BYTE Address;
+    WORD Port;
+  };
+  const TCase cases[] = {{0x00, 0x278}, {0x0F, 0x27F}, {0x10, 0x3BC}, {0x12, 0x3BE}, {0x17, 0x3C3},
+                         {0x18, 0x3BC}, {0x1F, 0x3C3}, {0x20, 0x378}, {0x27, 0x37F}, {0x28, 0x378},
+                         {0x2F, 0x37F}, {0x30, 0x278}, {0x3F, 0x27F}, {0x40, 0x278}, {0xFF, 0x27F}};
+  for (const TCase& c : cases) {
+    Space->Poke(c.Port, BYTE(c.Address ^ 0xA5));
+    PortIoPair pair{c.Address, 0};
+    EXPECT_TRUE(Connection->ReadPairs(&pair, 1));
+    EXPECT_EQ(pair.Value, BYTE(c.Address ^ 0xA5)) << std::hex << int(c.Address);
+    pair.Value = 0x3C;
+    EXPECT_TRUE(Connection->WritePairs(&pair, 1));
+    EXPECT_EQ(Space->Peek(c.Port), 0x3C) << std::hex << int(c.Address);
+  }
 }
 
 TEST_F(DirectPathTest, WritesGoOutInOrderAndLeaveTheArray) {
@@ -197,6 +250,34 @@ TEST_F(ProbeTest, AllOnesPortIsAbsent) {
   for (BYTE reg : {0x30, 0x31, 0x32}) Port.RegisterAt(reg) = 0xFF;
   Port.Stuck = {0x30, 0x31, 0x32};
   EXPECT_FALSE(Connection->ProbePort(PortLpt3));
+}
+
+// Each echo pattern on its own, and the values on either side of the two rails.
+TEST_F(ProbeTest, EveryPatternAndEveryRailCounts) {
+  struct TCase {
+    const char* Name;
+    BYTE DeadDataLines;  // 0xFF: no echo at all
+    BYTE Control;
+    BYTE Status;
+    bool Present;
+  };
+  const TCase cases[] = {
+      {"echoes", 0x00, 0xFF, 0xFF, true},
+      {"fails only 0x55", 0x01, 0xFF, 0xFF, false},
+      {"fails only 0xAA", 0x80, 0xFF, 0xFF, false},
+      {"fails only 0xAA, control answers", 0x80, 0x0C, 0xFF, true},
+      {"control 0x00", 0xFF, 0x00, 0x00, false},
+      {"control 0x01", 0xFF, 0x01, 0x00, true},
+      {"control 0xFE", 0xFF, 0xFE, 0x00, true},
+      {"status 0x01", 0xFF, 0xFF, 0x01, true},
+      {"status 0xFE", 0xFF, 0x00, 0xFE, true},
+      {"status 0xFF", 0xFF, 0x00, 0xFF, false},
+  };
+  for (const TCase& c : cases) {
+    Port.Ports[1] = {
+        .Present = true, .Status = c.Status, .Control = c.Control, .DeadDataLines = c.DeadDataLines};
+    EXPECT_EQ(Connection->ProbePort(PortLpt2), c.Present) << c.Name;
+  }
 }
 
 TEST_F(ProbeTest, ConstructionProbedTheThreePortsInOrder) {

@@ -28,7 +28,9 @@ class TScriptedPort::TBank : public TPortBank {
 
   DWORD Read(int slot, TRegister reg, BYTE& value) override {
     const BYTE address = AddressOf(slot, reg);
-    value = Owner_.Ports[slot].Present ? Owner_.RegisterAt(address) : AbsentValue;
+    const TFakePort& port = Owner_.Ports[slot];
+    const BYTE dead = reg == RegisterData ? port.DeadDataLines : 0;
+    value = port.Present ? BYTE(Owner_.RegisterAt(address) & ~dead) : AbsentValue;
     Owner_.Log.push_back({false, address, value});
     return ERROR_SUCCESS;
   }

@@ -19,6 +19,7 @@ struct TFakePort {
   BYTE Data = 0;
   BYTE Status = 0x7F;
   BYTE Control = 0xC0;
+  BYTE DeadDataLines = 0;  // data lines that always read 0, as on a damaged port
   bool Simulated = false;  // what the port query says about it
   WORD Base = 0;           // likewise; 0 leaves the base out
 };
