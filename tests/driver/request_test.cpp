@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,9 @@ class TRecordingBank : public TPortBank {
     Log.push_back("W" + std::to_string(slot) + std::to_string(int(reg)) + "=" + std::to_string(value));
     return FailWith;
   }
-  TPortQueryEntry Describe(int slot) const override {
-    return slot == 1 ? TPortQueryEntry{PortPresent | PortBaseKnown, 0, 0x378} : TPortQueryEntry{};
-  }
+  TPortQueryEntry Describe(int slot) const override { return Entries[slot]; }
   std::vector<std::string> Log;
+  std::array<TPortQueryEntry, SlotCount> Entries{{{}, {PortPresent | PortBaseKnown, 0, 0x378}, {}}};
   DWORD FailWith = ERROR_SUCCESS;
 };
 
@@ -175,6 +175,17 @@ TEST_F(RequestTest, QueryRepliesOneEntryPerSlotAndTouchesNoRegister) {
   EXPECT_EQ(Returned, sizeof(TPortQueryReply));
   EXPECT_EQ(reply, (std::vector<BYTE>{0, 0, 0, 0, PortPresent | PortBaseKnown, 0, 0x78, 0x03, 0, 0, 0, 0}));
   EXPECT_TRUE(Bank.Log.empty());
+}
+
+TEST_F(RequestTest, QueryReplyCarriesEverySlotInOrder) {
+  Bank.Entries = {{{PortPresent | PortSimulated, 0, 0},
+                   {PortPresent | PortBaseKnown, 0, 0xD010},
+                   {PortPresent | PortBaseKnown, 0, 0x278}}};
+  std::vector<BYTE> reply(sizeof(TPortQueryReply), 0xEE);
+  EXPECT_EQ(HandleRequest(Bank, IoctlQueryPorts, nullptr, 0, reply.data(), DWORD(reply.size()), &Returned),
+            ERROR_SUCCESS);
+  EXPECT_EQ(reply, (std::vector<BYTE>{PortPresent | PortSimulated, 0, 0, 0, PortPresent | PortBaseKnown, 0,
+                                      0x10, 0xD0, PortPresent | PortBaseKnown, 0, 0x78, 0x02}));
 }
 
 TEST_F(RequestTest, QueryAcceptsOnlyNoInputAndAnExactReplySize) {
