@@ -416,18 +416,6 @@ TEST_F(PpdevBankTest, AClaimThatWaitsTooLongGivesUpAsBusy) {
   }
 }
 
-TEST_F(PpdevBankTest, AGivenUpClaimLeavesTheOtherPortsUsable) {
-  System.ClaimLimit = std::chrono::milliseconds(20);
-  System.BlockingClaims = {3};
-  ASSERT_EQ(Open({Node(0, 0x378), Node(1, 0x278)}), ERROR_SUCCESS);
-  EXPECT_TRUE(Messages.str().empty());
-  EXPECT_EQ(Bank->Describe(1).Flags, 0);
-  EXPECT_EQ(Bank->Describe(2).Flags, PortPresent | PortBaseKnown);
-  EXPECT_EQ(Read(0x20), 0xFF);
-  Write(0x30, 0x42);
-  EXPECT_EQ(Read(0x30), 0x42);
-}
-
 TEST_F(PpdevBankTest, DataDirectionFailureAtClaimIsSaidAndTheClaimStands) {
   System.DataDirError = EIO;
   ASSERT_EQ(Open({Node(0, 0x378)}), ERROR_SUCCESS);

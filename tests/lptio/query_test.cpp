@@ -39,16 +39,6 @@ TEST_F(QueryTest, OneRequestWithNoInputAndRoomForTheReply) {
   EXPECT_EQ(GetLastError(), 0u);
 }
 
-TEST_F(QueryTest, BasesKeepBothBytes) {
-  RegisterPort();
-  auto connection = Connect();
-  for (WORD base : {0x0001, 0x00FF, 0x0100, 0x3BC, 0xD010, 0xFFFF}) {
-    Port.Ports[1] = {.Present = true, .Base = base};
-    ASSERT_TRUE(connection->QueryPorts(Reports));
-    EXPECT_EQ(Reports[1].Base, base);
-  }
-}
-
 TEST_F(QueryTest, AnOlderDriverRefusesAndTheReportsStayAsTheyWere) {
   Port.AnswersQuery = false;
   RegisterPort();
