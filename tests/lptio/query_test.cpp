@@ -1,6 +1,7 @@
 // The port query: what the driver says about each port, and when nothing is asked.
 #include "lptio_fixture.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -53,9 +54,10 @@ TEST_F(QueryTest, AnOlderDriverRefusesAndTheReportsStayAsTheyWere) {
 
 TEST_F(QueryTest, AShortReplyIsNoAnswer) {
   emulation::TEmulatedDevice device;
-  device.Control = [](void*, DWORD, const void*, DWORD, void* out, DWORD, DWORD* returned) {
-    std::memset(out, 0x01, 8);
-    *returned = 8;
+  // Answers every request with at most 8 bytes, two thirds of a port query's reply.
+  device.Control = [](void*, DWORD, const void*, DWORD, void* out, DWORD outLength, DWORD* returned) {
+    *returned = std::min<DWORD>(outLength, 8);
+    std::memset(out, 0x01, *returned);
     return DWORD(ERROR_SUCCESS);
   };
   ASSERT_EQ(emulation::RegisterDevice("LptAccessAgent", device), 0u);
