@@ -1,8 +1,11 @@
 #include "LPTIO.h"
 
+#include "request_rules.h"
 #include "winapi.h"
 
 #include <optional>
+
+static_assert(IoctlRead == lptwdmio::IoctlBatchRead && IoctlWrite == lptwdmio::IoctlBatchWrite);
 
 namespace {
 
@@ -190,6 +193,30 @@ bool TLptPortConnection::ProbePort(BYTE port) {
   if (echoes) return true;
   if (!IsRailValue(ReadRegister(port, RegControl))) return true;
   return !IsRailValue(ReadRegister(port, RegStatus));
+}
+
+// The reply is little-endian on the wire whatever the host's byte order.
+bool TLptPortConnection::QueryPorts(TLptPortReports& reports) {
+  if (DeviceHandle == INVALID_HANDLE_VALUE) return false;
+  constexpr DWORD EntrySize = sizeof(lptwdmio::TPortQueryEntry);
+  BYTE reply[sizeof(lptwdmio::TPortQueryReply)] = {};
+  DWORD returned = 0;
+  SetLastError(0);
+  DeviceIoControl(DeviceHandle, lptwdmio::IoctlQueryPorts, nullptr, 0, reply, sizeof reply, &returned,
+                  nullptr);
+  if (GetLastError() != 0) return false;
+  if (returned != sizeof reply) {
+    SetLastError(ERROR_GEN_FAILURE);
+    return false;
+  }
+  for (std::size_t slot = 0; slot < reports.size(); ++slot) {
+    const BYTE* entry = reply + slot * EntrySize;
+    const BYTE flags = entry[0];
+    reports[slot].Present = (flags & lptwdmio::PortPresent) != 0;
+    reports[slot].Simulated = (flags & lptwdmio::PortSimulated) != 0;
+    reports[slot].Base = (flags & lptwdmio::PortBaseKnown) ? WORD(entry[2] | (entry[3] << 8)) : WORD(0);
+  }
+  return true;
 }
 
 WORD TLptPortConnection::DirectPortBase(PortAddress address) {

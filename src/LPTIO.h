@@ -3,6 +3,7 @@
 
 #include "wintypes.h"
 
+#include <array>
 #include <string>
 
 // A port register named by one byte: port prefix OR register offset.
@@ -36,6 +37,16 @@ struct PortIoPair {
 };
 static_assert(sizeof(PortIoPair) == 2, "a pair is two bytes on the wire");
 
+// What the driver says about one port.
+struct TLptPortReport {
+  bool Present = false;
+  bool Simulated = false;  // the driver's simulation, not hardware
+  WORD Base = 0;           // the port's I/O base; 0 when the driver does not know it
+  friend bool operator==(const TLptPortReport&, const TLptPortReport&) = default;
+};
+// LPT1, LPT2, LPT3, in that order.
+using TLptPortReports = std::array<TLptPortReport, 3>;
+
 class TLptPortConnection {
  public:
   // Never fails; IsUsable tells the outcome. When not usable, the thread's
@@ -58,6 +69,13 @@ class TLptPortConnection {
   bool WriteRegister(BYTE port, BYTE offset, BYTE value);
 
   bool ProbePort(BYTE port);
+
+  // Asks the driver which ports it serves, whether they are simulated and
+  // where they lie. False, with reports untouched, when there is no driver
+  // (the connection is not usable, or takes the direct path; nothing is
+  // asked) or the driver does not answer, an older one for instance (the
+  // reason is then in GetLastError).
+  bool QueryPorts(TLptPortReports& reports);
 
  private:
   using TOpenSCManagerA = SC_HANDLE(WINAPI*)(LPCSTR, LPCSTR, DWORD);

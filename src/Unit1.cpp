@@ -112,6 +112,8 @@ constexpr TRegisterLabelRow RegisterLabels[] = {
     {&TForm1::StaticText3, TRegisterLabel::Status},
 };
 
+constexpr const char* SimulatedPortTitle = " (simulated port)";
+
 constexpr const char* StartupErrorText = "Ошибка при создании объекта Lpt, код = ";
 constexpr const char* StartupErrorCaption = "ERROR";
 
@@ -138,6 +140,7 @@ std::uint8_t TForm1::CurrentPort() {
     if (!PortRequested[port]) continue;
     ClearPortLeds();
     SelectedPort = Ports[port].Prefix;
+    ShowPortKind(port);
     TAbDBLED& led = *(this->*Ports[port].Led);
     led.LED().SetColorOff(InactiveOutputColor);
     led.Font().SetColor(ActiveColor);
@@ -146,6 +149,10 @@ std::uint8_t TForm1::CurrentPort() {
     PortRequested[port] = false;
   }
   return SelectedPort;
+}
+
+void TForm1::ShowPortKind(TPortIndex port) {
+  SetCaption(PortSimulated_[port] ? PlainCaption_ + SimulatedPortTitle : PlainCaption_);
 }
 
 void TForm1::ClearPortLeds() {
@@ -189,6 +196,11 @@ void TForm1::FormCreate(TObject*) {
     Application->MessageBox(StartupErrorText + std::to_string(code), StartupErrorCaption, MB_OK);
     Application->Terminate();
   }
+
+  TLptPortReports reports;
+  if (Lpt->QueryPorts(reports))
+    for (TPortIndex port : PortsDownward) PortSimulated_[port] = reports[port].Simulated;
+  PlainCaption_ = Caption();
 
   for (TPortIndex port : PortsDownward) {
     if (!Lpt->ProbePort(Ports[port].Prefix)) continue;

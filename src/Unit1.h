@@ -204,6 +204,12 @@ class TForm1 : public TForm {
   void SetOutputLine(TOutputLine line, bool lit);
   void ShowHelp(THelpTopic topic);
   void Highlight(TRegisterLabel reg);
+  void ShowPortKind(TPortIndex port);
+
+  // From the driver's port query at start-up; the title tells a simulated
+  // selected port from hardware.
+  std::array<bool, PortCount> PortSimulated_{};
+  std::string PlainCaption_;
 };
 
 extern TForm1* Form1;

@@ -1,6 +1,7 @@
 #include "backend.h"
 
 #include <cstdlib>
+#include <ostream>
 
 namespace lptwdmio {
 
@@ -11,38 +12,48 @@ std::string EnvironmentOr(const char* name, const std::string& fallback) {
   return value && *value ? value : fallback;
 }
 
+constexpr const char* SimulatedOnRequest =
+    "lptwdmio: simulating LPT1 (with a loopback plug) and LPT2, as LPTWDMIO_BACKEND=simulated asks";
+constexpr const char* SimulatedForLackOfPorts =
+    "lptwdmio: no parallel port found; simulating LPT1 (with a loopback plug) and LPT2. "
+    "For real ports load parport_pc and ppdev (sudo modprobe parport_pc ppdev)";
+
 }  // namespace
 
-TBackendConfig TBackendConfig::FromEnvironment() {
+void TMessages::Once(const std::string& line) {
+  std::lock_guard<std::mutex> lock(Mutex_);
+  if (Said_.insert(line).second) Out << line << '\n' << std::flush;
+}
+
+TBackendConfig TBackendConfig::FromEnvironment(TMessages& messages) {
   TBackendConfig config;
   const std::string choice = EnvironmentOr("LPTWDMIO_BACKEND", "");
   if (choice == "simulated")
     config.Choice = TBackendChoice::Simulated;
   else if (choice == "ppdev")
     config.Choice = TBackendChoice::Ppdev;
+  else if (!choice.empty())
+    messages.Once("lptwdmio: unknown LPTWDMIO_BACKEND value '" + choice + "'; expected simulated or ppdev");
   config.DevDir = EnvironmentOr("LPTWDMIO_DEV_DIR", config.DevDir);
   config.ProcDir = EnvironmentOr("LPTWDMIO_PROC_DIR", config.ProcDir);
   return config;
 }
 
-DWORD OpenSession(const TBackendConfig& config, TSession& session, std::ostream& messages) {
+DWORD OpenSession(const TBackendConfig& config, TSession& session, TMessages& messages) {
   if (config.Choice != TBackendChoice::Simulated) {
     const std::vector<TParportNode> nodes = FindParports(config.DevDir, config.ProcDir);
-    if (!nodes.empty()) {
-      const DWORD status = OpenPpdevBank(session.Driver.System, nodes, session.OwnBank, messages);
-      session.Bank = session.OwnBank.get();
-      return status;
-    }
+    if (!nodes.empty()) return OpenPpdevBank(session.Driver.System, nodes, session.Bank, messages.Out);
     if (config.Choice == TBackendChoice::Ppdev) return ERROR_FILE_NOT_FOUND;
-    // Ports without nodes mean ppdev is not loaded; a simulated bank here
+    // Ports without nodes mean ppdev is not loaded; simulated ports here
     // would pass off made-up lines as the machine's own port.
     if (KernelHasParports(config.ProcDir)) {
-      messages << "lptwdmio: the kernel has a parallel port but there is no " << config.DevDir
-               << "/parport*; load ppdev (sudo modprobe ppdev)\n";
+      messages.Out << "lptwdmio: the kernel has a parallel port but there is no " << config.DevDir
+                   << "/parport*; load ppdev (sudo modprobe ppdev)\n";
       return ERROR_FILE_NOT_FOUND;
     }
   }
-  session.Bank = &session.Driver.Simulated;
+  messages.Once(config.Choice == TBackendChoice::Simulated ? SimulatedOnRequest : SimulatedForLackOfPorts);
+  session.Bank = std::make_unique<TSimulatedBank>(session.Driver.Simulated);
   return ERROR_SUCCESS;
 }
 

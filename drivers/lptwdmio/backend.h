@@ -7,9 +7,24 @@
 #include <iosfwd>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 
 namespace lptwdmio {
+
+// Where the module's notes to the user go: each line as it comes, or, for
+// notes that would only repeat themselves, once for the life of this object.
+class TMessages {
+ public:
+  explicit TMessages(std::ostream& out) : Out(out) {}
+  void Once(const std::string& line);
+
+  std::ostream& Out;
+
+ private:
+  std::mutex Mutex_;
+  std::set<std::string> Said_;
+};
 
 enum class TBackendChoice { Automatic, Simulated, Ppdev };
 
@@ -20,31 +35,30 @@ struct TBackendConfig {
   std::string DevDir = "/dev";
   std::string ProcDir = "/proc/sys/dev/parport";
 
-  static TBackendConfig FromEnvironment();
+  // An unknown LPTWDMIO_BACKEND value is reported and taken as automatic.
+  static TBackendConfig FromEnvironment(TMessages& messages);
 };
 
-// The driver's state: one simulated bank shared by all sessions, so its
-// latches outlive an open, as a port's registers do.
+// The driver's state: the simulated ports' latches, shared by all sessions.
 class TDriverState {
  public:
   std::mutex Mutex;
-  TSimulatedBank Simulated;
+  TSimulatedPorts Simulated;
   TPpdevSystem System;
 };
 
-// A session's bank: the shared simulated one, or ppdev ports claimed for it.
+// A session's bank: the simulated ports, or ppdev ports claimed for it.
 class TSession {
  public:
   explicit TSession(TDriverState& driver) : Driver(driver) {}
 
   TDriverState& Driver;
-  std::unique_ptr<TPortBank> OwnBank;
-  TPortBank* Bank = nullptr;
+  std::unique_ptr<TPortBank> Bank;
 };
 
 // Opens a session as config says: ppdev when parport nodes exist (or when
-// forced), the simulated bank when there are none and the kernel knows no
-// port either (or when forced).
-DWORD OpenSession(const TBackendConfig& config, TSession& session, std::ostream& messages);
+// forced), the simulated ports when there are none and the kernel knows no
+// port either (or when forced). Simulating is said once on messages.
+DWORD OpenSession(const TBackendConfig& config, TSession& session, TMessages& messages);
 
 }  // namespace lptwdmio

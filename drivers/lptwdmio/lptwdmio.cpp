@@ -12,6 +12,12 @@ namespace {
 
 constexpr const char* DeviceName = "LptAccessAgent";
 
+// The module stays loaded for the life of the process, and so does this.
+TMessages& ProcessMessages() {
+  static TMessages messages(std::cerr);
+  return messages;
+}
+
 // Nothing may unwind across the C boundary into the host.
 template <typename F>
 uint32_t Guarded(F&& body) {
@@ -28,7 +34,8 @@ uint32_t OpenDevice(void* context, void** session) {
   return Guarded([&]() -> uint32_t {
     auto& driver = *static_cast<TDriverState*>(context);
     auto opened = std::make_unique<TSession>(driver);
-    const DWORD status = OpenSession(TBackendConfig::FromEnvironment(), *opened, std::cerr);
+    TMessages& messages = ProcessMessages();
+    const DWORD status = OpenSession(TBackendConfig::FromEnvironment(messages), *opened, messages);
     if (status == ERROR_SUCCESS) *session = opened.release();
     return status;
   });

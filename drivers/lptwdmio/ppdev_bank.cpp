@@ -1,5 +1,6 @@
 #include "ppdev_bank.h"
 
+#include "call_deadline.h"
 #include "errno_map.h"
 
 #include <fcntl.h>
@@ -11,9 +12,11 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
+#include <utility>
 
 namespace lptwdmio {
 
@@ -115,30 +118,76 @@ std::string TPpdevSystem::GroupOf(const std::string& path) {
   return entry && info.st_gid != 0 ? entry->gr_name : "lp";
 }
 
-TPpdevBank::TPpdevBank(TPpdevSystem& system, std::array<int, SlotCount> fds, TBases bases)
-    : System_(system), Fds_(fds), Bases_(bases) {}
+TPpdevPort::~TPpdevPort() { Free(); }
 
-TPpdevBank::~TPpdevBank() {
-  for (int fd : Fds_) {
-    if (fd < 0) continue;
-    System_.Ioctl(fd, PPRELEASE, nullptr);
-    System_.Close(fd);
+TPpdevPort::TPpdevPort(TPpdevPort&& other) noexcept
+    : System_(other.System_),
+      Fd_(std::exchange(other.Fd_, -1)),
+      Claimed_(std::exchange(other.Claimed_, false)) {}
+
+TPpdevPort& TPpdevPort::operator=(TPpdevPort&& other) noexcept {
+  if (this != &other) {
+    Free();
+    System_ = other.System_;
+    Fd_ = std::exchange(other.Fd_, -1);
+    Claimed_ = std::exchange(other.Claimed_, false);
   }
+  return *this;
 }
 
+void TPpdevPort::Free() {
+  if (Fd_ < 0) return;
+  if (Claimed_) System_->Ioctl(Fd_, PPRELEASE, nullptr);
+  System_->Close(Fd_);
+  Fd_ = -1;
+  Claimed_ = false;
+}
+
+int TPpdevPort::Ioctl(unsigned long request, void* argument) const {
+  return System_->Ioctl(Fd_, request, argument);
+}
+
+// The kernel's claim sleeps until the holder lets go, however long that is;
+// the deadline ends the sleep. An interrupted claim leaves the node on the
+// port's wait list, where a second claim on it would corrupt the list, so the
+// node is closed, which takes it off.
+int TPpdevPort::Claim(TPpdevSystem& system, const std::string& path, TPpdevPort& port,
+                      std::ostream& messages) {
+  const int fd = system.Open(path);
+  if (fd < 0) return fd;
+  TPpdevPort opened(system, fd);
+  int result = 0;
+  {
+    TCallDeadline deadline(system.ClaimLimit);
+    if (!deadline.Armed()) return -deadline.Error();
+    result = system.Ioctl(fd, PPCLAIM, nullptr);
+  }
+  if (result < 0) return result;
+  opened.Claimed_ = true;
+  // Output, matching the direction bit the bank starts with.
+  int forward = 0;
+  if (const int error = system.Ioctl(fd, PPDATADIR, &forward); error < 0)
+    messages << "lptwdmio: " << path << ": cannot turn the data lines to output (" << std::strerror(-error)
+             << "); data reads may show the lines rather than the latch\n";
+  port = std::move(opened);
+  return 0;
+}
+
+TPpdevBank::TPpdevBank(TPorts ports, TBases bases) : Ports_(std::move(ports)), Bases_(bases) {}
+
 TPortQueryEntry TPpdevBank::Describe(int slot) const {
-  if (Fds_[slot] < 0) return {0, 0, 0};
+  if (!Ports_[slot]) return {0, 0, 0};
   const std::optional<unsigned>& base = Bases_[slot];
   return {uint8_t(PortPresent | (base ? PortBaseKnown : 0)), 0, uint16_t(base.value_or(0))};
 }
 
 DWORD TPpdevBank::Call(int slot, unsigned long request, void* argument) {
-  const int result = System_.Ioctl(Fds_[slot], request, argument);
+  const int result = Ports_[slot].Ioctl(request, argument);
   return result == 0 ? ERROR_SUCCESS : WindowsError(-result);
 }
 
 DWORD TPpdevBank::Read(int slot, TRegister reg, BYTE& value) {
-  if (Fds_[slot] < 0) {
+  if (!Ports_[slot]) {
     value = AbsentValue;
     return ERROR_SUCCESS;
   }
@@ -151,7 +200,7 @@ DWORD TPpdevBank::Read(int slot, TRegister reg, BYTE& value) {
 }
 
 DWORD TPpdevBank::Write(int slot, TRegister reg, BYTE value) {
-  if (Fds_[slot] < 0) return ERROR_SUCCESS;
+  if (!Ports_[slot]) return ERROR_SUCCESS;
   if (reg == RegisterData) {
     unsigned char byte = value;
     return Call(slot, PPWDATA, &byte);
@@ -181,48 +230,32 @@ struct TOpenFailure {
   std::string Path;
 };
 
-// Opens and claims one node and sets its data lines to output, matching the
-// direction bit the bank starts with.
-int ClaimNode(TPpdevSystem& system, const std::string& path) {
-  const int fd = system.Open(path);
-  if (fd < 0) return fd;
-  if (const int result = system.Ioctl(fd, PPCLAIM, nullptr); result < 0) {
-    system.Close(fd);
-    return result;
-  }
-  int forward = 0;
-  system.Ioctl(fd, PPDATADIR, &forward);
-  return fd;
-}
-
 }  // namespace
 
 DWORD OpenPpdevBank(TPpdevSystem& system, const std::vector<TParportNode>& nodes,
                     std::unique_ptr<TPortBank>& bank, std::ostream& messages) {
   const std::array<int, SlotCount> slots = AssignSlots(nodes);
-  std::array<int, SlotCount> fds;
-  fds.fill(-1);
+  TPpdevBank::TPorts ports;
   TPpdevBank::TBases bases{};
   TOpenFailure firstFailure, denied, busy;
   bool anyOpen = false;
   for (int slot = 0; slot < SlotCount; ++slot) {
     if (slots[slot] < 0) continue;
-    const std::string& path = nodes[slots[slot]].Path;
-    const bool held = nodes[slots[slot]].InUse;
-    const int fd = held ? -EBUSY : ClaimNode(system, path);
-    if (fd >= 0) {
-      fds[slot] = fd;
-      bases[slot] = nodes[slots[slot]].BaseAddress;
+    const TParportNode& node = nodes[slots[slot]];
+    const int result = node.InUse ? -EBUSY : TPpdevPort::Claim(system, node.Path, ports[slot], messages);
+    if (result == 0) {
+      bases[slot] = node.BaseAddress;
       anyOpen = true;
       continue;
     }
-    if (!firstFailure.Error) firstFailure = {-fd, path};
-    if (!denied.Error && IsPermissionError(-fd)) denied = {-fd, path};
-    if (!busy.Error && held) busy = {EBUSY, path};
+    if (!firstFailure.Error) firstFailure = {-result, node.Path};
+    if (!denied.Error && IsPermissionError(-result)) denied = {-result, node.Path};
+    // A claim that gave up found the port taken after its entry said free.
+    if (!busy.Error && (node.InUse || result == -EINTR)) busy = {EBUSY, node.Path};
   }
   if (anyOpen) {
     // A node that failed leaves its slot reading as absent.
-    bank = std::make_unique<TPpdevBank>(system, fds, bases);
+    bank = std::make_unique<TPpdevBank>(std::move(ports), bases);
     return ERROR_SUCCESS;
   }
   if (denied.Error) {

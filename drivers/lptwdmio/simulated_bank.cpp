@@ -25,7 +25,7 @@ BYTE TSimulatedBank::Status(const TPort& port) {
 }
 
 DWORD TSimulatedBank::Read(int slot, TRegister reg, BYTE& value) {
-  const TPort& port = Ports_[slot];
+  const TPort& port = Ports_.Ports[slot];
   if (!port.Present) {
     value = AbsentValue;
     return ERROR_SUCCESS;
@@ -39,7 +39,7 @@ DWORD TSimulatedBank::Read(int slot, TRegister reg, BYTE& value) {
 }
 
 DWORD TSimulatedBank::Write(int slot, TRegister reg, BYTE value) {
-  TPort& port = Ports_[slot];
+  TPort& port = Ports_.Ports[slot];
   if (!port.Present) return ERROR_SUCCESS;
   if (reg == RegisterData)
     port.Data = value;
@@ -51,7 +51,7 @@ DWORD TSimulatedBank::Write(int slot, TRegister reg, BYTE value) {
 
 // A simulated port has no I/O base: nothing on the machine answers there.
 TPortQueryEntry TSimulatedBank::Describe(int slot) const {
-  return {Ports_[slot].Present ? uint8_t(PortPresent | PortSimulated) : uint8_t(0), 0, 0};
+  return {Ports_.Ports[slot].Present ? uint8_t(PortPresent | PortSimulated) : uint8_t(0), 0, 0};
 }
 
 }  // namespace lptwdmio

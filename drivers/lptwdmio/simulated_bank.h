@@ -8,13 +8,10 @@
 
 namespace lptwdmio {
 
-class TSimulatedBank : public TPortBank {
+// The simulated ports' latches. One per loaded driver, shared by every
+// session, as a port's registers outlive an open.
+class TSimulatedPorts {
  public:
-  DWORD Read(int slot, TRegister reg, BYTE& value) override;
-  DWORD Write(int slot, TRegister reg, BYTE value) override;
-  TPortQueryEntry Describe(int slot) const override;
-
- private:
   struct TPort {
     bool Present;
     bool Loopback;
@@ -22,10 +19,24 @@ class TSimulatedBank : public TPortBank {
     BYTE Control = 0x0C;  // INIT and SELIN high, as firmware leaves a port
   };
 
+  std::array<TPort, SlotCount> Ports{{{true, true}, {true, false}, {false, false}}};
+};
+
+// A session's view of the simulated ports.
+class TSimulatedBank : public TPortBank {
+ public:
+  explicit TSimulatedBank(TSimulatedPorts& ports) : Ports_(ports) {}
+
+  DWORD Read(int slot, TRegister reg, BYTE& value) override;
+  DWORD Write(int slot, TRegister reg, BYTE value) override;
+  TPortQueryEntry Describe(int slot) const override;
+
+ private:
+  using TPort = TSimulatedPorts::TPort;
   static BYTE DataLines(const TPort& port);
   static BYTE Status(const TPort& port);
 
-  std::array<TPort, SlotCount> Ports_{{{true, true}, {true, false}, {false, false}}};
+  TSimulatedPorts& Ports_;
 };
 
 }  // namespace lptwdmio

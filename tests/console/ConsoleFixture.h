@@ -35,7 +35,8 @@ class ConsoleTest : public ::testing::Test {
     App->CreateForm(Form);
     Form->Show();
     App->ProcessMessages();
-    Window = Display->FindWindow("Pinlark   v1.0");
+    // The title says whether the selected port is simulated.
+    Window = Display->FindWindow(Form->Caption());
     ASSERT_NE(Window, nullptr);
   }
 

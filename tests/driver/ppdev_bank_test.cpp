@@ -12,7 +12,9 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
+#include <stdexcept>
 
 using namespace lptwdmio;
 namespace fs = std::filesystem;
@@ -92,15 +94,28 @@ TEST_F(ParportTreeTest, KnowsWhichPortsSomeoneHolds) {
   EXPECT_FALSE(nodes[2].InUse);  // nothing to tell: try the claim
 }
 
+bool IsSimulated(const TSession& session) {
+  return session.Bank && (session.Bank->Describe(0).Flags & PortSimulated);
+}
+
+const std::string NoPortNotice =
+    "lptwdmio: no parallel port found; simulating LPT1 (with a loopback plug) and LPT2. For real ports "
+    "load parport_pc and ppdev (sudo modprobe parport_pc ppdev)\n";
+const std::string ForcedNotice =
+    "lptwdmio: simulating LPT1 (with a loopback plug) and LPT2, as LPTWDMIO_BACKEND=simulated asks\n";
+
 TEST_F(ParportTreeTest, NoNodesMeansTheSimulatedBank) {
   TDriverState driver;
   TSession session(driver);
-  std::ostringstream messages;
+  std::ostringstream out;
+  TMessages messages(out);
   TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string()};
   ASSERT_EQ(OpenSession(config, session, messages), ERROR_SUCCESS);
-  EXPECT_EQ(session.Bank, &driver.Simulated);
+  EXPECT_TRUE(IsSimulated(session));
   config.Choice = TBackendChoice::Ppdev;
-  EXPECT_EQ(OpenSession(config, session, messages), ERROR_FILE_NOT_FOUND);
+  TSession forcedPpdev(driver);
+  EXPECT_EQ(OpenSession(config, forcedPpdev, messages), ERROR_FILE_NOT_FOUND);
+  EXPECT_FALSE(forcedPpdev.Bank);
 }
 
 // parport_pc found a port but ppdev is not loaded: no node, yet a real port.
@@ -108,35 +123,82 @@ TEST_F(ParportTreeTest, KernelPortsWithoutNodesAreNoCaseForTheSimulatedBank) {
   fs::create_directories(Root / "proc" / "default");
   TDriverState driver;
   TSession session(driver);
-  std::ostringstream messages;
+  std::ostringstream out;
+  TMessages messages(out);
   TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string()};
   ASSERT_EQ(OpenSession(config, session, messages), ERROR_SUCCESS);  // "default" is no port
-  EXPECT_TRUE(messages.str().empty());
+  EXPECT_EQ(out.str(), NoPortNotice);
 
+  out.str("");
   fs::create_directories(Root / "proc" / "parport0");
   std::ofstream(Root / "proc" / "parport0" / "base-addr") << "888\t0\n";
   TSession second(driver);
   EXPECT_EQ(OpenSession(config, second, messages), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(second.Bank, nullptr);
-  EXPECT_EQ(messages.str(), "lptwdmio: the kernel has a parallel port but there is no " +
-                                (Root / "dev").string() + "/parport*; load ppdev (sudo modprobe ppdev)\n");
+  EXPECT_EQ(out.str(), "lptwdmio: the kernel has a parallel port but there is no " + (Root / "dev").string() +
+                           "/parport*; load ppdev (sudo modprobe ppdev)\n");
 
   config.Choice = TBackendChoice::Simulated;
   TSession forced(driver);
   EXPECT_EQ(OpenSession(config, forced, messages), ERROR_SUCCESS);
-  EXPECT_EQ(forced.Bank, &driver.Simulated);
+  EXPECT_TRUE(IsSimulated(forced));
 }
 
 TEST_F(ParportTreeTest, NodesThatAreNoPpdevDevicesFailTheOpen) {
   AddNode("parport0", "888\n");  // a plain file: the claim is refused
   TDriverState driver;
   TSession session(driver);
-  std::ostringstream messages;
+  std::ostringstream out;
+  TMessages messages(out);
   TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string()};
   EXPECT_EQ(OpenSession(config, session, messages), ERROR_NOT_SUPPORTED);
+  EXPECT_TRUE(out.str().empty());
   config.Choice = TBackendChoice::Simulated;
   EXPECT_EQ(OpenSession(config, session, messages), ERROR_SUCCESS);
-  EXPECT_TRUE(messages.str().empty());
+  EXPECT_EQ(out.str(), ForcedNotice);
+}
+
+// Simulating is never silent, and never repeats itself.
+TEST_F(ParportTreeTest, SimulationIsSaidOnceForEachReason) {
+  TDriverState driver;
+  std::ostringstream out;
+  TMessages messages(out);
+  TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string()};
+  std::vector<std::unique_ptr<TSession>> sessions;
+  for (TBackendChoice choice : {TBackendChoice::Automatic, TBackendChoice::Automatic,
+                                TBackendChoice::Simulated, TBackendChoice::Simulated}) {
+    config.Choice = choice;
+    sessions.push_back(std::make_unique<TSession>(driver));
+    ASSERT_EQ(OpenSession(config, *sessions.back(), messages), ERROR_SUCCESS);
+    EXPECT_TRUE(IsSimulated(*sessions.back()));
+  }
+  EXPECT_EQ(out.str(), NoPortNotice + ForcedNotice);
+}
+
+TEST(BackendConfig, UnknownBackendIsReportedOnceAndTakenAsAutomatic) {
+  struct TCase {
+    const char* Value;
+    TBackendChoice Choice;
+    const char* Said;
+  };
+  const TCase cases[] = {
+      {"simulated", TBackendChoice::Simulated, ""},
+      {"ppdev", TBackendChoice::Ppdev, ""},
+      {"", TBackendChoice::Automatic, ""},
+      {"Simulated", TBackendChoice::Automatic,
+       "lptwdmio: unknown LPTWDMIO_BACKEND value 'Simulated'; expected simulated or ppdev\n"},
+      {"x", TBackendChoice::Automatic,
+       "lptwdmio: unknown LPTWDMIO_BACKEND value 'x'; expected simulated or ppdev\n"},
+  };
+  for (const TCase& c : cases) {
+    ::setenv("LPTWDMIO_BACKEND", c.Value, 1);
+    std::ostringstream out;
+    TMessages messages(out);
+    EXPECT_EQ(TBackendConfig::FromEnvironment(messages).Choice, c.Choice) << c.Value;
+    EXPECT_EQ(TBackendConfig::FromEnvironment(messages).Choice, c.Choice) << c.Value;
+    EXPECT_EQ(out.str(), c.Said) << c.Value;
+  }
+  ::unsetenv("LPTWDMIO_BACKEND");
 }
 
 // Stands in for the kernel: per-node open results and per-descriptor registers.
@@ -156,7 +218,10 @@ class TFakePpdev : public TPpdevSystem {
     switch (request) {
       case PPCLAIM: name = "claim"; break;
       case PPRELEASE: name = "release"; break;
-      case PPDATADIR: name = "datadir " + std::to_string(*static_cast<int*>(argument)); break;
+      case PPDATADIR:
+        name = "datadir " + std::to_string(*static_cast<int*>(argument));
+        if (DataDirThrows) throw std::runtime_error("datadir");
+        break;
       case PPRDATA:
         name = "rdata";
         *byte = port.Data;
@@ -180,7 +245,9 @@ class TFakePpdev : public TPpdevSystem {
       default: name = "other";
     }
     Calls.push_back(std::to_string(fd) + " " + name);
+    if (request == PPCLAIM && BlockingClaims.count(fd)) return SleepUntilInterrupted();
     if (request == PPCLAIM && ClaimError) return -ClaimError;
+    if (request == PPDATADIR && DataDirError) return -DataDirError;
     return IoError ? -IoError : 0;
   }
   void Close(int fd) override { Calls.push_back("close " + std::to_string(fd)); }
@@ -193,9 +260,24 @@ class TFakePpdev : public TPpdevSystem {
   std::map<std::string, int> OpenErrors;
   std::map<int, TPort> Ports;
   std::vector<std::string> Calls;
+  std::set<int> BlockingClaims;  // claims that sleep as the kernel's does for a held port
   int ClaimError = 0;
+  int DataDirError = 0;
+  bool DataDirThrows = false;
   int IoError = 0;
   int NextFd = 3;
+
+ private:
+  // A read of an empty pipe sleeps interruptibly, as PPCLAIM does.
+  static int SleepUntilInterrupted() {
+    int ends[2];
+    if (::pipe(ends) != 0) return -errno;
+    char byte;
+    const int result = ::read(ends[0], &byte, 1) < 0 ? -errno : 0;
+    ::close(ends[0]);
+    ::close(ends[1]);
+    return result;
+  }
 };
 
 class PpdevBankTest : public ::testing::Test {
@@ -312,6 +394,84 @@ TEST_F(PpdevBankTest, PortsHeldElsewhereAreNotClaimed) {
   EXPECT_EQ(System.Calls, (std::vector<std::string>{"open /dev/parport1", "3 claim", "3 datadir 0"}));
   EXPECT_TRUE(Messages.str().empty());
   EXPECT_EQ(Read(0x20), 0xFF);
+}
+
+// Another program may claim a port between the look at its entry and our
+// claim; the kernel's claim would then wait for that program for ever.
+TEST_F(PpdevBankTest, AClaimThatWaitsTooLongGivesUpAsBusy) {
+  System.ClaimLimit = std::chrono::milliseconds(20);
+  for (bool sleeps : {false, true}) {
+    SCOPED_TRACE(sleeps ? "claim sleeps until the deadline" : "claim reports the interruption");
+    System.Calls.clear();
+    Messages.str("");
+    System.NextFd = 3;
+    System.ClaimError = sleeps ? 0 : EINTR;
+    System.BlockingClaims = sleeps ? std::set<int>{3} : std::set<int>{};
+    EXPECT_EQ(Open({Node(0, 0x378)}), ERROR_BUSY);
+    EXPECT_FALSE(Bank);
+    // Closed, never released: the claim did not succeed.
+    EXPECT_EQ(System.Calls, (std::vector<std::string>{"open /dev/parport0", "3 claim", "close 3"}));
+    EXPECT_EQ(Messages.str(),
+              "lptwdmio: /dev/parport0 is in use by another program; close that program and try again\n");
+  }
+}
+
+TEST_F(PpdevBankTest, DataDirectionFailureAtClaimIsSaidAndTheClaimStands) {
+  System.DataDirError = EIO;
+  ASSERT_EQ(Open({Node(0, 0x378)}), ERROR_SUCCESS);
+  EXPECT_EQ(Messages.str(),
+            "lptwdmio: /dev/parport0: cannot turn the data lines to output (Input/output error); data reads "
+            "may show the lines rather than the latch\n");
+  Write(0x20, 0x33);
+  EXPECT_EQ(Read(0x20), 0x33);
+}
+
+// Whatever happens between the open and the hand-over, the node goes back.
+TEST_F(PpdevBankTest, AFailureAfterTheClaimReleasesAndClosesTheNode) {
+  System.DataDirThrows = true;
+  EXPECT_THROW(Open({Node(0, 0x378)}), std::runtime_error);
+  EXPECT_EQ(System.Calls,
+            (std::vector<std::string>{"open /dev/parport0", "3 claim", "3 release", "close 3"}));
+}
+
+TEST_F(PpdevBankTest, AClaimedPortIsGivenBackOnceWhereverItMoves) {
+  TPpdevPort first, second;
+  ASSERT_EQ(TPpdevPort::Claim(System, "/dev/parport0", first, Messages), 0);
+  ASSERT_EQ(TPpdevPort::Claim(System, "/dev/parport1", second, Messages), 0);
+  System.Calls.clear();
+  TPpdevPort moved(std::move(first));
+  EXPECT_FALSE(first);
+  EXPECT_TRUE(moved);
+  EXPECT_TRUE(System.Calls.empty());
+  second = std::move(moved);  // gives back what second held
+  EXPECT_EQ(System.Calls, (std::vector<std::string>{"4 release", "close 4"}));
+  second = std::move(second);
+  EXPECT_TRUE(second);
+  System.Calls.clear();
+  { TPpdevBank bank(TPpdevBank::TPorts{std::move(second)}); }
+  EXPECT_EQ(System.Calls, (std::vector<std::string>{"3 release", "close 3"}));
+}
+
+// The classic bases pick their slot exactly; a base beside one is any other card.
+TEST(SlotAssignment, OnlyTheExactClassicBasesPickASlot) {
+  struct TCase {
+    unsigned Base;
+    int Slot;
+  };
+  const TCase cases[] = {{0x3BB, -1}, {0x3BC, 0},  {0x3BD, -1}, {0x377, -1}, {0x378, 1},
+                         {0x379, -1}, {0x277, -1}, {0x278, 2},  {0x279, -1}, {0x000, -1}};
+  for (const TCase& c : cases) {
+    // Behind a node at each classic base, so only an exact match finds its slot free.
+    std::vector<TParportNode> nodes{Node(0, c.Base)};
+    for (unsigned classic : {0x3BCu, 0x378u, 0x278u})
+      if (classic != c.Base) nodes.push_back(Node(int(nodes.size()), classic));
+    const auto slots = AssignSlots(nodes);
+    if (c.Slot >= 0) {
+      EXPECT_EQ(slots[c.Slot], 0) << std::hex << c.Base;
+    } else {
+      for (int slot : slots) EXPECT_NE(slot, 0) << std::hex << c.Base;
+    }
+  }
 }
 
 TEST(ErrnoMapping, CommonKernelErrorsHaveTheirWindowsCounterparts) {

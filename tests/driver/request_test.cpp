@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -21,10 +22,9 @@ class TRecordingBank : public TPortBank {
     Log.push_back("W" + std::to_string(slot) + std::to_string(int(reg)) + "=" + std::to_string(value));
     return FailWith;
   }
-  TPortQueryEntry Describe(int slot) const override {
-    return slot == 1 ? TPortQueryEntry{PortPresent | PortBaseKnown, 0, 0x378} : TPortQueryEntry{};
-  }
+  TPortQueryEntry Describe(int slot) const override { return Entries[slot]; }
   std::vector<std::string> Log;
+  std::array<TPortQueryEntry, SlotCount> Entries{{{}, {PortPresent | PortBaseKnown, 0, 0x378}, {}}};
   DWORD FailWith = ERROR_SUCCESS;
 };
 
@@ -90,6 +90,68 @@ TEST_F(RequestTest, MalformedBuffersAreRejectedBeforeAnyAccess) {
   EXPECT_TRUE(Bank.Log.empty());
 }
 
+// Each side of every limit of the address rule, alone in a batch.
+TEST_F(RequestTest, AddressRuleAtItsLimits) {
+  struct TCase {
+    BYTE Address;
+    const char* Access;  // the register touched, or nullptr when refused
+  };
+  const TCase cases[] = {{0x0F, nullptr}, {0x10, "00"},    {0x12, "02"},    {0x13, nullptr},
+                         {0x1F, nullptr}, {0x20, "10"},    {0x22, "12"},    {0x23, nullptr},
+                         {0x2F, nullptr}, {0x30, "20"},    {0x32, "22"},    {0x33, nullptr},
+                         {0x3F, nullptr}, {0x40, nullptr}, {0x42, nullptr}, {0x00, nullptr}};
+  for (const TCase& c : cases) {
+    for (DWORD code : {IoctlBatchRead, IoctlBatchWrite}) {
+      Bank.Log.clear();
+      std::vector<BYTE> buffer{c.Address, 0x5A};
+      const bool read = code == IoctlBatchRead;
+      if (c.Access) {
+        EXPECT_EQ(Run(code, buffer), ERROR_SUCCESS) << std::hex << int(c.Address);
+        EXPECT_EQ(Bank.Log, (std::vector<std::string>{(read ? "R" : "W") + std::string(c.Access) +
+                                                      (read ? "" : "=90")}))
+            << std::hex << int(c.Address);
+      } else {
+        EXPECT_EQ(Run(code, buffer), ERROR_INVALID_PARAMETER) << std::hex << int(c.Address);
+        EXPECT_TRUE(Bank.Log.empty()) << std::hex << int(c.Address);
+      }
+    }
+  }
+}
+
+TEST_F(RequestTest, BatchLengthsAtTheirLimits) {
+  struct TCase {
+    DWORD In;
+    DWORD Out;
+    bool Accepted;
+  };
+  const TCase cases[] = {
+      {0, 0, false}, {1, 1, false},      {2, 2, true},        {3, 3, false}, {4, 4, true},
+      {5, 5, false}, {8192, 8192, true}, {8191, 8191, false}, {4, 3, false}, {4, 5, false},
+      {2, 1, false}, {2, 3, false},      {2, 4, false},       {4, 2, false}, {8192, 8190, false},
+  };
+  for (const TCase& c : cases) {
+    for (DWORD code : {IoctlBatchRead, IoctlBatchWrite}) {
+      Bank.Log.clear();
+      std::vector<BYTE> in(c.In + 1, 0x21), out(c.Out + 1, 0xEE);
+      const std::vector<BYTE> outBefore = out;
+      Returned = 12345;
+      const DWORD status = HandleRequest(Bank, code, in.data(), c.In, out.data(), c.Out, &Returned);
+      const std::string label = std::to_string(c.In) + "/" + std::to_string(c.Out);
+      if (c.Accepted) {
+        EXPECT_EQ(status, ERROR_SUCCESS) << label;
+        EXPECT_EQ(Bank.Log.size(), c.In / 2) << label;
+        EXPECT_EQ(Returned, c.Out) << label;
+        EXPECT_EQ(out.back(), 0xEE) << label << ": written past the output";
+      } else {
+        EXPECT_EQ(status, ERROR_INVALID_PARAMETER) << label;
+        EXPECT_TRUE(Bank.Log.empty()) << label;
+        EXPECT_EQ(Returned, 0u) << label;
+        EXPECT_EQ(out, outBefore) << label;
+      }
+    }
+  }
+}
+
 TEST_F(RequestTest, UnknownControlCodeIsRefused) {
   std::vector<BYTE> buffer{0x10, 0x00};
   EXPECT_EQ(Run(0x220054, buffer), ERROR_INVALID_FUNCTION);
@@ -113,6 +175,17 @@ TEST_F(RequestTest, QueryRepliesOneEntryPerSlotAndTouchesNoRegister) {
   EXPECT_EQ(Returned, sizeof(TPortQueryReply));
   EXPECT_EQ(reply, (std::vector<BYTE>{0, 0, 0, 0, PortPresent | PortBaseKnown, 0, 0x78, 0x03, 0, 0, 0, 0}));
   EXPECT_TRUE(Bank.Log.empty());
+}
+
+TEST_F(RequestTest, QueryReplyCarriesEverySlotInOrder) {
+  Bank.Entries = {{{PortPresent | PortSimulated, 0, 0},
+                   {PortPresent | PortBaseKnown, 0, 0xD010},
+                   {PortPresent | PortBaseKnown, 0, 0x278}}};
+  std::vector<BYTE> reply(sizeof(TPortQueryReply), 0xEE);
+  EXPECT_EQ(HandleRequest(Bank, IoctlQueryPorts, nullptr, 0, reply.data(), DWORD(reply.size()), &Returned),
+            ERROR_SUCCESS);
+  EXPECT_EQ(reply, (std::vector<BYTE>{PortPresent | PortSimulated, 0, 0, 0, PortPresent | PortBaseKnown, 0,
+                                      0x10, 0xD0, PortPresent | PortBaseKnown, 0, 0x78, 0x02}));
 }
 
 TEST_F(RequestTest, QueryAcceptsOnlyNoInputAndAnExactReplySize) {

@@ -27,7 +27,8 @@ class SimulatedBankTest : public ::testing::Test {
     for (int i = 0; i < 9; ++i) values[i] = Read(BYTE(((i / 3 + 1) << 4) | (i % 3)));
     return values;
   }
-  TSimulatedBank Bank;
+  TSimulatedPorts Ports;
+  TSimulatedBank Bank{Ports};
 };
 
 TEST_F(SimulatedBankTest, IdlePortsReadLikeStandardHardware) {
@@ -72,6 +73,25 @@ TEST_F(SimulatedBankTest, AbsentPortIgnoresWrites) {
   Write(0x32, 0x04);
   EXPECT_EQ(Read(0x30), 0xFF);
   EXPECT_EQ(Read(0x32), 0xFF);
+}
+
+// Every session gets its own bank over the one set of latches.
+TEST_F(SimulatedBankTest, LatchesOutliveTheSessionThatWroteThem) {
+  {
+    TSimulatedBank other(Ports);
+    BYTE pair[2] = {0x20, 0x3C};
+    DWORD returned = 0;
+    ASSERT_EQ(HandleRequest(other, IoctlBatchWrite, pair, 2, pair, 2, &returned), ERROR_SUCCESS);
+  }
+  EXPECT_EQ(Read(0x20), 0x3C);
+  TSimulatedPorts unrelated;
+  TSimulatedBank elsewhere(unrelated);
+  EXPECT_EQ(elsewhere.Describe(1).Flags, PortPresent | PortSimulated);
+  EXPECT_EQ(elsewhere.Describe(2).Flags, 0);
+  BYTE pair[2] = {0x20, 0x00};
+  DWORD returned = 0;
+  ASSERT_EQ(HandleRequest(elsewhere, IoctlBatchRead, pair, 2, pair, 2, &returned), ERROR_SUCCESS);
+  EXPECT_EQ(pair[1], 0x00);
 }
 
 TEST_F(SimulatedBankTest, RejectedRequestsLeaveEveryRegisterUntouched) {

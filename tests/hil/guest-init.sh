@@ -77,6 +77,14 @@ case $case in
     run holder cat /tmp/hold
     say "active $(cat /proc/sys/dev/parport/parport0/devices/active)"
     run second timeout 20 $P/lptprobe
+    # As if the holder had claimed the port just after the module read its
+    # entry: the entry still says free, so the module claims, and the kernel's
+    # claim would wait for the holder for ever.
+    stale=/tmp/stale/parport0
+    mkdir -p $stale/devices
+    cp /proc/sys/dev/parport/parport0/base-addr $stale/
+    echo none >$stale/devices/active
+    run raced env LPTWDMIO_PROC_DIR=/tmp/stale timeout 20 $P/lptprobe
     kill $holder; wait $holder
     say "active $(cat /proc/sys/dev/parport/parport0/devices/active)"
     run third timeout 20 $P/lptprobe

@@ -207,6 +207,11 @@ probe_says() {  # probe_says KEY P1 P2 P3 (present/absent for LPT1..LPT3)
   done
 }
 
+probe_kind() {  # probe_kind KEY N WORD: the line of LPTn ends with WORD (simulated, base=0x378)
+  grep -qE "^$1\.out LPT$2 present .* $3\$" "$cur_dir/results" ||
+    fail "expected $1 to report LPT$2 as $3: $(lines "$1.out" | grep "^LPT$2" || true)"
+}
+
 check_one_port() {
   local d=$cur_dir
   has "parports 1"
@@ -218,7 +223,7 @@ check_one_port() {
   has "lptprobe rc=0"
   probe_says lptprobe absent present absent
   # Idle lines of an emulated port with nothing attached: BUSY inverted, inputs high.
-  lines lptprobe.out | grep -q '^LPT2 present data=[0-9A-F][0-9A-F] status=D[89] control=CC$' ||
+  lines lptprobe.out | grep -q '^LPT2 present data=[0-9A-F][0-9A-F] status=D[89] control=CC base=0x378$' ||
     fail "LPT2 registers not as at idle: $(lines lptprobe.out | grep '^LPT2' || true)"
   # Strobed bytes written through the driver reach the printer side.
   has "strobe_driver rc=0"
@@ -245,10 +250,17 @@ check_one_port() {
   has "second rc=1"
   has "second.out error 170"
   has "second.err lptwdmio: /dev/parport0 is in use by another program; close that program and try again"
-  # Once the holder is gone the port is free again.
+  # The holder took the port after the module read its entry: the claim gives
+  # up and says why; a claim that waits is killed by timeout 20 instead.
+  has "raced rc=1"
+  has "raced.out error 170"
+  has "raced.err lptwdmio: /dev/parport0 is in use by another program; close that program and try again"
+  # Once the holder is gone the port is free again, the given-up claim
+  # having left nothing behind in the kernel.
   has "active none"
   has "third rc=0"
   probe_says third absent present absent
+  probe_kind third 2 base=0x378
 }
 
 check_two_ports() {
@@ -260,6 +272,8 @@ check_two_ports() {
   # LPT2 and LPT3 whatever numbers the kernel gave them.
   has "lptprobe rc=0"
   probe_says lptprobe absent present present
+  probe_kind lptprobe 2 base=0x378
+  probe_kind lptprobe 3 base=0x278
   has "direct rc=0"
   probe_says direct absent present present
   # Each LPT slot drives its own connector: bytes for LPT2 reach only 0x378's file.
@@ -277,9 +291,12 @@ check_no_port() {
   # The direct path finds no port on a floating bus.
   has "direct rc=0"
   probe_says direct absent absent absent
-  # No /dev/parport* at all: the driver serves its simulated bank.
+  # No /dev/parport* at all: the driver serves its simulated bank, and says so.
   has "lptprobe rc=0"
   probe_says lptprobe present present absent
+  probe_kind lptprobe 1 simulated
+  probe_kind lptprobe 2 simulated
+  has "lptprobe.err lptwdmio: no parallel port found; simulating LPT1 (with a loopback plug) and LPT2. For real ports load parport_pc and ppdev (sudo modprobe parport_pc ppdev)"
   # A node with no port behind it is no simulated bank: a clean refusal.
   has "stale rc=1"
   has "stale.out error 1167"
@@ -289,9 +306,12 @@ check_other_base() {
   local d=$cur_dir
   has "parports 2"
   has "base parport1 0x268"
-  # A port outside the three legacy bases takes the first free slot, LPT1.
+  # A port outside the three legacy bases takes the first free slot, LPT1;
+  # the query names each port's base.
   has "lptprobe rc=0"
   probe_says lptprobe present present absent
+  probe_kind lptprobe 1 base=0x268
+  probe_kind lptprobe 2 base=0x378
   has "strobe_lpt1 rc=0"
   file_holds "$d/lpt268.bin" "4c505431"
   file_lacks "$d/lpt378.bin" "4c505431"

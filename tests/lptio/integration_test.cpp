@@ -46,6 +46,15 @@ TEST_F(IntegrationTest, DefaultSetUpStartsTheDriverBesideTheExecutable) {
   EXPECT_EQ(Registers(PortLpt2), (std::array<BYTE, 3>{0x00, 0x7F, 0xCC}));
 }
 
+TEST_F(IntegrationTest, TheDriverSaysItsPortsAreSimulated) {
+  TLptPortReports reports{};
+  ASSERT_TRUE(Connection->QueryPorts(reports)) << GetLastError();
+  EXPECT_TRUE(reports[0].Present && reports[0].Simulated);
+  EXPECT_TRUE(reports[1].Present && reports[1].Simulated);
+  EXPECT_FALSE(reports[2].Present || reports[2].Simulated);
+  for (const TLptPortReport& report : reports) EXPECT_EQ(report.Base, 0);
+}
+
 TEST_F(IntegrationTest, DestructionDeletesTheServiceAndLeavesTheDriverRunning) {
   Connection.reset();
   const auto service = emulation::Service("lptwdmio");

@@ -1,45 +1,7 @@
 #include "lptio_fixture.h"
 
-#include <cstring>
-
 const char* const OpenCall = R"(CreateFileA("\\.\LptAccessAgent", 0xC0000000, 3, null, 3, 0x80, null))";
 const std::set<std::string> ErrorCalls = {"SetLastError", "GetLastError"};
-
-TScriptedPort::TScriptedPort() {
-  for (BYTE prefix : {PortLpt1, PortLpt2, PortLpt3}) Registers[prefix | RegStatus] = 0x78;
-}
-
-emulation::TEmulatedDevice TScriptedPort::Device() {
-  emulation::TEmulatedDevice device;
-  device.Open = [this](void** session) {
-    *session = this;
-    if (OpenStatus == ERROR_SUCCESS) ++OpenSessions;
-    return OpenStatus;
-  };
-  device.Control = [this](void*, DWORD code, const void* in, DWORD inLength, void* out, DWORD,
-                          DWORD* returned) { return Control(code, in, inLength, out, returned); };
-  device.Close = [this](void*) { --OpenSessions; };
-  return device;
-}
-
-DWORD TScriptedPort::Control(DWORD code, const void* in, DWORD inLength, void* out, DWORD* returned) {
-  std::vector<BYTE> pairs(static_cast<const BYTE*>(in), static_cast<const BYTE*>(in) + inLength);
-  char text[16];
-  for (std::size_t i = 0; i + 1 < pairs.size(); i += 2) {
-    const BYTE address = pairs[i];
-    if (code == IoctlRead) {
-      pairs[i + 1] = Registers[address];
-      std::snprintf(text, sizeof text, "R %02X", address);
-    } else {
-      if (!Stuck.count(address)) Registers[address] = pairs[i + 1];
-      std::snprintf(text, sizeof text, "W %02X %02X", address, pairs[i + 1]);
-    }
-    Log.push_back(text);
-  }
-  std::memcpy(out, pairs.data(), pairs.size());
-  *returned = inLength;
-  return Status;
-}
 
 std::vector<std::string> TraceText(const std::set<std::string>& functions) {
   std::vector<std::string> calls;

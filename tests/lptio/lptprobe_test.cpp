@@ -1,4 +1,6 @@
 // Runs the built lptprobe and checks what it prints.
+#include "pinlark_version.h"
+
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -6,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -14,57 +17,111 @@ namespace {
 
 struct TRun {
   std::string Output;
+  std::string Errors;
   int ExitCode = -1;
 };
-
-TRun RunCommand(const std::string& command) {
-  TRun run;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return run;
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe)) run.Output += buffer;
-  const int status = ::pclose(pipe);
-  run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
-}
 
 class LptprobeTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Scratch = fs::temp_directory_path() / ("lptprobe-" + std::to_string(::getpid()) + "-" +
                                            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(Scratch);
+    fs::create_directories(Scratch / "dev");
+    fs::create_directories(Scratch / "proc");
   }
   void TearDown() override { fs::remove_all(Scratch); }
+
+  // stdout and stderr apart; the environment prefix goes before the program.
+  TRun Run(const std::string& command) {
+    TRun run;
+    const fs::path errors = Scratch / "stderr";
+    FILE* pipe = ::popen((command + " 2>" + errors.string()).c_str(), "r");
+    if (!pipe) return run;
+    char buffer[256];
+    while (std::fgets(buffer, sizeof buffer, pipe)) run.Output += buffer;
+    const int status = ::pclose(pipe);
+    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ostringstream text;
+    text << std::ifstream(errors).rdbuf();
+    run.Errors = text.str();
+    return run;
+  }
+  // The machine's own ports kept out of sight: a tree with no port at all.
+  std::string NoPorts() const {
+    return "LPTWDMIO_DEV_DIR=" + (Scratch / "dev").string() +
+           " LPTWDMIO_PROC_DIR=" + (Scratch / "proc").string() + " ";
+  }
   fs::path Scratch;
 };
 
 TEST_F(LptprobeTest, PrintsEachPortOfTheSimulatedBank) {
-  const TRun run = RunCommand("LPTWDMIO_BACKEND=simulated " LPTPROBE_PATH " 2>&1");
+  const TRun run = Run("LPTWDMIO_BACKEND=simulated " LPTPROBE_PATH);
   EXPECT_EQ(run.ExitCode, 0);
   EXPECT_EQ(run.Output,
-            "LPT1 present data=00 status=87 control=CC\n"
-            "LPT2 present data=00 status=7F control=CC\n"
+            "LPT1 present data=00 status=87 control=CC simulated\n"
+            "LPT2 present data=00 status=7F control=CC simulated\n"
             "LPT3 absent\n");
+  EXPECT_EQ(
+      run.Errors,
+      "lptwdmio: simulating LPT1 (with a loopback plug) and LPT2, as LPTWDMIO_BACKEND=simulated asks\n");
+}
+
+TEST_F(LptprobeTest, HelpAndVersionProbeNothing) {
+  for (const char* option : {"--help", "-h"}) {
+    const TRun run = Run(NoPorts() + LPTPROBE_PATH " " + option);
+    EXPECT_EQ(run.ExitCode, 0) << option;
+    EXPECT_EQ(run.Output.rfind("usage: lptprobe", 0), 0u) << option;
+    for (const char* topic : {"LPT1 present data=", "base=0x378", "simulated", "Exit status: 0",
+                              "1 the connection failed", "2 usage error", "LPTWDMIO_BACKEND"})
+      EXPECT_NE(run.Output.find(topic), std::string::npos) << option << ": " << topic;
+    EXPECT_EQ(run.Errors, "") << option;  // the driver was not started
+  }
+  const TRun run = Run(NoPorts() + LPTPROBE_PATH " --version");
+  EXPECT_EQ(run.ExitCode, 0);
+  EXPECT_EQ(run.Output, std::string("lptprobe ") + PINLARK_VERSION + "\n");
+  EXPECT_EQ(run.Errors, "");
+}
+
+TEST_F(LptprobeTest, AnythingElseIsAUsageError) {
+  for (const char* arguments : {"--bogus", "-x", "--help --version", "LPT1", "''"}) {
+    const TRun run = Run(NoPorts() + LPTPROBE_PATH " " + arguments);
+    EXPECT_EQ(run.ExitCode, 2) << arguments;
+    EXPECT_EQ(run.Output, "") << arguments;
+    EXPECT_EQ(run.Errors.rfind("lptprobe: unexpected argument '", 0), 0u) << arguments << ": " << run.Errors;
+    EXPECT_NE(run.Errors.find("usage: lptprobe"), std::string::npos) << arguments;
+  }
 }
 
 TEST_F(LptprobeTest, WithoutTheDriverFileItReportsTheOpenError) {
   const fs::path copy = Scratch / "lptprobe";
   fs::copy_file(LPTPROBE_PATH, copy);
-  const TRun run = RunCommand(copy.string() + " 2>&1");
+  const TRun run = Run(copy.string());
   EXPECT_EQ(run.ExitCode, 1);
-  EXPECT_EQ(run.Output, "error 2\n");
+  EXPECT_EQ(
+      run.Output,
+      "error 2\nthe driver module LPTWDMIO.SYS beside lptprobe is missing or did not start, or the port "
+      "has no device node (on Linux: sudo modprobe ppdev)\n");
 }
 
 TEST_F(LptprobeTest, DriverOpenFailureReachesTheExitStatus) {
   // A parport node that is no ppdev device: the driver refuses the open.
-  fs::create_directories(Scratch / "dev");
   std::ofstream(Scratch / "dev" / "parport0") << "";
-  const TRun run =
-      RunCommand("LPTWDMIO_BACKEND=ppdev LPTWDMIO_DEV_DIR=" + (Scratch / "dev").string() +
-                 " LPTWDMIO_PROC_DIR=" + (Scratch / "proc").string() + " " LPTPROBE_PATH " 2>&1");
+  const TRun run = Run("LPTWDMIO_BACKEND=ppdev " + NoPorts() + LPTPROBE_PATH);
   EXPECT_EQ(run.ExitCode, 1);
-  EXPECT_EQ(run.Output, "error 50\n");
+  EXPECT_EQ(
+      run.Output,
+      "error 50\nthe port connection could not be made; the driver's message above, if any, says more\n");
+}
+
+TEST_F(LptprobeTest, APortInUseIsNamedWithWhatToDo) {
+  std::ofstream(Scratch / "dev" / "parport0") << "";
+  fs::create_directories(Scratch / "proc" / "parport0" / "devices");
+  std::ofstream(Scratch / "proc" / "parport0" / "devices" / "active") << "lp0\n";
+  const TRun run = Run(NoPorts() + LPTPROBE_PATH);
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_EQ(run.Output, "error 170\nanother program holds the port: close that program and try again\n");
+  EXPECT_EQ(run.Errors, "lptwdmio: " + (Scratch / "dev" / "parport0").string() +
+                            " is in use by another program; close that program and try again\n");
 }
 
 }  // namespace
