@@ -19,14 +19,15 @@ const WCHAR LinkName[] = L"\\DosDevices\\LptAccessAgent";
 struct TDeviceState {
   FAST_MUTEX Lock;  // a batch runs whole; another open's never interleaves
   TParallelPorts Ports;
-  TSimulatedBank Simulated;
+  TSimulatedPorts Simulated;  // latches outlive an open, as a port's registers do
   bool UseHardware = false;
 };
 
-// One per open of the device: the ports it holds, or the shared simulation.
+// One per open of the device: the ports it holds, or a view of the shared simulation.
 struct TSession {
-  explicit TSession(TDeviceState& state) : Held(state.Ports) {}
+  explicit TSession(TDeviceState& state) : Held(state.Ports), Simulated(state.Simulated) {}
   THeldPorts Held;
+  TSimulatedBank Simulated;
   TPortBank* Bank = nullptr;
 };
 
@@ -44,7 +45,7 @@ NTSTATUS OpenSession(TDeviceState& state, PFILE_OBJECT file) {
   if (!block) return STATUS_INSUFFICIENT_RESOURCES;
   auto* session = new (block) TSession(state);
   if (!state.UseHardware) {
-    session->Bank = &state.Simulated;
+    session->Bank = &session->Simulated;
   } else if (session->Held.Allocate()) {
     session->Bank = &session->Held;
   } else {
