@@ -21,7 +21,8 @@ using namespace pinlark::testsupport;
 
 constexpr auto WaitLimit = 20s;  // a bound on waiting for a busy machine, not a speed check
 
-const std::string MainTitle = "Pinlark   v1.0";
+// The runs use the driver's simulated ports, which the title owns up to.
+const std::string MainTitle = "Pinlark   v1.0 (simulated port)";
 const std::string StartupBoxTitle = "ERROR";
 const std::string ErrorBoxTitle = "pinlark";  // the application's title captions its error boxes
 
