@@ -258,33 +258,96 @@ void TOvcCustomLabel::Paint() {
   DrawEffectText(ClientRect(), flags);
 }
 
-namespace {
+// Where the copies go: lo and hi bound every copy's offset (both axes), adj
+// keeps centred and right-justified text in place.
+struct TOvcCustomLabel::TExtents {
+  int Lo = 0;
+  int Hi = 0;
+  int Adj = 0;
+};
 
 // One effect (shadow or highlight) and how its copies are stacked.
-struct TEffectPass {
+struct TOvcCustomLabel::TEffectPass {
   TColor Color;
   TOvcDepth Depth;
   TOvcShadeDirection Direction;
   TOvcShadeStyle Style;
 };
 
-}  // namespace
+TOvcCustomLabel::TExtents TOvcCustomLabel::MeasureExtents() const {
+  const TOvcCustomSettings& s = *CustomSettings_;
+  const TShadeOffset ho = OffsetOf(s.HighlightDirection());
+  const TShadeOffset so = OffsetOf(s.ShadowDirection());
+  const int hd = s.HighlightDepth();
+  const int sd = s.ShadowDepth();
+  TExtents e;
+  e.Lo = std::min({0, ho.dx * hd, so.dx * sd, ho.dy * hd, so.dy * sd});
+  e.Hi = std::max({0, ho.dx * hd, so.dx * sd, ho.dy * hd, so.dy * sd});
+  if (Alignment() == taCenter) e.Adj = (e.Hi - e.Lo) / 2;
+  if (Alignment() == taRightJustify) e.Adj = e.Hi - e.Lo;
+  return e;
+}
+
+// Every copy is the face text's cell moved by its offset.
+void TOvcCustomLabel::DrawCopy(TCanvas& c, const TRect& face, TPoint offset, TColor color,
+                               unsigned flags) const {
+  c.Font().SetColor(color);
+  TRect r = OffsetRect(face, offset.X, offset.Y);
+  c.DrawText(Caption(), r, flags);
+}
+
+// Graduated copies blend from the effect colour (farthest) to the face colour (nearest).
+void TOvcCustomLabel::PaintEffect(TCanvas& c, const TRect& face, const TEffectPass& pass, unsigned flags) {
+  const TShadeOffset o = OffsetOf(pass.Direction);
+  const int depth = pass.Depth;
+  const bool stacked = pass.Style != ssPlain && depth > 1;
+  const int nearest = stacked ? 1 : depth;
+  const bool graduated = stacked && pass.Style == ssGraduated;
+  for (int m = depth; m >= nearest; --m)
+    DrawCopy(c, face, {m * o.dx, m * o.dy},
+             graduated ? BlendColor(pass.Color, Font().Color(), depth - 1, depth - m) : pass.Color, flags);
+}
+
+// The face text drawn in the key colour on a mask, then replaced band by
+// band with the graduation's colours.
+void TOvcCustomLabel::PaintGraduatedFace(TBitmap& work, const TRect& face, const TExtents& e,
+                                         unsigned flags) {
+  const TOvcCustomSettings& s = *CustomSettings_;
+  const int w = work.Width();
+  const int h = work.Height();
+  const TRect local{0, 0, w, h};
+  TCanvas& wc = work.Canvas();
+  TBitmap mask(w, h);
+  mask.Canvas().CopyRect(local, wc, local);
+  mask.Canvas().SetFont(Font());
+  mask.Canvas().Brush().SetStyle(bsClear);
+  DrawCopy(mask.Canvas(), face, {0, 0}, GraduateKeyColor, flags);
+
+  const int tw = wc.TextWidth(Caption());
+  int x0 = -e.Lo;
+  if (Alignment() == taCenter) x0 = (w - tw) / 2 - e.Lo - e.Adj;
+  if (Alignment() == taRightJustify) x0 = w - e.Hi - tw;
+  const bool horizontal = s.GraduateStyle() == gsHorizontal;
+  const double extent = horizontal ? tw - 1 : h - 1;
+  const double step = extent / 15;
+  wc.Brush().SetStyle(bsSolid);
+  for (int i = 0; i <= 15; ++i) {
+    const TColor color = BlendColor(s.GraduateFromColor(), Font().Color(), 15, i);
+    const int a = RoundEven(i * step);
+    const int b = RoundEven((i + 1) * step);
+    const TRect band = horizontal ? TRect{x0 + a, 0, x0 + b, h} : TRect{0, a - e.Lo, w, b - e.Lo};
+    SmoothKeyEdges(mask, work, band, color);
+    wc.Brush().SetColor(color);
+    wc.BrushCopy(band, mask, band, GraduateKeyColor);
+  }
+}
 
 void TOvcCustomLabel::DrawEffectText(const TRect& rect, unsigned flags) {
   const TOvcCustomSettings& s = *CustomSettings_;
   const int w = rect.Width();
   const int h = rect.Height();
   if (w <= 0 || h <= 0) return;
-
-  const TShadeOffset ho = OffsetOf(s.HighlightDirection());
-  const TShadeOffset so = OffsetOf(s.ShadowDirection());
-  const int hd = s.HighlightDepth();
-  const int sd = s.ShadowDepth();
-  const int lo = std::min({0, ho.dx * hd, so.dx * sd, ho.dy * hd, so.dy * sd});
-  const int hi = std::max({0, ho.dx * hd, so.dx * sd, ho.dy * hd, so.dy * sd});
-  int adj = 0;
-  if (Alignment() == taCenter) adj = (hi - lo) / 2;
-  if (Alignment() == taRightJustify) adj = hi - lo;
+  const TExtents e = MeasureExtents();
 
   const TRect local{0, 0, w, h};
   TBitmap work(w, h);
@@ -297,59 +360,15 @@ void TOvcCustomLabel::DrawEffectText(const TRect& rect, unsigned flags) {
   }
   wc.SetFont(Font());
   wc.Brush().SetStyle(bsClear);
-  const std::string caption = Caption();
 
-  // The face text's cell; every copy is this cell moved by its offset.
-  const TRect face = OffsetRect(local, -lo - adj, -lo);
-  auto drawAt = [&](TCanvas& c, int dx, int dy, TColor color) {
-    c.Font().SetColor(color);
-    TRect r = OffsetRect(face, dx, dy);
-    c.DrawText(caption, r, flags);
-  };
-  auto drawEffect = [&](const TEffectPass& pass) {
-    const TShadeOffset o = OffsetOf(pass.Direction);
-    const int depth = pass.Depth;
-    int nearest = depth;
-    bool graduated = false;
-    if (pass.Style != ssPlain && depth > 1) {
-      nearest = 1;
-      graduated = pass.Style == ssGraduated;
-    }
-    // Graduated copies blend from the effect colour (farthest) to the face colour (nearest).
-    for (int m = depth; m >= nearest; --m)
-      drawAt(wc, m * o.dx, m * o.dy,
-             graduated ? BlendColor(pass.Color, Font().Color(), depth - 1, depth - m) : pass.Color);
-  };
-  drawEffect({s.ShadowColor(), s.ShadowDepth(), s.ShadowDirection(), s.ShadowStyle()});
-  drawEffect({s.HighlightColor(), s.HighlightDepth(), s.HighlightDirection(), s.HighlightStyle()});
-
-  if (s.GraduateStyle() == gsNone) {
-    drawAt(wc, 0, 0, Font().Color());
-  } else {
-    TBitmap mask(w, h);
-    mask.Canvas().CopyRect(local, wc, local);
-    mask.Canvas().SetFont(Font());
-    mask.Canvas().Brush().SetStyle(bsClear);
-    drawAt(mask.Canvas(), 0, 0, GraduateKeyColor);
-
-    const int tw = wc.TextWidth(caption);
-    int x0 = -lo;
-    if (Alignment() == taCenter) x0 = (w - tw) / 2 - lo - adj;
-    if (Alignment() == taRightJustify) x0 = w - hi - tw;
-    const bool horizontal = s.GraduateStyle() == gsHorizontal;
-    const double extent = horizontal ? tw - 1 : h - 1;
-    const double step = extent / 15;
-    wc.Brush().SetStyle(bsSolid);
-    for (int i = 0; i <= 15; ++i) {
-      const TColor color = BlendColor(s.GraduateFromColor(), Font().Color(), 15, i);
-      const int a = RoundEven(i * step);
-      const int b = RoundEven((i + 1) * step);
-      const TRect band = horizontal ? TRect{x0 + a, 0, x0 + b, h} : TRect{0, a - lo, w, b - lo};
-      SmoothKeyEdges(mask, work, band, color);
-      wc.Brush().SetColor(color);
-      wc.BrushCopy(band, mask, band, GraduateKeyColor);
-    }
-  }
+  const TRect face = OffsetRect(local, -e.Lo - e.Adj, -e.Lo);
+  PaintEffect(wc, face, {s.ShadowColor(), s.ShadowDepth(), s.ShadowDirection(), s.ShadowStyle()}, flags);
+  PaintEffect(wc, face, {s.HighlightColor(), s.HighlightDepth(), s.HighlightDirection(), s.HighlightStyle()},
+              flags);
+  if (s.GraduateStyle() == gsNone)
+    DrawCopy(wc, face, {0, 0}, Font().Color(), flags);
+  else
+    PaintGraduatedFace(work, face, e, flags);
 
   Canvas().CopyRect(rect, wc, local);
 }
