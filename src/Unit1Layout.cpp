@@ -130,20 +130,17 @@ struct TButtonRow {
   const char* TextOn;
   const TButtonKind& Kind;
 };
-struct TLabelRow {
-  TLabel* TForm1::*Field;
+// Plain and shadowed labels.
+template <class TLabelClass>
+struct TCaptionRow {
+  TLabelClass* TForm1::*Field;
   const char* Name;
   TBounds Bounds;
   const char* Caption;
   const TFontSettings& Font;
 };
-struct TOvcLabelRow {
-  TOvcLabel* TForm1::*Field;
-  const char* Name;
-  TBounds Bounds;
-  const char* Caption;
-  const TFontSettings& Font;
-};
+using TLabelRow = TCaptionRow<TLabel>;
+using TOvcLabelRow = TCaptionRow<TOvcLabel>;
 struct TEditRow {
   TEdit* TForm1::*Field;
   const char* Name;
@@ -501,17 +498,14 @@ void Apply(TForm1&, TAbColBitBtn& button, const TButtonRow& row) {
   button.SetMode(k.Mode);
 }
 
-// Plain and shadowed labels.
-template <class TRow>
-void ApplyLabel(TForm1& form, TCustomLabel& label, const TRow& row) {
+template <class TLabelClass>
+void Apply(TForm1& form, TLabelClass& label, const TCaptionRow<TLabelClass>& row) {
   label.SetParent(&form);
   ApplyBounds(label, row.Bounds);
   label.SetCaption(row.Caption);
   ApplyFont(label.Font(), row.Font);
   label.SetParentFont(false);
 }
-void Apply(TForm1& form, TLabel& label, const TLabelRow& row) { ApplyLabel(form, label, row); }
-void Apply(TForm1& form, TOvcLabel& label, const TOvcLabelRow& row) { ApplyLabel(form, label, row); }
 
 void Apply(TForm1& form, TEdit& edit, const TEditRow& row) {
   const TEditKind& k = row.Kind;

@@ -3,27 +3,9 @@
 #include <algorithm>
 
 #include "forms.h"
+#include "helpers.h"
 
 namespace {
-
-template <class T>
-bool StoreIfChanged(T& field, T value) {
-  if (field == value) return false;
-  field = value;
-  return true;
-}
-
-// Sets a flag for the lifetime of the guard (re-entry protection).
-class TBusyGuard {
- public:
-  explicit TBusyGuard(bool& flag) : Flag_(flag) { Flag_ = true; }
-  ~TBusyGuard() { Flag_ = false; }
-  TBusyGuard(const TBusyGuard&) = delete;
-  TBusyGuard& operator=(const TBusyGuard&) = delete;
-
- private:
-  bool& Flag_;
-};
 
 // Whether any window holds the mouse between a press and its release.
 bool AnyWindowHoldsCapture(const TControl& control) {
@@ -106,13 +88,13 @@ void TAbColBitBtn::Loaded() {
 }
 
 void TAbColBitBtn::SetPosHorizontal(TPosH v) {
-  if (StoreIfChanged(PosHorizontal_, v)) StateChanged();
+  if (SetIfChanged(PosHorizontal_, v)) StateChanged();
 }
 void TAbColBitBtn::SetPosVertical(TPosV v) {
-  if (StoreIfChanged(PosVertical_, v)) StateChanged();
+  if (SetIfChanged(PosVertical_, v)) StateChanged();
 }
 void TAbColBitBtn::SetPosGlyph(TPos v) {
-  if (StoreIfChanged(PosGlyph_, v)) StateChanged();
+  if (SetIfChanged(PosGlyph_, v)) StateChanged();
 }
 void TAbColBitBtn::SetFlashOptions(TFlashOptions v) { FlashOptions_ = v; }
 void TAbColBitBtn::SetCheckedOptions(TCheckedOptions v) {
@@ -120,59 +102,59 @@ void TAbColBitBtn::SetCheckedOptions(TCheckedOptions v) {
   StateChanged();
 }
 void TAbColBitBtn::SetColorOff(TColor v) {
-  if (StoreIfChanged(ColorOff_, v)) StateChanged();
+  if (SetIfChanged(ColorOff_, v)) StateChanged();
 }
 void TAbColBitBtn::SetColorDisabled(TColor v) {
-  if (StoreIfChanged(ColorDisabled_, v)) StateChanged();
+  if (SetIfChanged(ColorDisabled_, v)) StateChanged();
 }
 void TAbColBitBtn::SetColorOn(TColor v) {
-  if (StoreIfChanged(ColorOn_, v)) StateChanged();
+  if (SetIfChanged(ColorOn_, v)) StateChanged();
 }
 void TAbColBitBtn::SetOffsetX(int v) {
-  if (StoreIfChanged(OffsetX_, v)) StateChanged();
+  if (SetIfChanged(OffsetX_, v)) StateChanged();
 }
 void TAbColBitBtn::SetOffsetY(int v) {
-  if (StoreIfChanged(OffsetY_, v)) StateChanged();
+  if (SetIfChanged(OffsetY_, v)) StateChanged();
 }
 void TAbColBitBtn::SetOffsetDown(int v) {
-  if (StoreIfChanged(OffsetDown_, v)) StateChanged();
+  if (SetIfChanged(OffsetDown_, v)) StateChanged();
 }
 void TAbColBitBtn::SetNumGlyph(int v) {
-  if (v > 0 && StoreIfChanged(NumGlyph_, v)) StateChanged();
+  if (v > 0 && SetIfChanged(NumGlyph_, v)) StateChanged();
 }
 void TAbColBitBtn::SetBeveled(bool v) {
-  if (StoreIfChanged(Beveled_, v)) StateChanged();
+  if (SetIfChanged(Beveled_, v)) StateChanged();
 }
 void TAbColBitBtn::SetTransparent(bool v) {
   // The cached background changes: a full repaint.
-  if (StoreIfChanged(Transparent_, v)) Invalidate();
+  if (SetIfChanged(Transparent_, v)) Invalidate();
 }
 void TAbColBitBtn::SetFlat(bool v) {
-  if (StoreIfChanged(Flat_, v)) StateChanged();
+  if (SetIfChanged(Flat_, v)) StateChanged();
 }
 void TAbColBitBtn::SetSpacing(int v) {
-  if (StoreIfChanged(Spacing_, v)) StateChanged();
+  if (SetIfChanged(Spacing_, v)) StateChanged();
 }
 void TAbColBitBtn::SetTextOff(const std::string& v) {
-  if (StoreIfChanged(TextOff_, v)) StateChanged();
+  if (SetIfChanged(TextOff_, v)) StateChanged();
 }
 void TAbColBitBtn::SetTextOn(const std::string& v) {
-  if (StoreIfChanged(TextOn_, v)) StateChanged();
+  if (SetIfChanged(TextOn_, v)) StateChanged();
 }
 void TAbColBitBtn::SetTextColOn(TColor v) {
-  if (StoreIfChanged(TextColOn_, v)) StateChanged();
+  if (SetIfChanged(TextColOn_, v)) StateChanged();
 }
 void TAbColBitBtn::SetTextColOff(TColor v) {
-  if (StoreIfChanged(TextColOff_, v)) StateChanged();
+  if (SetIfChanged(TextColOff_, v)) StateChanged();
 }
 void TAbColBitBtn::SetTextColDisabled(TColor v) {
-  if (StoreIfChanged(TextColDisabled_, v)) StateChanged();
+  if (SetIfChanged(TextColDisabled_, v)) StateChanged();
 }
 void TAbColBitBtn::SetText3D(bool v) {
-  if (StoreIfChanged(Text3D_, v)) StateChanged();
+  if (SetIfChanged(Text3D_, v)) StateChanged();
 }
 void TAbColBitBtn::SetEnabled(bool v) {
-  if (StoreIfChanged(OwnEnabled_, v)) StateChanged();
+  if (SetIfChanged(OwnEnabled_, v)) StateChanged();
 }
 
 void TAbColBitBtn::SetGlyph(const TBitmap& v) {
@@ -216,7 +198,7 @@ void TAbColBitBtn::WndProc(TMessage& message) {
 void TAbColBitBtn::Paint() {
   if (Busy_) return;
   {
-    TBusyGuard busy(Busy_);
+    TFlagGuard busy(Busy_);
     if (!Visible() && !IsDesigning()) return;
     const TRect client = ClientRect();
     const bool resized = FaceBitmap_->Width() != Width() || FaceBitmap_->Height() != Height();
@@ -242,7 +224,7 @@ bool TAbColBitBtn::StateFlag(unsigned flashOption, unsigned checkedOption) const
 
 void TAbColBitBtn::StateChanged() {
   if (Busy_) return;
-  TBusyGuard busy(Busy_);
+  TFlagGuard busy(Busy_);
   if (!Visible() && !IsDesigning()) return;
   // Nothing cached yet (never painted, or resized since): the paint pass
   // draws the whole button.

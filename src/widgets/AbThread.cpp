@@ -2,23 +2,8 @@
 
 #include <array>
 
+#include "helpers.h"
 #include "threads.h"
-
-namespace {
-
-template <class F>
-class TScopeExit {
- public:
-  explicit TScopeExit(F f) : F_(std::move(f)) {}
-  ~TScopeExit() { F_(); }
-  TScopeExit(const TScopeExit&) = delete;
-  TScopeExit& operator=(const TScopeExit&) = delete;
-
- private:
-  F F_;
-};
-
-}  // namespace
 
 int ThreadPriorityValue(TThreadPriority p) {
   static constexpr std::array<int, 7> StepValues = {-15, -2, -1, 0, 1, 2, 15};
@@ -142,8 +127,7 @@ int TAbThread::WaitFor() {
 
 void TAbThread::Synchronize(const TThreadMethod& method) {
   SendToMainThread([this, &method] {
-    InSyncCall_ = true;
-    TScopeExit reset([this] { InSyncCall_ = false; });
+    TFlagGuard inSync(InSyncCall_);
     method();
   });
 }

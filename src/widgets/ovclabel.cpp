@@ -1,6 +1,7 @@
 #include "ovclabel.h"
 
 #include "_AbProc.h"
+#include "helpers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,9 +31,6 @@ TShadeOffset OffsetOf(TOvcShadeDirection d) { return ShadeOffsets[std::size_t(d)
 
 // The text is drawn in this colour on the mask and then replaced band by band.
 constexpr TColor GraduateKeyColor = 0xFE09F1;
-
-// Nearest integer, halves to even (the default rounding mode).
-int RoundEven(double v) { return int(std::nearbyint(v)); }
 
 struct TAppearanceRow {
   TOvcAppearance Appearance;
@@ -87,18 +85,11 @@ void SmoothKeyEdges(TBitmap& mask, const TBitmap& background, const TRect& band,
       for (int shift : {0, 8, 16}) {
         const int b = int((bg >> shift) & 0xFF);
         const int f = int((fill >> shift) & 0xFF);
-        out |= TColor(std::clamp(b + RoundEven(coverage * (f - b)), 0, 255)) << shift;
+        out |= TColor(std::clamp(b + RoundHalfEven(coverage * (f - b)), 0, 255)) << shift;
       }
       row[x] = ColorToPixel(out);
     }
   }
-}
-
-template <class T>
-bool StoreIfChanged(T& field, T value) {
-  if (field == value) return false;
-  field = value;
-  return true;
 }
 
 }  // namespace
@@ -114,34 +105,34 @@ void TOvcCustomSettings::ShapeChanged() {
 }
 
 void TOvcCustomSettings::SetGraduateFromColor(TColor v) {
-  if (StoreIfChanged(GraduateFromColor_, v)) ColorChanged();
+  if (SetIfChanged(GraduateFromColor_, v)) ColorChanged();
 }
 void TOvcCustomSettings::SetGraduateStyle(TOvcGraduateStyle v) {
-  if (StoreIfChanged(GraduateStyle_, v)) ShapeChanged();
+  if (SetIfChanged(GraduateStyle_, v)) ShapeChanged();
 }
 void TOvcCustomSettings::SetHighlightColor(TColor v) {
-  if (StoreIfChanged(HighlightColor_, v)) ColorChanged();
+  if (SetIfChanged(HighlightColor_, v)) ColorChanged();
 }
 void TOvcCustomSettings::SetHighlightDepth(TOvcDepth v) {
-  if (StoreIfChanged(HighlightDepth_, v)) ShapeChanged();
+  if (SetIfChanged(HighlightDepth_, v)) ShapeChanged();
 }
 void TOvcCustomSettings::SetHighlightDirection(TOvcShadeDirection v) {
-  if (StoreIfChanged(HighlightDirection_, v)) ShapeChanged();
+  if (SetIfChanged(HighlightDirection_, v)) ShapeChanged();
 }
 void TOvcCustomSettings::SetHighlightStyle(TOvcShadeStyle v) {
-  if (StoreIfChanged(HighlightStyle_, v)) ShapeChanged();
+  if (SetIfChanged(HighlightStyle_, v)) ShapeChanged();
 }
 void TOvcCustomSettings::SetShadowColor(TColor v) {
-  if (StoreIfChanged(ShadowColor_, v)) ColorChanged();
+  if (SetIfChanged(ShadowColor_, v)) ColorChanged();
 }
 void TOvcCustomSettings::SetShadowDepth(TOvcDepth v) {
-  if (StoreIfChanged(ShadowDepth_, v)) ShapeChanged();
+  if (SetIfChanged(ShadowDepth_, v)) ShapeChanged();
 }
 void TOvcCustomSettings::SetShadowDirection(TOvcShadeDirection v) {
-  if (StoreIfChanged(ShadowDirection_, v)) ShapeChanged();
+  if (SetIfChanged(ShadowDirection_, v)) ShapeChanged();
 }
 void TOvcCustomSettings::SetShadowStyle(TOvcShadeStyle v) {
-  if (StoreIfChanged(ShadowStyle_, v)) ShapeChanged();
+  if (SetIfChanged(ShadowStyle_, v)) ShapeChanged();
 }
 
 void TOvcCustomSettings::BeginUpdate() { Updating_ = true; }
@@ -190,9 +181,13 @@ TOvcCustomLabel::TOvcCustomLabel(TComponent* owner)
 TOvcCustomLabel::~TOvcCustomLabel() = default;
 
 void TOvcCustomLabel::SetAppearance(TOvcAppearance v) {
-  if (v == Appearance_) return;
-  SettingAppearance_ = true;
-  Appearance_ = v;
+  if (!SetIfChanged(Appearance_, v)) return;
+  ApplyAppearance(v);
+  Perform(CM_TEXTCHANGED);
+}
+
+void TOvcCustomLabel::ApplyAppearance(TOvcAppearance v) {
+  TFlagGuard setting(SettingAppearance_);
   TOvcCustomSettings& s = *CustomSettings_;
   s.BeginUpdate();
   s.SetHighlightColor(SchemeColors(ColorScheme_).Highlight);
@@ -207,14 +202,16 @@ void TOvcCustomLabel::SetAppearance(TOvcAppearance v) {
   // A flying caption's highlight is a near shadow.
   if (v == apFlying) s.SetHighlightColor(SchemeColors(ColorScheme_).Shadow);
   s.EndUpdate();
-  SettingAppearance_ = false;
-  Perform(CM_TEXTCHANGED);
 }
 
 void TOvcCustomLabel::SetColorScheme(TOvcColorScheme v) {
-  if (v == ColorScheme_) return;
-  SettingScheme_ = true;
-  ColorScheme_ = v;
+  if (!SetIfChanged(ColorScheme_, v)) return;
+  ApplyColorScheme(v);
+  Perform(CM_TEXTCHANGED);
+}
+
+void TOvcCustomLabel::ApplyColorScheme(TOvcColorScheme v) {
+  TFlagGuard setting(SettingScheme_);
   const TOvcSchemeColors row = SchemeColors(v);
   TOvcCustomSettings& s = *CustomSettings_;
   s.BeginUpdate();
@@ -223,8 +220,6 @@ void TOvcCustomLabel::SetColorScheme(TOvcColorScheme v) {
   s.SetShadowColor(row.Shadow);
   if (v != csCustom) SchemeColors_[std::size_t(csCustom)] = row;
   s.EndUpdate();
-  SettingScheme_ = false;
-  Perform(CM_TEXTCHANGED);
 }
 
 void TOvcCustomLabel::SettingsColorChanged() {
@@ -333,8 +328,8 @@ void TOvcCustomLabel::PaintGraduatedFace(TBitmap& work, const TRect& face, const
   wc.Brush().SetStyle(bsSolid);
   for (int i = 0; i <= 15; ++i) {
     const TColor color = BlendColor(s.GraduateFromColor(), Font().Color(), 15, i);
-    const int a = RoundEven(i * step);
-    const int b = RoundEven((i + 1) * step);
+    const int a = RoundHalfEven(i * step);
+    const int b = RoundHalfEven((i + 1) * step);
     const TRect band = horizontal ? TRect{x0 + a, 0, x0 + b, h} : TRect{0, a - e.Lo, w, b - e.Lo};
     SmoothKeyEdges(mask, work, band, color);
     wc.Brush().SetColor(color);
