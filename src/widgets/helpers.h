@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cmath>
+#include <cstdio>
+#include <exception>
+#include <string>
 #include <utility>
 
 // Stores `value` in `field` unless they are already equal; true when it did.
@@ -26,6 +29,19 @@ class TFlagGuard {
  private:
   TFlag& Flag_;
 };
+
+// One line on stderr for a fault that is contained where it happened
+// ("TTimerThread: thread body failed: tick failed").
+inline void ReportFault(const std::string& who, const char* doing, const std::exception_ptr& fault) {
+  std::string what = "unknown exception";
+  try {
+    if (fault) std::rethrow_exception(fault);
+  } catch (const std::exception& e) {
+    what = e.what();
+  } catch (...) {
+  }
+  std::fprintf(stderr, "%s: %s failed: %s\n", who.c_str(), doing, what.c_str());
+}
 
 // Nearest integer, halves to the even neighbour, whatever the floating-point
 // environment's rounding mode.
