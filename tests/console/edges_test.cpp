@@ -44,47 +44,40 @@ TEST_F(Edges, DataEntryFilterStopsAtEachRangesNeighbours) {
   }
 }
 
-TEST_F(Edges, DataStepsAtBothEndsOfTheByte) {
+// Data steps wrap the byte; control steps wrap the low nibble only (high
+// nibbles with bit 4 clear show a carry out of it).
+TEST_F(Edges, StepsAtTheirLimits) {
   Start();
+  struct TRegister {
+    TEdit* TForm1::*Edit;
+    TAbColBitBtn* TForm1::*Enter;
+    std::uint8_t TForm1::*Shadow;
+    std::uint8_t LedMask;
+  };
+  const TRegister data{&TForm1::Edit1, &TForm1::AbColBitBtn4, &TForm1::DataShadow, 0xFF};
+  const TRegister control{&TForm1::Edit3, &TForm1::AbColBitBtn5, &TForm1::ControlShadow, 0x0F};
   const struct {
+    const TRegister& Register;
     const char* Start;
-    TAbColBitBtn* TForm1::*Button;
+    TAbColBitBtn* TForm1::*Step;
     std::uint8_t Expected;
   } cases[] = {
-      {"FE", &TForm1::AbColBitBtn6, 0xFF}, {"FF", &TForm1::AbColBitBtn6, 0x00},
-      {"7F", &TForm1::AbColBitBtn6, 0x80}, {"01", &TForm1::AbColBitBtn7, 0x00},
-      {"00", &TForm1::AbColBitBtn7, 0xFF}, {"80", &TForm1::AbColBitBtn7, 0x7F},
+      {data, "FE", &TForm1::AbColBitBtn6, 0xFF},    {data, "FF", &TForm1::AbColBitBtn6, 0x00},
+      {data, "7F", &TForm1::AbColBitBtn6, 0x80},    {data, "01", &TForm1::AbColBitBtn7, 0x00},
+      {data, "00", &TForm1::AbColBitBtn7, 0xFF},    {data, "80", &TForm1::AbColBitBtn7, 0x7F},
+      {control, "AE", &TForm1::AbColBitBtn8, 0xAF}, {control, "AF", &TForm1::AbColBitBtn8, 0xA0},
+      {control, "A0", &TForm1::AbColBitBtn8, 0xA1}, {control, "0F", &TForm1::AbColBitBtn8, 0x00},
+      {control, "A1", &TForm1::AbColBitBtn9, 0xA0}, {control, "A0", &TForm1::AbColBitBtn9, 0xAF},
+      {control, "AF", &TForm1::AbColBitBtn9, 0xAE}, {control, "F0", &TForm1::AbColBitBtn9, 0xFF},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.Start);
-    Enter(Form->Edit1, c.Start, Form->AbColBitBtn4);
-    Click(Form->*c.Button);
-    EXPECT_EQ(Form->DataShadow, c.Expected);
-    EXPECT_EQ(Form->Edit1->Text(), Hex2(c.Expected));
-    EXPECT_EQ(DataLedBits(), c.Expected);
-  }
-}
-
-// High nibbles with bit 4 clear show a carry out of the low nibble.
-TEST_F(Edges, ControlStepsStayInTheLowNibble) {
-  Start();
-  const struct {
-    const char* Start;
-    TAbColBitBtn* TForm1::*Button;
-    std::uint8_t Expected;
-  } cases[] = {
-      {"AE", &TForm1::AbColBitBtn8, 0xAF}, {"AF", &TForm1::AbColBitBtn8, 0xA0},
-      {"A0", &TForm1::AbColBitBtn8, 0xA1}, {"A1", &TForm1::AbColBitBtn9, 0xA0},
-      {"A0", &TForm1::AbColBitBtn9, 0xAF}, {"AF", &TForm1::AbColBitBtn9, 0xAE},
-      {"0F", &TForm1::AbColBitBtn8, 0x00}, {"F0", &TForm1::AbColBitBtn9, 0xFF},
-  };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.Start);
-    Enter(Form->Edit3, c.Start, Form->AbColBitBtn5);
-    Click(Form->*c.Button);
-    EXPECT_EQ(Form->ControlShadow, c.Expected);
-    EXPECT_EQ(Form->Edit3->Text(), Hex2(c.Expected));
-    EXPECT_EQ(ControlLedBits(), c.Expected & 0x0F);
+    SCOPED_TRACE(testing::Message() << c.Start << (c.Register.LedMask == 0xFF ? " data" : " control"));
+    TEdit* edit = Form->*c.Register.Edit;
+    Enter(edit, c.Start, Form->*c.Register.Enter);
+    Click(Form->*c.Step);
+    EXPECT_EQ(Form->*c.Register.Shadow, c.Expected);
+    EXPECT_EQ(edit->Text(), Hex2(c.Expected));
+    EXPECT_EQ(c.Register.LedMask == 0xFF ? DataLedBits() : ControlLedBits(), c.Expected & c.Register.LedMask);
   }
 }
 

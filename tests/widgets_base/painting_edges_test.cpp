@@ -53,13 +53,29 @@ class GradientEdges : public ::testing::Test {
   TBitmap Bmp;
 };
 
-TEST_F(GradientEdges, BandsReachTheFarEdgeWithTheirLastBand) {
-  // 9 rows, K 4: band 2, N 4; bands 0..4, the last one a single row.
-  const std::vector<TColor> bands = {C(0), C(0), C(1), C(1), C(2), C(2), C(3), C(3), C(4)};
-  Draw(3, 9, From, To, gsHorizontal1);
-  ExpectStripes(3, 9, false, bands);
-  Draw(9, 3, From, To, gsVertical1);
-  ExpectStripes(9, 3, true, bands);
+// Rows for the horizontal style, the same as columns for its vertical twin;
+// the first and last stripes lie on the rectangle's edges.
+TEST_F(GradientEdges, StripesReachBothEdges) {
+  const TColor c43 = RGB(101, 51, 19), c83 = RGB(103, 53, 17);  // steps of 4/3
+  const struct {
+    TGradientStyle Horizontal, Vertical;
+    std::vector<TColor> Stripes;
+  } cases[] = {
+      // 9 long, K 4: band 2, N 4; bands 0..4, the last one a single stripe.
+      {gsHorizontal1, gsVertical1, {C(0), C(0), C(1), C(1), C(2), C(2), C(3), C(3), C(4)}},
+      // 9 long: centre 4 in From, To on both edges.
+      {gsHorizontal2, gsVertical2, {C(4), C(3), C(2), C(1), C(0), C(1), C(2), C(3), C(4)}},
+      // 5 long: centre 1, N = Round(3.35) = 3; stripe 0 is step 1, stripe 4 step 3.
+      {gsHorizontal3, gsVertical3, {c43, From, c43, c83, To}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(int(c.Horizontal));
+    const int n = int(c.Stripes.size());
+    Draw(3, n, From, To, c.Horizontal);
+    ExpectStripes(3, n, false, c.Stripes);
+    Draw(n, 3, From, To, c.Vertical);
+    ExpectStripes(n, 3, true, c.Stripes);
+  }
 }
 
 TEST_F(GradientEdges, BandColoursAreTruncatedNotRounded) {
@@ -68,25 +84,6 @@ TEST_F(GradientEdges, BandColoursAreTruncatedNotRounded) {
   EXPECT_EQ(Local(1, 1), RGB(25, 10, 200));
   EXPECT_EQ(Local(1, 9), RGB(229, 10, 200));
   ExpectNothingOutside(2, 10);
-}
-
-TEST_F(GradientEdges, CentredLinesReachBothEdges) {
-  // 9 rows: centre 4 in From, To on rows 0 and 8.
-  const std::vector<TColor> lines = {C(4), C(3), C(2), C(1), C(0), C(1), C(2), C(3), C(4)};
-  Draw(3, 9, From, To, gsHorizontal2);
-  ExpectStripes(3, 9, false, lines);
-  Draw(9, 3, From, To, gsVertical2);
-  ExpectStripes(9, 3, true, lines);
-}
-
-TEST_F(GradientEdges, ThirdLinesStartAtTheTopAndEndAtTheLastRow) {
-  // 5 rows: centre 1, N = Round(3.35) = 3 steps of 4/3; row 0 is step 1, row 4 step 3.
-  const TColor c1 = RGB(101, 51, 19), c2 = RGB(103, 53, 17);
-  const std::vector<TColor> lines = {c1, From, c1, c2, To};
-  Draw(3, 5, From, To, gsHorizontal3);
-  ExpectStripes(3, 5, false, lines);
-  Draw(5, 3, From, To, gsVertical3);
-  ExpectStripes(5, 3, true, lines);
 }
 
 TEST_F(GradientEdges, OnePixelRectanglesAreStillPainted) {
@@ -100,34 +97,32 @@ TEST_F(GradientEdges, OnePixelRectanglesAreStillPainted) {
   }
 }
 
-// 20 x 20, K 4. Elliptic2: radii per step 3.475, so the first ellipse spans
-// 3 pixels either side of the centre (10, 10); the corners keep To.
-TEST_F(GradientEdges, EllipticRingsHaveExactExtents) {
-  Draw(20, 20, From, To, gsElliptic2);
-  EXPECT_EQ(Local(10, 10), C(1));
-  EXPECT_EQ(Local(7, 10), C(1));
-  EXPECT_EQ(Local(6, 10), C(2));
-  EXPECT_EQ(Local(12, 10), C(1));
-  EXPECT_EQ(Local(13, 10), C(2));
-  EXPECT_EQ(Local(10, 7), C(1));
-  EXPECT_EQ(Local(10, 6), C(2));
-  EXPECT_EQ(Local(0, 0), To);
-  EXPECT_EQ(Local(19, 19), To);
-  ExpectNothingOutside(20, 20);
-}
-
-// Elliptic3 centres at (W/2 + 1 - W/4, H/2 + 1 - H/4) = (6, 6); radius 4.1 -> 4.
-TEST_F(GradientEdges, ThirdEllipticIsCentredUpAndLeft) {
-  Draw(20, 20, From, To, gsElliptic3);
-  EXPECT_EQ(Local(6, 6), C(1));
-  EXPECT_EQ(Local(2, 6), C(1));
-  EXPECT_EQ(Local(1, 6), C(2));
-  EXPECT_EQ(Local(9, 6), C(1));
-  EXPECT_EQ(Local(10, 6), C(2));
-  EXPECT_EQ(Local(6, 2), C(1));
-  EXPECT_EQ(Local(6, 1), C(2));
-  EXPECT_EQ(Local(6, 9), C(1));
-  EXPECT_EQ(Local(6, 10), C(2));
+// 20 x 20, K 4: the innermost ellipse (step 1) spans Round(W / 4 * factor)
+// pixels either side of its centre, step 2 lies just beyond, and the corners
+// keep To. Elliptic3 centres at (W/2 + 1 - W/4, H/2 + 1 - H/4).
+TEST_F(GradientEdges, InnermostEllipsesHaveExactExtents) {
+  const struct {
+    TGradientStyle Style;
+    int Centre;
+    int Radius;
+  } cases[] = {
+      {gsElliptic1, 10, 2},  // 2.5 -> 2, halves to even
+      {gsElliptic2, 10, 3},  // 3.475
+      {gsElliptic3, 6, 4},   // 4.1
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(int(c.Style));
+    Draw(20, 20, From, To, c.Style);
+    const int m = c.Centre, first = m - c.Radius, last = m + c.Radius - 1;
+    EXPECT_EQ(Local(m, m), C(1));
+    for (const TPoint& p : {TPoint{first, m}, TPoint{last, m}, TPoint{m, first}, TPoint{m, last}})
+      EXPECT_EQ(Local(p.X, p.Y), C(1)) << p.X << "," << p.Y;
+    for (const TPoint& p :
+         {TPoint{first - 1, m}, TPoint{last + 1, m}, TPoint{m, first - 1}, TPoint{m, last + 1}})
+      EXPECT_EQ(Local(p.X, p.Y), C(2)) << p.X << "," << p.Y;
+    EXPECT_EQ(Local(19, 19), To);
+    ExpectNothingOutside(20, 20);
+  }
 }
 
 // Rectangle: half-sizes Round(n * 2.5) = 0, 2, 5, 8, 10 (halves to even)
