@@ -95,6 +95,10 @@ TEST_F(GradientEdges, OnePixelRectanglesAreStillPainted) {
     for (int x = 0; x < 6; ++x) EXPECT_NE(Local(x, 0), Before) << x;
     ExpectNothingOutside(6, 1);
   }
+  // A single centred line: its centre falls just outside, step 1 (here To)
+  // lands on the only row.
+  Draw(6, 1, From, To, gsHorizontal2);
+  for (int x = 0; x < 6; ++x) EXPECT_EQ(Local(x, 0), To) << x;
 }
 
 // 20 x 20, K 4: the innermost ellipse (step 1) spans Round(W / 4 * factor)
