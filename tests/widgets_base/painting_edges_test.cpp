@@ -248,15 +248,19 @@ TEST_F(TextEdges, MeasuringNothingGivesNoWidth) {
   EXPECT_EQ(MeasureTextBlock(Bmp.Canvas(), "Pin|").cx, Bmp.Canvas().TextWidth("Pin"));
 }
 
-// Every LED shape fills exactly its rectangle, tip included.
+// Every LED shape fills exactly its rectangle; every vertex of it is painted.
 TEST_F(TextEdges, LedShapesFillTheirRectangleExactly) {
   const TRect r{20, 30, 31, 41};  // 11 x 11: half sizes 5
   const struct {
     TLEDShape Shape;
-    TPoint Tip;
+    std::vector<TPoint> Vertices;
   } shapes[] = {
-      {sRound, {25, 30}},   {sArrowLeft, {20, 35}}, {sArrowRight, {30, 35}},
-      {sArrowUp, {25, 30}}, {sArrowDown, {25, 40}}, {sRectangle, {20, 30}},
+      {sRound, {{25, 30}, {20, 35}, {30, 35}, {25, 40}}},
+      {sArrowLeft, {{20, 35}, {30, 30}, {30, 40}}},
+      {sArrowRight, {{30, 35}, {20, 30}, {20, 40}}},
+      {sArrowUp, {{25, 30}, {20, 40}, {30, 40}}},
+      {sArrowDown, {{25, 40}, {20, 30}, {30, 30}}},
+      {sRectangle, {{20, 30}, {30, 30}, {20, 40}, {30, 40}}},
   };
   for (const auto& s : shapes) {
     SCOPED_TRACE(int(s.Shape));
@@ -265,7 +269,7 @@ TEST_F(TextEdges, LedShapesFillTheirRectangleExactly) {
       DrawLedShape(c, r, s.Shape, clLime, clBtnShadow);
     });
     EXPECT_EQ(ink, r);
-    EXPECT_NE(Bmp.Canvas().Pixel(s.Tip.X, s.Tip.Y), Before);
+    for (const TPoint& v : s.Vertices) EXPECT_NE(Bmp.Canvas().Pixel(v.X, v.Y), Before) << v.X << "," << v.Y;
   }
 }
 
