@@ -208,3 +208,74 @@ TEST_F(ClipEdges, DashPatternsSwitchAtTheirRunLengths) {
           EXPECT_EQ(At(x, 30) == clRed, k % 2 == 0) << "x " << x;
   }
 }
+
+// Frames stay on their rectangle: FrameRect is its 1-pixel border; Frame3D
+// ring i is the border of the rectangle shrunk by i, its top row (but the
+// top-right corner) and left column in the top colour, the rest in the
+// bottom colour.
+TEST_F(CanvasTest, FramesCoverExactlyTheirRings) {
+  const TRect r{10, 12, 22, 21};
+  Canvas.Brush().SetColor(clBlue);
+  Canvas.FrameRect(r);
+  ExpectRingInside(r, clBlue);
+  ExpectRingOutsideUntouched(r);
+  EXPECT_EQ(At(11, 13), BackgroundColor);
+  for (int width = 1; width <= 3; ++width) {
+    SCOPED_TRACE(width);
+    Surface = TSurface(64, 64, ColorToPixel(BackgroundColor));
+    TRect frame = r;
+    Canvas.Frame3D(frame, clWhite, clRed, width);
+    EXPECT_EQ(frame, InflateRect(r, -width, -width));
+    for (int i = 0; i < width; ++i) {
+      const TRect ring = InflateRect(r, -i, -i);
+      for (int x = ring.Left; x < ring.Right; ++x) {
+        EXPECT_EQ(At(x, ring.Top), x < ring.Right - 1 ? clWhite : clRed) << "top " << x;
+        EXPECT_EQ(At(x, ring.Bottom - 1), clRed) << "bottom " << x;
+      }
+      for (int y = ring.Top + 1; y < ring.Bottom - 1; ++y) {
+        EXPECT_EQ(At(ring.Left, y), clWhite) << "left " << y;
+        EXPECT_EQ(At(ring.Right - 1, y), clRed) << "right " << y;
+      }
+    }
+    ExpectRingOutsideUntouched(r);
+    ForRing(frame,
+            [&](int x, int y) { EXPECT_EQ(At(x, y), BackgroundColor) << "inside at " << x << "," << y; });
+  }
+}
+
+// Copies at the limits of their sizes: a zero-width source copies nothing,
+// one-pixel sources and targets still copy, and a source rectangle running
+// past its surface copies only the pixels that exist.
+TEST_F(CanvasTest, CopiesAtTheLimitsOfTheirSizes) {
+  TBitmap red(8, 8);
+  red.Canvas().Brush().SetColor(clRed);
+  red.Canvas().FillRect({0, 0, 8, 8});
+  Canvas.CopyRect({0, 0, 10, 10}, red.Canvas(), {4, 0, 4, 8});
+  EXPECT_TRUE(PaintedBounds().IsEmpty());
+
+  TBitmap column(1, 5);
+  column.Canvas().Brush().SetColor(clRed);
+  column.Canvas().FillRect({0, 0, 1, 5});
+  Canvas.Draw(3, 4, column);
+  EXPECT_EQ(PaintedBounds(), (TRect{3, 4, 4, 9}));
+
+  TBitmap dot(1, 1);
+  dot.Canvas().SetPixel(0, 0, clLime);
+  Canvas.StretchDraw({20, 20, 26, 24}, dot);
+  ExpectRingInside({20, 20, 26, 24}, clLime);
+  ExpectRingOutsideUntouched({20, 20, 26, 24});
+
+  Canvas.CopyRect({40, 40, 52, 52}, red.Canvas(), {2, 2, 14, 14});
+  ExpectRingInside({40, 40, 46, 46}, clRed);
+  ExpectRingOutsideUntouched({40, 40, 46, 46});
+}
+
+// A glyph one pixel wide (an apostrophe at 11 pixels) is drawn too.
+TEST_F(CanvasTest, NarrowGlyphsAreDrawn) {
+  Canvas.Font().SetName("Verdana");
+  Canvas.Font().SetHeight(-11);
+  Canvas.Font().SetColor(clBlack);
+  Canvas.Brush().SetStyle(bsClear);
+  Canvas.TextOut(5, 5, "'");
+  EXPECT_FALSE(PaintedBounds().IsEmpty());
+}
