@@ -243,7 +243,7 @@ TEST_F(CanvasTest, FramesCoverExactlyTheirRings) {
   }
 }
 
-// Copies at the limits of their sizes: a zero-width source copies nothing,
+// Copies at the limits of their sizes: an empty source copies nothing,
 // one-pixel sources and targets still copy, and a source rectangle running
 // past its surface copies only the pixels that exist.
 TEST_F(CanvasTest, CopiesAtTheLimitsOfTheirSizes) {
@@ -251,6 +251,7 @@ TEST_F(CanvasTest, CopiesAtTheLimitsOfTheirSizes) {
   red.Canvas().Brush().SetColor(clRed);
   red.Canvas().FillRect({0, 0, 8, 8});
   Canvas.CopyRect({0, 0, 10, 10}, red.Canvas(), {4, 0, 4, 8});
+  Canvas.CopyRect({0, 0, 10, 10}, red.Canvas(), {0, 4, 8, 4});
   EXPECT_TRUE(PaintedBounds().IsEmpty());
 
   TBitmap column(1, 5);
