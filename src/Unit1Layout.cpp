@@ -1,10 +1,10 @@
 // The stored layout of TForm1: window properties, every control in creation
 // order with its settings, the event wiring, the background picture and the
-// icon. Kept as tables so they can be checked line by line.
+// icon. Kept as tables so they can be checked line by line; every row is
+// typed by its control's kind, so a wrong entry does not compile.
 #include <functional>
 #include <optional>
 #include <span>
-#include <stdexcept>
 #include <type_traits>
 #include <variant>
 
@@ -31,30 +31,38 @@ struct TFontSettings {
 
 constexpr TFontSettings WindowFont{"MS Sans Serif", DEFAULT_CHARSET, -11, false, clWindowText};
 
+// Labels, static texts and shadowed labels.
+constexpr TFontSettings StatusValueFont{"Verdana", RUSSIAN_CHARSET, -11, true, clLime};
+constexpr TFontSettings ConnectionFont{"Verdana", RUSSIAN_CHARSET, -11, true, clRed};
+constexpr TFontSettings StatusLineFont{"Verdana", RUSSIAN_CHARSET, -11, true, clWindowText};
+constexpr TFontSettings RowLabelFont{"Verdana", RUSSIAN_CHARSET, -11, true, clGreen};
+constexpr TFontSettings TitleFont{"Verdana", RUSSIAN_CHARSET, -15, false, clGray};
+
 // ---------------------------------------------------------------- settings per control kind
 
-// LED groups.
-enum TLedStyle { lsOutput, lsStatus, lsConnection, lsPort };
-struct TLedSettings {
+// LED groups; an empty optional keeps the LED class's own value.
+struct TLedGroup {
   TColor FontColor;
   TColor ColorOff;
-  std::optional<TColor> ColorOn;  // unset: the class default
+  std::optional<TColor> ColorOn;
   std::optional<TLEDShape> Shape;
-  int LedSize;  // 0: the class default
+  std::optional<int> LedSize;  // width and height
   TLEDPos Position;
   int Spacing;
 };
-constexpr TLedSettings LedStyles[] = {
-    /* lsOutput     */ {clGreen, 0x4B4B4B, std::nullopt, std::nullopt, 0, lpBottom, 3},
-    /* lsStatus     */ {0x000093, 0x4B4B4B, clRed, std::nullopt, 0, lpBottom, 3},
-    /* lsConnection */ {clRed, clRed, std::nullopt, std::nullopt, 0, lpBottom, 5},
-    /* lsPort       */ {clGray, clGray, std::nullopt, sRectangle, 10, lpLeft, 5},
-};
-constexpr TFontSettings LedFont{"Verdana", RUSSIAN_CHARSET, -11, true, clGreen};  // colour from the group
+constexpr auto Default = std::nullopt;
+// clang-format off
+//                                 font colour  ColorOff  ColorOn  Shape       size     position  Spacing
+constexpr TLedGroup OutputLeds   {clGreen,     0x4B4B4B, Default, Default,    Default, lpBottom, 3};
+constexpr TLedGroup StatusLeds   {0x000093,    0x4B4B4B, clRed,   Default,    Default, lpBottom, 3};
+constexpr TLedGroup ConnectionLed{clRed,       clRed,    Default, Default,    Default, lpBottom, 5};
+constexpr TLedGroup PortLeds     {clGray,      clGray,   Default, sRectangle, 10,      lpLeft,   5};
+// clang-format on
+constexpr const char* LedFontName = "Verdana";
+constexpr int LedFontHeight = -11;
 
 // Colour glyph buttons.
-enum TButtonStyle { bsCaptionToggle, bsEnter, bsStep };
-struct TButtonSettings {
+struct TButtonKind {
   TMode Mode;
   TPos PosGlyph;
   TGradientStyle FaceStyle;
@@ -62,11 +70,12 @@ struct TButtonSettings {
   int FontHeight;
   bool Bold;
 };
-constexpr TButtonSettings ButtonStyles[] = {
-    /* bsCaptionToggle */ {mSwitch, pBottom, gsElliptic2, true, -11, true},
-    /* bsEnter         */ {mButton, pLeft, gsTopRight, true, -12, false},
-    /* bsStep          */ {mButton, pLeft, gsTopRight, false, -12, false},
-};
+// clang-format off
+//                                        Mode     PosGlyph face style   Text3D font height, bold
+constexpr TButtonKind CaptionToggleButton{mSwitch, pBottom, gsElliptic2, true,  -11, true};
+constexpr TButtonKind EnterButton        {mButton, pLeft,   gsTopRight,  true,  -12, false};
+constexpr TButtonKind StepButton         {mButton, pLeft,   gsTopRight,  false, -12, false};
+// clang-format on
 // Shared by every button.
 constexpr TColor ButtonFace = 0x404040;
 constexpr TColor ButtonShadowFrom = 0x191919;
@@ -75,19 +84,8 @@ constexpr TColor ButtonHighlightFrom = 0x626262;
 constexpr TColor ButtonHighlightTo = 0x555555;
 constexpr int ButtonBevelWidth = 2;
 
-// Labels, static texts and shadowed labels: one font each.
-enum TTextStyle { tsStatusValue, tsConnection, tsStatusLine, tsRowLabel, tsTitle };
-constexpr TFontSettings TextStyles[] = {
-    /* tsStatusValue */ {"Verdana", RUSSIAN_CHARSET, -11, true, clLime},
-    /* tsConnection  */ {"Verdana", RUSSIAN_CHARSET, -11, true, clRed},
-    /* tsStatusLine  */ {"Verdana", RUSSIAN_CHARSET, -11, true, clWindowText},
-    /* tsRowLabel    */ {"Verdana", RUSSIAN_CHARSET, -11, true, clGreen},
-    /* tsTitle       */ {"Verdana", RUSSIAN_CHARSET, -15, false, clGray},
-};
-
 // Entry fields.
-enum TEditStyle { esData, esControl };
-struct TEditSettings {
+struct TEditKind {
   TEditCharCase CharCase;
   bool TabStop;
   int TabOrder;
@@ -95,77 +93,125 @@ struct TEditSettings {
   bool RightToLeftReading;
   bool ShowHint;
 };
+// clang-format off
+//                               CharCase     TabStop TabOrder Tag right-to-left ShowHint
+constexpr TEditKind DataEntry   {ecUpperCase, false,  0,       1,  true,         true};
+constexpr TEditKind ControlEntry{ecNormal,    true,   4,       0,  false,        false};
+// clang-format on
 constexpr TFontSettings EditFont{"Verdana", RUSSIAN_CHARSET, -11, true, clLime};
 constexpr TColor EditColor = 0x282828;
 constexpr int EditMaxLength = 2;
-constexpr TEditSettings EditStyles[] = {
-    /* esData    */ {ecUpperCase, false, 0, 1, true, true},
-    /* esControl */ {ecNormal, true, 4, 0, false, false},
-};
 
 constexpr unsigned PollInterval = 100;
 
 // ---------------------------------------------------------------- controls in creation order
 
-using TFieldRef =
-    std::variant<TImage * TForm1::*, TAbDBLED * TForm1::*, TAbColBitBtn * TForm1::*, TLabel * TForm1::*,
-                 TOvcLabel * TForm1::*, TEdit * TForm1::*, TStaticText * TForm1::*, TTimer * TForm1::*>;
-
-struct TControlRow {
-  TFieldRef Field;
-  const char* Name;
+struct TBounds {
   int Left, Top, Width, Height;
-  const char* Caption;    // a button's TextOff
-  const char* CaptionOn;  // a button's TextOn
-  int Style;              // row of the kind's settings table; static texts: tab order
 };
+
+struct TImageRow {
+  TImage* TForm1::*Field;
+  const char* Name;
+  TBounds Bounds;
+};
+struct TLedRow {
+  TAbDBLED* TForm1::*Field;
+  const char* Name;
+  TBounds Bounds;
+  const char* Caption;
+  const TLedGroup& Group;
+};
+struct TButtonRow {
+  TAbColBitBtn* TForm1::*Field;
+  const char* Name;
+  TBounds Bounds;
+  const char* TextOff;
+  const char* TextOn;
+  const TButtonKind& Kind;
+};
+// Plain and shadowed labels.
+template <class TLabelClass>
+struct TCaptionRow {
+  TLabelClass* TForm1::*Field;
+  const char* Name;
+  TBounds Bounds;
+  const char* Caption;
+  const TFontSettings& Font;
+};
+using TLabelRow = TCaptionRow<TLabel>;
+using TOvcLabelRow = TCaptionRow<TOvcLabel>;
+struct TEditRow {
+  TEdit* TForm1::*Field;
+  const char* Name;
+  TBounds Bounds;
+  const char* Text;
+  const TEditKind& Kind;
+};
+struct TStaticTextRow {
+  TStaticText* TForm1::*Field;
+  const char* Name;
+  TBounds Bounds;
+  const char* Caption;
+  int TabOrder;
+};
+struct TTimerRow {
+  TTimer* TForm1::*Field;
+  const char* Name;
+  unsigned Interval;
+};
+
+using TControlRow = std::variant<TImageRow, TLedRow, TButtonRow, TLabelRow, TOvcLabelRow, TEditRow,
+                                 TStaticTextRow, TTimerRow>;
 
 #define FIELD(name) &TForm1::name, #name
 
+// clang-format off
 const TControlRow StoredControls[] = {
-    // field and name              left  top  wid  hgt  caption      on      style
-    {FIELD(Image1), 0, 0, 463, 170, "", "", 0},
-    {FIELD(AbDBLED1), 187, 50, 49, 33, "STR", "", lsOutput},
-    {FIELD(AbDBLED2), 215, 9, 17, 33, "D0", "", lsOutput},
-    {FIELD(AbDBLED3), 191, 9, 17, 33, "D1", "", lsOutput},
-    {FIELD(AbDBLED4), 167, 9, 17, 33, "D2", "", lsOutput},
-    {FIELD(AbDBLED5), 143, 9, 17, 33, "D3", "", lsOutput},
-    {FIELD(AbDBLED6), 119, 9, 17, 33, "D4", "", lsOutput},
-    {FIELD(AbDBLED7), 95, 9, 17, 33, "D5", "", lsOutput},
-    {FIELD(AbDBLED8), 71, 9, 17, 33, "D6", "", lsOutput},
-    {FIELD(AbDBLED9), 47, 9, 17, 33, "D7", "", lsOutput},
-    {FIELD(AbDBLED10), 143, 50, 40, 33, "LF/CR", "", lsOutput},
-    {FIELD(AbDBLED11), 100, 50, 30, 33, "INIT", "", lsOutput},
-    {FIELD(AbDBLED12), 47, 50, 41, 33, "SELIN", "", lsOutput},
-    {FIELD(AbDBLED13), 49, 91, 33, 33, "ERR", "", lsStatus},
-    {FIELD(AbDBLED14), 86, 91, 33, 33, "SEL", "", lsStatus},
-    {FIELD(AbDBLED15), 127, 91, 25, 33, "PAP", "", lsStatus},
-    {FIELD(AbDBLED16), 164, 91, 25, 33, "ASC", "", lsStatus},
-    {FIELD(AbDBLED17), 191, 91, 45, 33, "BUSY", "", lsStatus},
-    {FIELD(AbColBitBtn2), 280, 101, 89, 21, "Name", "Pin", bsCaptionToggle},
-    {FIELD(AbDBLED18), 403, 106, 25, 17, "", "", lsConnection},
-    {FIELD(Label2), 253, 104, 16, 13, "00", "", tsStatusValue},
-    {FIELD(Label4), 396, 79, 39, 13, "Связь", "", tsConnection},
-    {FIELD(Label5), 387, 91, 58, 13, "с портом", "", tsConnection},
-    {FIELD(AbColBitBtn4), 280, 19, 42, 21, "Ввод", "Ввод", bsEnter},
-    {FIELD(AbColBitBtn5), 280, 60, 42, 21, "Ввод", "Ввод", bsEnter},
-    {FIELD(AbColBitBtn6), 327, 19, 21, 21, "+", "+", bsStep},
-    {FIELD(AbColBitBtn7), 348, 19, 21, 21, "-", "-", bsStep},
-    {FIELD(AbColBitBtn8), 327, 60, 21, 21, "+", "+", bsStep},
-    {FIELD(AbColBitBtn9), 348, 60, 21, 21, "-", "-", bsStep},
-    {FIELD(AbDBLED22), 394, 36, 50, 18, "LPT2", "", lsPort},
-    {FIELD(AbDBLED21), 394, 20, 50, 18, "LPT1", "", lsPort},
-    {FIELD(AbDBLED23), 394, 52, 50, 18, "LPT3", "", lsPort},
-    {FIELD(OvcLabel1), 16, 138, 137, 25, "Pinlark", "", tsTitle},
-    {FIELD(Label1), 148, 141, 4, 13, "", "", tsStatusLine},
-    {FIELD(OvcLabel2), 148, 138, 300, 31, "", "", tsTitle},
-    {FIELD(Edit1), 253, 22, 20, 15, "00", "", esData},
-    {FIELD(StaticText3), 15, 104, 20, 17, "RS", "", 1},
-    {FIELD(StaticText2), 15, 24, 21, 17, "RD", "", 2},
-    {FIELD(StaticText4), 15, 64, 20, 17, "RC", "", 3},
-    {FIELD(Edit3), 253, 63, 20, 15, "00", "", esControl},
-    {FIELD(Timer1), 0, 0, 0, 0, "", "", 0},
+    //             field and name        left  top  wid  hgt    caption / text    settings
+    TImageRow     {FIELD(Image1),       {  0,   0, 463, 170}},
+    TLedRow       {FIELD(AbDBLED1),     {187,  50,  49,  33}, "STR",             OutputLeds},
+    TLedRow       {FIELD(AbDBLED2),     {215,   9,  17,  33}, "D0",              OutputLeds},
+    TLedRow       {FIELD(AbDBLED3),     {191,   9,  17,  33}, "D1",              OutputLeds},
+    TLedRow       {FIELD(AbDBLED4),     {167,   9,  17,  33}, "D2",              OutputLeds},
+    TLedRow       {FIELD(AbDBLED5),     {143,   9,  17,  33}, "D3",              OutputLeds},
+    TLedRow       {FIELD(AbDBLED6),     {119,   9,  17,  33}, "D4",              OutputLeds},
+    TLedRow       {FIELD(AbDBLED7),     { 95,   9,  17,  33}, "D5",              OutputLeds},
+    TLedRow       {FIELD(AbDBLED8),     { 71,   9,  17,  33}, "D6",              OutputLeds},
+    TLedRow       {FIELD(AbDBLED9),     { 47,   9,  17,  33}, "D7",              OutputLeds},
+    TLedRow       {FIELD(AbDBLED10),    {143,  50,  40,  33}, "LF/CR",           OutputLeds},
+    TLedRow       {FIELD(AbDBLED11),    {100,  50,  30,  33}, "INIT",            OutputLeds},
+    TLedRow       {FIELD(AbDBLED12),    { 47,  50,  41,  33}, "SELIN",           OutputLeds},
+    TLedRow       {FIELD(AbDBLED13),    { 49,  91,  33,  33}, "ERR",             StatusLeds},
+    TLedRow       {FIELD(AbDBLED14),    { 86,  91,  33,  33}, "SEL",             StatusLeds},
+    TLedRow       {FIELD(AbDBLED15),    {127,  91,  25,  33}, "PAP",             StatusLeds},
+    TLedRow       {FIELD(AbDBLED16),    {164,  91,  25,  33}, "ASC",             StatusLeds},
+    TLedRow       {FIELD(AbDBLED17),    {191,  91,  45,  33}, "BUSY",            StatusLeds},
+    TButtonRow    {FIELD(AbColBitBtn2), {280, 101,  89,  21}, "Name", "Pin",     CaptionToggleButton},
+    TLedRow       {FIELD(AbDBLED18),    {403, 106,  25,  17}, "",                ConnectionLed},
+    TLabelRow     {FIELD(Label2),       {253, 104,  16,  13}, "00",              StatusValueFont},
+    TLabelRow     {FIELD(Label4),       {396,  79,  39,  13}, "Связь",           ConnectionFont},
+    TLabelRow     {FIELD(Label5),       {387,  91,  58,  13}, "с портом",        ConnectionFont},
+    TButtonRow    {FIELD(AbColBitBtn4), {280,  19,  42,  21}, "Ввод", "Ввод",    EnterButton},
+    TButtonRow    {FIELD(AbColBitBtn5), {280,  60,  42,  21}, "Ввод", "Ввод",    EnterButton},
+    TButtonRow    {FIELD(AbColBitBtn6), {327,  19,  21,  21}, "+", "+",          StepButton},
+    TButtonRow    {FIELD(AbColBitBtn7), {348,  19,  21,  21}, "-", "-",          StepButton},
+    TButtonRow    {FIELD(AbColBitBtn8), {327,  60,  21,  21}, "+", "+",          StepButton},
+    TButtonRow    {FIELD(AbColBitBtn9), {348,  60,  21,  21}, "-", "-",          StepButton},
+    TLedRow       {FIELD(AbDBLED22),    {394,  36,  50,  18}, "LPT2",            PortLeds},
+    TLedRow       {FIELD(AbDBLED21),    {394,  20,  50,  18}, "LPT1",            PortLeds},
+    TLedRow       {FIELD(AbDBLED23),    {394,  52,  50,  18}, "LPT3",            PortLeds},
+    TOvcLabelRow  {FIELD(OvcLabel1),    { 16, 138, 137,  25}, "Pinlark",         TitleFont},
+    TLabelRow     {FIELD(Label1),       {148, 141,   4,  13}, "",                StatusLineFont},
+    TOvcLabelRow  {FIELD(OvcLabel2),    {148, 138, 300,  31}, "",                TitleFont},
+    TEditRow      {FIELD(Edit1),        {253,  22,  20,  15}, "00",              DataEntry},
+    TStaticTextRow{FIELD(StaticText3),  { 15, 104,  20,  17}, "RS",              /* tab order */ 1},
+    TStaticTextRow{FIELD(StaticText2),  { 15,  24,  21,  17}, "RD",              /* tab order */ 2},
+    TStaticTextRow{FIELD(StaticText4),  { 15,  64,  20,  17}, "RC",              /* tab order */ 3},
+    TEditRow      {FIELD(Edit3),        {253,  63,  20,  15}, "00",              ControlEntry},
+    TTimerRow     {FIELD(Timer1),       PollInterval},
 };
+// clang-format on
 
 #undef FIELD
 
@@ -176,66 +222,101 @@ using TMouseMoveHandler = void (TForm1::*)(TObject*, TShiftState, int, int);
 using TNotifyHandler = void (TForm1::*)(TObject*);
 using TKeyPressHandler = void (TForm1::*)(TObject*, char32_t&);
 
+// The controls each event can be bound on.
+using TClickable = std::variant<TAbDBLED * TForm1::*, TAbColBitBtn * TForm1::*>;
+using THoverable = std::variant<TAbDBLED * TForm1::*, TAbColBitBtn * TForm1::*, TLabel * TForm1::*,
+                                TOvcLabel * TForm1::*, TEdit * TForm1::*, TStaticText * TForm1::*>;
+
 struct TMouseDownWire {
-  const char* Control;
+  TClickable Control;
   TMouseDownHandler Handler;
 };
 struct TMouseMoveWire {
-  const char* Control;
+  THoverable Control;
   TMouseMoveHandler Handler;
 };
 struct TClickWire {
-  const char* Control;
+  TAbColBitBtn* TForm1::*Control;
   TNotifyHandler Handler;
 };
 struct TKeyPressWire {
-  const char* Control;
+  TEdit* TForm1::*Control;
   TKeyPressHandler Handler;
 };
 
+// clang-format off
 const TMouseDownWire MouseDownWiring[] = {
-    {"AbDBLED2", &TForm1::AbDBLED2MouseDown},         {"AbDBLED3", &TForm1::AbDBLED3MouseDown},
-    {"AbDBLED4", &TForm1::AbDBLED4MouseDown},         {"AbDBLED5", &TForm1::AbDBLED5MouseDown},
-    {"AbDBLED6", &TForm1::AbDBLED6MouseDown},         {"AbDBLED7", &TForm1::AbDBLED7MouseDown},
-    {"AbDBLED8", &TForm1::AbDBLED8MouseDown},         {"AbDBLED9", &TForm1::AbDBLED9MouseDown},
-    {"AbDBLED1", &TForm1::AbDBLED1MouseDown},         {"AbDBLED10", &TForm1::AbDBLED10MouseDown},
-    {"AbDBLED11", &TForm1::AbDBLED11MouseDown},       {"AbDBLED12", &TForm1::AbDBLED12MouseDown},
-    {"AbDBLED21", &TForm1::AbDBLED21MouseDown},       {"AbDBLED22", &TForm1::AbDBLED22MouseDown},
-    {"AbDBLED23", &TForm1::AbDBLED23MouseDown},       {"AbColBitBtn6", &TForm1::AbColBitBtn6MouseDown},
-    {"AbColBitBtn7", &TForm1::AbColBitBtn7MouseDown}, {"AbColBitBtn8", &TForm1::AbColBitBtn8MouseDown},
-    {"AbColBitBtn9", &TForm1::AbColBitBtn9MouseDown}, {"AbColBitBtn2", &TForm1::AbColBitBtn2MouseDown},
+    {&TForm1::AbDBLED2,     &TForm1::AbDBLED2MouseDown},
+    {&TForm1::AbDBLED3,     &TForm1::AbDBLED3MouseDown},
+    {&TForm1::AbDBLED4,     &TForm1::AbDBLED4MouseDown},
+    {&TForm1::AbDBLED5,     &TForm1::AbDBLED5MouseDown},
+    {&TForm1::AbDBLED6,     &TForm1::AbDBLED6MouseDown},
+    {&TForm1::AbDBLED7,     &TForm1::AbDBLED7MouseDown},
+    {&TForm1::AbDBLED8,     &TForm1::AbDBLED8MouseDown},
+    {&TForm1::AbDBLED9,     &TForm1::AbDBLED9MouseDown},
+    {&TForm1::AbDBLED1,     &TForm1::AbDBLED1MouseDown},
+    {&TForm1::AbDBLED10,    &TForm1::AbDBLED10MouseDown},
+    {&TForm1::AbDBLED11,    &TForm1::AbDBLED11MouseDown},
+    {&TForm1::AbDBLED12,    &TForm1::AbDBLED12MouseDown},
+    {&TForm1::AbDBLED21,    &TForm1::AbDBLED21MouseDown},
+    {&TForm1::AbDBLED22,    &TForm1::AbDBLED22MouseDown},
+    {&TForm1::AbDBLED23,    &TForm1::AbDBLED23MouseDown},
+    {&TForm1::AbColBitBtn6, &TForm1::AbColBitBtn6MouseDown},
+    {&TForm1::AbColBitBtn7, &TForm1::AbColBitBtn7MouseDown},
+    {&TForm1::AbColBitBtn8, &TForm1::AbColBitBtn8MouseDown},
+    {&TForm1::AbColBitBtn9, &TForm1::AbColBitBtn9MouseDown},
+    {&TForm1::AbColBitBtn2, &TForm1::AbColBitBtn2MouseDown},
 };
 
 const TMouseMoveWire MouseMoveWiring[] = {
-    {"AbDBLED2", &TForm1::AbDBLED9MouseMove},         {"AbDBLED3", &TForm1::AbDBLED9MouseMove},
-    {"AbDBLED4", &TForm1::AbDBLED9MouseMove},         {"AbDBLED5", &TForm1::AbDBLED9MouseMove},
-    {"AbDBLED6", &TForm1::AbDBLED9MouseMove},         {"AbDBLED7", &TForm1::AbDBLED9MouseMove},
-    {"AbDBLED8", &TForm1::AbDBLED9MouseMove},         {"AbDBLED9", &TForm1::AbDBLED9MouseMove},
-    {"AbDBLED1", &TForm1::AbDBLED12MouseMove},        {"AbDBLED10", &TForm1::AbDBLED12MouseMove},
-    {"AbDBLED11", &TForm1::AbDBLED12MouseMove},       {"AbDBLED12", &TForm1::AbDBLED12MouseMove},
-    {"AbDBLED13", &TForm1::AbDBLED13MouseMove},       {"AbDBLED14", &TForm1::AbDBLED13MouseMove},
-    {"AbDBLED15", &TForm1::AbDBLED13MouseMove},       {"AbDBLED16", &TForm1::AbDBLED13MouseMove},
-    {"AbDBLED17", &TForm1::AbDBLED13MouseMove},       {"AbDBLED18", &TForm1::AbDBLED18MouseMove},
-    {"Label4", &TForm1::AbDBLED18MouseMove},          {"Label5", &TForm1::AbDBLED18MouseMove},
-    {"AbDBLED21", &TForm1::AbDBLED21MouseMove},       {"AbDBLED22", &TForm1::AbDBLED21MouseMove},
-    {"AbDBLED23", &TForm1::AbDBLED21MouseMove},       {"Edit1", &TForm1::AbColBitBtn4MouseMove},
-    {"Edit3", &TForm1::AbColBitBtn5MouseMove},        {"Label2", &TForm1::Label2MouseMove},
-    {"StaticText2", &TForm1::AbDBLED2MouseMove},      {"StaticText4", &TForm1::StaticText4MouseMove},
-    {"StaticText3", &TForm1::StaticText3MouseMove},   {"AbColBitBtn2", &TForm1::AbColBitBtn2MouseMove},
-    {"AbColBitBtn4", &TForm1::AbColBitBtn4MouseMove}, {"AbColBitBtn5", &TForm1::AbColBitBtn5MouseMove},
-    {"AbColBitBtn6", &TForm1::AbColBitBtn6MouseMove}, {"AbColBitBtn7", &TForm1::AbColBitBtn7MouseMove},
-    {"AbColBitBtn8", &TForm1::AbColBitBtn8MouseMove}, {"AbColBitBtn9", &TForm1::AbColBitBtn9MouseMove},
-    {"OvcLabel1", &TForm1::OvcLabel1MouseMove},
+    {&TForm1::AbDBLED2,     &TForm1::AbDBLED9MouseMove},
+    {&TForm1::AbDBLED3,     &TForm1::AbDBLED9MouseMove},
+    {&TForm1::AbDBLED4,     &TForm1::AbDBLED9MouseMove},
+    {&TForm1::AbDBLED5,     &TForm1::AbDBLED9MouseMove},
+    {&TForm1::AbDBLED6,     &TForm1::AbDBLED9MouseMove},
+    {&TForm1::AbDBLED7,     &TForm1::AbDBLED9MouseMove},
+    {&TForm1::AbDBLED8,     &TForm1::AbDBLED9MouseMove},
+    {&TForm1::AbDBLED9,     &TForm1::AbDBLED9MouseMove},
+    {&TForm1::AbDBLED1,     &TForm1::AbDBLED12MouseMove},
+    {&TForm1::AbDBLED10,    &TForm1::AbDBLED12MouseMove},
+    {&TForm1::AbDBLED11,    &TForm1::AbDBLED12MouseMove},
+    {&TForm1::AbDBLED12,    &TForm1::AbDBLED12MouseMove},
+    {&TForm1::AbDBLED13,    &TForm1::AbDBLED13MouseMove},
+    {&TForm1::AbDBLED14,    &TForm1::AbDBLED13MouseMove},
+    {&TForm1::AbDBLED15,    &TForm1::AbDBLED13MouseMove},
+    {&TForm1::AbDBLED16,    &TForm1::AbDBLED13MouseMove},
+    {&TForm1::AbDBLED17,    &TForm1::AbDBLED13MouseMove},
+    {&TForm1::AbDBLED18,    &TForm1::AbDBLED18MouseMove},
+    {&TForm1::Label4,       &TForm1::AbDBLED18MouseMove},
+    {&TForm1::Label5,       &TForm1::AbDBLED18MouseMove},
+    {&TForm1::AbDBLED21,    &TForm1::AbDBLED21MouseMove},
+    {&TForm1::AbDBLED22,    &TForm1::AbDBLED21MouseMove},
+    {&TForm1::AbDBLED23,    &TForm1::AbDBLED21MouseMove},
+    {&TForm1::Edit1,        &TForm1::AbColBitBtn4MouseMove},
+    {&TForm1::Edit3,        &TForm1::AbColBitBtn5MouseMove},
+    {&TForm1::Label2,       &TForm1::Label2MouseMove},
+    {&TForm1::StaticText2,  &TForm1::AbDBLED2MouseMove},
+    {&TForm1::StaticText4,  &TForm1::StaticText4MouseMove},
+    {&TForm1::StaticText3,  &TForm1::StaticText3MouseMove},
+    {&TForm1::AbColBitBtn2, &TForm1::AbColBitBtn2MouseMove},
+    {&TForm1::AbColBitBtn4, &TForm1::AbColBitBtn4MouseMove},
+    {&TForm1::AbColBitBtn5, &TForm1::AbColBitBtn5MouseMove},
+    {&TForm1::AbColBitBtn6, &TForm1::AbColBitBtn6MouseMove},
+    {&TForm1::AbColBitBtn7, &TForm1::AbColBitBtn7MouseMove},
+    {&TForm1::AbColBitBtn8, &TForm1::AbColBitBtn8MouseMove},
+    {&TForm1::AbColBitBtn9, &TForm1::AbColBitBtn9MouseMove},
+    {&TForm1::OvcLabel1,    &TForm1::OvcLabel1MouseMove},
 };
 
 const TClickWire ClickWiring[] = {
-    {"AbColBitBtn4", &TForm1::AbColBitBtn4Click},
-    {"AbColBitBtn5", &TForm1::AbColBitBtn5Click},
+    {&TForm1::AbColBitBtn4, &TForm1::AbColBitBtn4Click},
+    {&TForm1::AbColBitBtn5, &TForm1::AbColBitBtn5Click},
 };
 
 const TKeyPressWire KeyPressWiring[] = {
-    {"Edit1", &TForm1::Edit1KeyPress},
+    {&TForm1::Edit1,        &TForm1::Edit1KeyPress},
 };
+// clang-format on
 
 // ---------------------------------------------------------------- background picture
 
@@ -325,45 +406,43 @@ constexpr int IconPinRows[][3] = {{4, 10, 11}, {5, 13, 10}};  // {first x, y, la
 
 // ---------------------------------------------------------------- helpers
 
-void ApplyFont(TFont& font, const TFontSettings& f, TColor color) {
+void ApplyFont(TFont& font, const TFontSettings& f) {
   font.SetCharset(f.Charset);
-  font.SetColor(color);
+  font.SetColor(f.Color);
   font.SetHeight(f.Height);
   font.SetName(f.Name);
   font.SetStyle(f.Bold ? TFontStyles(fsBold) : TFontStyles());
 }
 
-void ApplyFont(TFont& font, const TFontSettings& f) { ApplyFont(font, f, f.Color); }
-
-void ApplyBounds(TControl& control, const TControlRow& row) {
-  control.SetLeft(row.Left);
-  control.SetTop(row.Top);
-  control.SetWidth(row.Width);
-  control.SetHeight(row.Height);
+void ApplyBounds(TControl& control, const TBounds& b) {
+  control.SetLeft(b.Left);
+  control.SetTop(b.Top);
+  control.SetWidth(b.Width);
+  control.SetHeight(b.Height);
 }
 
-void Apply(TForm1& form, TImage& image, const TControlRow& row) {
+void Apply(TForm1& form, TImage& image, const TImageRow& row) {
   image.SetParent(&form);
-  ApplyBounds(image, row);
+  ApplyBounds(image, row.Bounds);
   image.SetAlign(alClient);
   image.SetEnabled(false);
 }
 
-void Apply(TForm1&, TAbDBLED& led, const TControlRow& row) {
-  const TLedSettings& s = LedStyles[row.Style];
-  ApplyBounds(led, row);
+void Apply(TForm1&, TAbDBLED& led, const TLedRow& row) {
+  const TLedGroup& g = row.Group;
+  ApplyBounds(led, row.Bounds);
   led.SetCaption(row.Caption);
-  ApplyFont(led.Font(), LedFont, s.FontColor);
+  ApplyFont(led.Font(), {LedFontName, RUSSIAN_CHARSET, LedFontHeight, true, g.FontColor});
   led.SetParentFont(false);
-  if (s.ColorOn) led.LED().SetColorOn(*s.ColorOn);
-  led.LED().SetColorOff(s.ColorOff);
-  if (s.LedSize) {
-    led.LED().SetHeight(s.LedSize);
-    led.LED().SetWidth(s.LedSize);
+  if (g.ColorOn) led.LED().SetColorOn(*g.ColorOn);
+  led.LED().SetColorOff(g.ColorOff);
+  if (g.LedSize) {
+    led.LED().SetHeight(*g.LedSize);
+    led.LED().SetWidth(*g.LedSize);
   }
-  if (s.Shape) led.LED().SetShape(*s.Shape);
-  led.SetLED_Position(s.Position);
-  led.SetSpacing(s.Spacing);
+  if (g.Shape) led.LED().SetShape(*g.Shape);
+  led.SetLED_Position(g.Position);
+  led.SetSpacing(g.Spacing);
   led.SetChecked(false);
   led.SetFlashing(false);
   led.SetFrequency(ff1Hz);
@@ -374,17 +453,17 @@ void Apply(TForm1&, TAbDBLED& led, const TControlRow& row) {
   led.SetDataReadOnly(false);
 }
 
-void Apply(TForm1&, TAbColBitBtn& button, const TControlRow& row) {
-  const TButtonSettings& s = ButtonStyles[row.Style];
-  ApplyBounds(button, row);
-  ApplyFont(button.Font(), {"Verdana", RUSSIAN_CHARSET, s.FontHeight, s.Bold, clWindowText});
+void Apply(TForm1&, TAbColBitBtn& button, const TButtonRow& row) {
+  const TButtonKind& k = row.Kind;
+  ApplyBounds(button, row.Bounds);
+  ApplyFont(button.Font(), {"Verdana", RUSSIAN_CHARSET, k.FontHeight, k.Bold, clWindowText});
   button.SetParentFont(false);
   button.SetPosHorizontal(phCenter);
   button.SetPosVertical(pvCenter);
-  button.SetPosGlyph(s.PosGlyph);
+  button.SetPosGlyph(k.PosGlyph);
   button.GradBtnFace().SetColorFrom(ButtonFace);
   button.GradBtnFace().SetColorTo(ButtonFace);
-  button.GradBtnFace().SetStyle(s.FaceStyle);
+  button.GradBtnFace().SetStyle(k.FaceStyle);
   button.GradBtnFace().SetVisible(true);
   button.ButtonBevel().SetShadowColFrom(ButtonShadowFrom);
   button.ButtonBevel().SetShadowColTo(ButtonShadowTo);
@@ -404,69 +483,67 @@ void Apply(TForm1&, TAbColBitBtn& button, const TControlRow& row) {
   button.SetTransparent(false);
   button.SetFlat(false);
   button.SetSpacing(4);
-  button.SetTextOff(row.Caption);
-  button.SetTextOn(row.CaptionOn);
+  button.SetTextOff(row.TextOff);
+  button.SetTextOn(row.TextOn);
   button.SetTextColOn(clLime);
   button.SetTextColOff(clGreen);
   button.SetTextColDisabled(clGray);
-  button.SetText3D(s.Text3D);
+  button.SetText3D(k.Text3D);
   button.SetFrequency(ff05Hz);
   button.SetFlashing(false);
   button.SetGroupIndex(0);
   button.SetStatusBit(0);
   button.SetStatusInt(0);
   button.SetChecked(false);
-  button.SetMode(s.Mode);
+  button.SetMode(k.Mode);
 }
 
-// Plain and shadowed labels.
-void Apply(TForm1& form, TCustomLabel& label, const TControlRow& row) {
+template <class TLabelClass>
+void Apply(TForm1& form, TLabelClass& label, const TCaptionRow<TLabelClass>& row) {
   label.SetParent(&form);
-  ApplyBounds(label, row);
+  ApplyBounds(label, row.Bounds);
   label.SetCaption(row.Caption);
-  ApplyFont(label.Font(), TextStyles[row.Style]);
+  ApplyFont(label.Font(), row.Font);
   label.SetParentFont(false);
 }
 
-void Apply(TForm1& form, TEdit& edit, const TControlRow& row) {
-  const TEditSettings& s = EditStyles[row.Style];
+void Apply(TForm1& form, TEdit& edit, const TEditRow& row) {
+  const TEditKind& k = row.Kind;
   edit.SetParent(&form);
-  ApplyBounds(edit, row);
-  edit.SetTag(s.Tag);
-  if (s.RightToLeftReading) edit.SetBiDiMode(bdRightToLeftReadingOnly);
+  ApplyBounds(edit, row.Bounds);
+  edit.SetTag(k.Tag);
+  if (k.RightToLeftReading) edit.SetBiDiMode(bdRightToLeftReadingOnly);
   edit.SetBevelInner(bvNone);
   edit.SetBevelOuter(bvNone);
   edit.SetBorderStyle(TBorderStyle::bsNone);
-  edit.SetCharCase(s.CharCase);
+  edit.SetCharCase(k.CharCase);
   edit.SetColor(EditColor);
   ApplyFont(edit.Font(), EditFont);
   edit.SetMaxLength(EditMaxLength);
   edit.SetParentFont(false);
-  edit.SetShowHint(s.ShowHint);
-  edit.SetTabOrder(s.TabOrder);
-  edit.SetTabStop(s.TabStop);
-  edit.SetText(row.Caption);
+  edit.SetShowHint(k.ShowHint);
+  edit.SetTabOrder(k.TabOrder);
+  edit.SetTabStop(k.TabStop);
+  edit.SetText(row.Text);
 }
 
-void Apply(TForm1& form, TStaticText& text, const TControlRow& row) {
+void Apply(TForm1& form, TStaticText& text, const TStaticTextRow& row) {
   text.SetParent(&form);
-  ApplyBounds(text, row);
+  ApplyBounds(text, row.Bounds);
   text.SetCaption(row.Caption);
-  ApplyFont(text.Font(), TextStyles[tsRowLabel]);
+  ApplyFont(text.Font(), RowLabelFont);
   text.SetParentFont(false);
-  text.SetTabOrder(row.Style);
+  text.SetTabOrder(row.TabOrder);
 }
 
-void Apply(TForm1&, TTimer& timer, const TControlRow&) {
-  timer.SetInterval(PollInterval);
+void Apply(TForm1&, TTimer& timer, const TTimerRow& row) {
+  timer.SetInterval(row.Interval);
   timer.SetEnabled(true);
 }
 
-template <class T>
-T& FindControl(TForm1& form, const char* name) {
-  auto* found = dynamic_cast<T*>(form.FindComponent(name));
-  if (!found) throw std::logic_error(std::string("stored layout wires a missing control: ") + name);
-  return *found;
+template <class TVariant>
+TControl& Resolve(TForm1& form, const TVariant& field) {
+  return std::visit([&](auto member) -> TControl& { return *(form.*member); }, field);
 }
 
 }  // namespace
@@ -483,16 +560,16 @@ void TForm1::LoadLayout() {
   ApplyFont(Font(), WindowFont);
   DrawIcon();
 
-  for (const TControlRow& row : StoredControls) {
+  for (const TControlRow& stored : StoredControls) {
     std::visit(
-        [&](auto field) {
-          using T = std::remove_pointer_t<std::remove_reference_t<decltype(this->*field)>>;
+        [this](const auto& row) {
+          using T = std::remove_pointer_t<std::remove_reference_t<decltype(this->*row.Field)>>;
           T* control = new T(this);  // owned and freed by the form
           control->SetName(row.Name);
-          this->*field = control;
+          this->*row.Field = control;
           Apply(*this, *control, row);
         },
-        row.Field);
+        stored);
   }
   DrawBackground();
   WireEvents();
@@ -505,13 +582,11 @@ void TForm1::WireEvents() {
   OnMouseMove = std::bind_front(&TForm1::FormMouseMove, this);
   Timer1->OnTimer = std::bind_front(&TForm1::Timer1Timer, this);
   for (const auto& w : MouseDownWiring)
-    FindControl<TControl>(*this, w.Control).OnMouseDown = std::bind_front(w.Handler, this);
+    Resolve(*this, w.Control).OnMouseDown = std::bind_front(w.Handler, this);
   for (const auto& w : MouseMoveWiring)
-    FindControl<TControl>(*this, w.Control).OnMouseMove = std::bind_front(w.Handler, this);
-  for (const auto& w : ClickWiring)
-    FindControl<TControl>(*this, w.Control).OnClick = std::bind_front(w.Handler, this);
-  for (const auto& w : KeyPressWiring)
-    FindControl<TWinControl>(*this, w.Control).OnKeyPress = std::bind_front(w.Handler, this);
+    Resolve(*this, w.Control).OnMouseMove = std::bind_front(w.Handler, this);
+  for (const auto& w : ClickWiring) (this->*w.Control)->OnClick = std::bind_front(w.Handler, this);
+  for (const auto& w : KeyPressWiring) (this->*w.Control)->OnKeyPress = std::bind_front(w.Handler, this);
 }
 
 void TForm1::DrawBackground() {

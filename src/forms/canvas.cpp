@@ -252,6 +252,7 @@ void TCanvas::LineTo(int x, int y) {
   int phase = 0;
   if (r.Begin(LineBounds(from, to, Pen_->Width()))) RasterLine(r, from, to, *Pen_, false, phase);
   PenPos_ = {x, y};
+  r.Finish();
 }
 
 void TCanvas::Polyline(std::span<const TPoint> input) {
@@ -265,6 +266,7 @@ void TCanvas::Polyline(std::span<const TPoint> input) {
   int phase = 0;
   for (std::size_t i = 1; i < points.size(); ++i)
     RasterLine(r, points[i - 1], points[i], *Pen_, false, phase);
+  r.Finish();
 }
 
 void TCanvas::Polygon(std::span<const TPoint> input) {
@@ -303,6 +305,7 @@ void TCanvas::Polygon(std::span<const TPoint> input) {
   int phase = 0;
   for (std::size_t i = 0; i < points.size(); ++i)
     RasterLine(r, points[i], points[(i + 1) % points.size()], *Pen_, false, phase);
+  r.Finish();
 }
 
 namespace {
@@ -322,17 +325,20 @@ void DrawShape(TCanvas& canvas, TRaster& r, TShapeKind kind, const TRect& box, i
 void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
   TRaster r(*this);
   DrawShape(*this, r, TShapeKind::Rect, Normalized(x1, y1, x2, y2), 0, 0);
+  r.Finish();
 }
 
 void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int cornerWidth, int cornerHeight) {
   TRaster r(*this);
   DrawShape(*this, r, TShapeKind::RoundRect, Normalized(x1, y1, x2, y2), std::abs(cornerWidth),
             std::abs(cornerHeight));
+  r.Finish();
 }
 
 void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
   TRaster r(*this);
   DrawShape(*this, r, TShapeKind::Ellipse, Normalized(x1, y1, x2, y2), 0, 0);
+  r.Finish();
 }
 
 void TCanvas::FillRect(const TRect& input) {
@@ -343,6 +349,7 @@ void TCanvas::FillRect(const TRect& input) {
   const TPixel p = ColorToPixel(Brush_->Color());
   const TRect vis = IntersectRect(r.LocalClip(), rect);
   for (int y = vis.Top; y < vis.Bottom; ++y) r.Span(y, vis.Left, vis.Right, p);
+  r.Finish();
 }
 
 void TCanvas::FrameRect(const TRect& input) {
@@ -358,6 +365,7 @@ void TCanvas::FrameRect(const TRect& input) {
     r.Plot(rect.Left, y, p);
     r.Plot(rect.Right - 1, y, p);
   }
+  r.Finish();
 }
 
 void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4) {
@@ -387,6 +395,7 @@ void TCanvas::Arc(int x1, int y1, int x2, int y2, int x3, int y3, int x4, int y4
     }
     r.Plot(x, y, pen);
   });
+  r.Finish();
 }
 
 namespace {
@@ -410,17 +419,7 @@ std::vector<std::pair<int, int>> VisibleRings(const TRect& outer, const TRect& c
   return out;
 }
 
-}  // namespace
-
-void TCanvas::Frame3D(TRect& rect, TColor topColor, TColor bottomColor, int width) {
-  if (width <= 0) return;
-  TRaster r(*this);
-  const TRect outer = Clamp(rect);
-  width = std::min(width, CoordLimit);
-  rect = InflateRect(outer, -width, -width);
-  if (!r.Begin(outer)) return;
-  const TPixel top = ColorToPixel(topColor);
-  const TPixel bottom = ColorToPixel(bottomColor);
+void DrawFrameRings(TRaster& r, const TRect& outer, int width, TPixel top, TPixel bottom) {
   const TRect clip = r.LocalClip();
   int next = 0;
   for (const auto& [from, to] : VisibleRings(outer, clip, width)) {
@@ -439,6 +438,19 @@ void TCanvas::Frame3D(TRect& rect, TColor topColor, TColor bottomColor, int widt
   }
 }
 
+}  // namespace
+
+void TCanvas::Frame3D(TRect& rect, TColor topColor, TColor bottomColor, int width) {
+  if (width <= 0) return;
+  TRaster r(*this);
+  const TRect outer = Clamp(rect);
+  width = std::min(width, CoordLimit);
+  rect = InflateRect(outer, -width, -width);
+  if (!r.Begin(outer)) return;
+  DrawFrameRings(r, outer, width, ColorToPixel(topColor), ColorToPixel(bottomColor));
+  r.Finish();
+}
+
 TColor TCanvas::Pixel(int x, int y) const {
   if (Surface_ == nullptr) return clNone;
   const TPoint p{x + Origin_.X, y + Origin_.Y};
@@ -450,6 +462,7 @@ void TCanvas::SetPixel(int x, int y, TColor color) {
   x = Clamp(x), y = Clamp(y);
   TRaster r(*this);
   if (r.Begin({x, y, x + 1, y + 1})) r.Plot(x, y, ColorToPixel(color));
+  r.Finish();
 }
 
 TSize TCanvas::TextExtent(const std::string& text) {
@@ -469,6 +482,7 @@ void TCanvas::TextOut(int x, int y, const std::string& text) {
   const TPixel color = ColorToPixel(Font_->Color());
   DrawGlyphs(r, line, x, y, color);
   DrawDecorations(r, line, x, y, *Font_, color, {});
+  r.Finish();
 }
 
 void TCanvas::TextRect(const TRect& input, int x, int y, const std::string& text) {
@@ -481,6 +495,7 @@ void TCanvas::TextRect(const TRect& input, int x, int y, const std::string& text
   const TPixel color = ColorToPixel(Font_->Color());
   DrawGlyphs(r, line, x, y, color);
   DrawDecorations(r, line, x, y, *Font_, color, {});
+  r.Finish();
 }
 
 namespace {
@@ -552,6 +567,7 @@ int TCanvas::DrawText(const std::string& text, TRect& rect, unsigned flags) {
     DrawGlyphs(r, line, x, y, color);
     DrawDecorations(r, line, x, y, *Font_, color, block.Lines[i].Underlined);
   }
+  r.Finish();
   return result;
 }
 
@@ -559,6 +575,7 @@ void TCanvas::CopyRect(const TRect& dest, const TCanvas& source, const TRect& so
   if (source.Surface_ == nullptr) return;
   TRaster r(*this);
   Blit(r, dest, *source.Surface_, OffsetRect(sourceRect, source.Origin_.X, source.Origin_.Y), {});
+  r.Finish();
 }
 
 namespace {
@@ -576,11 +593,13 @@ void TCanvas::Draw(int x, int y, const TBitmap& bitmap) {
   TRaster r(*this);
   Blit(r, Bounds(Clamp(x), Clamp(y), bitmap.Width(), bitmap.Height()), bitmap.Surface(),
        bitmap.Surface().BoundsRect(), TransparencyOf(bitmap));
+  r.Finish();
 }
 
 void TCanvas::StretchDraw(const TRect& dest, const TBitmap& bitmap) {
   TRaster r(*this);
   Blit(r, dest, bitmap.Surface(), bitmap.Surface().BoundsRect(), TransparencyOf(bitmap));
+  r.Finish();
 }
 
 void TCanvas::BrushCopy(const TRect& dest, const TBitmap& source, const TRect& sourceRect, TColor keyColor) {
@@ -588,4 +607,5 @@ void TCanvas::BrushCopy(const TRect& dest, const TBitmap& source, const TRect& s
   TRaster r(*this);
   Blit(r, dest, source.Surface(), sourceRect,
        {true, ColorToPixel(keyColor), Brush_->Style() == bsClear ? nullptr : &brush});
+  r.Finish();
 }

@@ -150,10 +150,18 @@ TRaster::TRaster(TCanvas& canvas) : Canvas_(canvas), Surface_(canvas.Surface_), 
   if (Surface_ != nullptr) Clip_ = IntersectRect(canvas.Clip_, Surface_->BoundsRect());
 }
 
-TRaster::~TRaster() noexcept(false) {
+TRaster::~TRaster() { AddDamage(); }
+
+void TRaster::AddDamage() {
   if (Surface_ == nullptr || Touched_.IsEmpty()) return;
   Surface_->AddDamage(Touched_);
-  if (Canvas_.OnChange) Canvas_.OnChange(&Canvas_);
+  Touched_ = {};
+}
+
+void TRaster::Finish() {
+  const bool changed = Surface_ != nullptr && !Touched_.IsEmpty();
+  AddDamage();
+  if (changed && Canvas_.OnChange) Canvas_.OnChange(&Canvas_);
 }
 
 bool TRaster::Begin(const TRect& localBounds) {

@@ -38,9 +38,9 @@ struct TShapeGeom {
 class TRaster {
  public:
   explicit TRaster(TCanvas& canvas);
-  // Adds what was touched to the surface's damage and fires the canvas's
-  // OnChange, whose handler may throw like any event.
-  ~TRaster() noexcept(false);
+  // A primitive left early (an exception) still marks what it touched; the
+  // canvas's listeners are told only by Finish.
+  ~TRaster();
   TRaster(const TRaster&) = delete;
   TRaster& operator=(const TRaster&) = delete;
 
@@ -55,7 +55,12 @@ class TRaster {
   // Copies one pixel row (already in surface format) starting at (x, y).
   void Row(int y, int x, std::span<const TPixel> pixels);
 
+  // The primitive's last step: adds what was touched to the surface's damage
+  // and fires the canvas's OnChange, whose handler may throw like any event.
+  void Finish();
+
  private:
+  void AddDamage();
   void Touch(int x0, int y0, int x1, int y1);
   TCanvas& Canvas_;
   TSurface* Surface_;

@@ -3,27 +3,9 @@
 #include <algorithm>
 
 #include "forms.h"
+#include "helpers.h"
 
 namespace {
-
-template <class T>
-bool StoreIfChanged(T& field, T value) {
-  if (field == value) return false;
-  field = value;
-  return true;
-}
-
-// Sets a flag for the lifetime of the guard (re-entry protection).
-class TBusyGuard {
- public:
-  explicit TBusyGuard(bool& flag) : Flag_(flag) { Flag_ = true; }
-  ~TBusyGuard() { Flag_ = false; }
-  TBusyGuard(const TBusyGuard&) = delete;
-  TBusyGuard& operator=(const TBusyGuard&) = delete;
-
- private:
-  bool& Flag_;
-};
 
 // Whether any window holds the mouse between a press and its release.
 bool AnyWindowHoldsCapture(const TControl& control) {
@@ -106,13 +88,13 @@ void TAbColBitBtn::Loaded() {
 }
 
 void TAbColBitBtn::SetPosHorizontal(TPosH v) {
-  if (StoreIfChanged(PosHorizontal_, v)) StateChanged();
+  if (SetIfChanged(PosHorizontal_, v)) StateChanged();
 }
 void TAbColBitBtn::SetPosVertical(TPosV v) {
-  if (StoreIfChanged(PosVertical_, v)) StateChanged();
+  if (SetIfChanged(PosVertical_, v)) StateChanged();
 }
 void TAbColBitBtn::SetPosGlyph(TPos v) {
-  if (StoreIfChanged(PosGlyph_, v)) StateChanged();
+  if (SetIfChanged(PosGlyph_, v)) StateChanged();
 }
 void TAbColBitBtn::SetFlashOptions(TFlashOptions v) { FlashOptions_ = v; }
 void TAbColBitBtn::SetCheckedOptions(TCheckedOptions v) {
@@ -120,59 +102,59 @@ void TAbColBitBtn::SetCheckedOptions(TCheckedOptions v) {
   StateChanged();
 }
 void TAbColBitBtn::SetColorOff(TColor v) {
-  if (StoreIfChanged(ColorOff_, v)) StateChanged();
+  if (SetIfChanged(ColorOff_, v)) StateChanged();
 }
 void TAbColBitBtn::SetColorDisabled(TColor v) {
-  if (StoreIfChanged(ColorDisabled_, v)) StateChanged();
+  if (SetIfChanged(ColorDisabled_, v)) StateChanged();
 }
 void TAbColBitBtn::SetColorOn(TColor v) {
-  if (StoreIfChanged(ColorOn_, v)) StateChanged();
+  if (SetIfChanged(ColorOn_, v)) StateChanged();
 }
 void TAbColBitBtn::SetOffsetX(int v) {
-  if (StoreIfChanged(OffsetX_, v)) StateChanged();
+  if (SetIfChanged(OffsetX_, v)) StateChanged();
 }
 void TAbColBitBtn::SetOffsetY(int v) {
-  if (StoreIfChanged(OffsetY_, v)) StateChanged();
+  if (SetIfChanged(OffsetY_, v)) StateChanged();
 }
 void TAbColBitBtn::SetOffsetDown(int v) {
-  if (StoreIfChanged(OffsetDown_, v)) StateChanged();
+  if (SetIfChanged(OffsetDown_, v)) StateChanged();
 }
 void TAbColBitBtn::SetNumGlyph(int v) {
-  if (v > 0 && StoreIfChanged(NumGlyph_, v)) StateChanged();
+  if (v > 0 && SetIfChanged(NumGlyph_, v)) StateChanged();
 }
 void TAbColBitBtn::SetBeveled(bool v) {
-  if (StoreIfChanged(Beveled_, v)) StateChanged();
+  if (SetIfChanged(Beveled_, v)) StateChanged();
 }
 void TAbColBitBtn::SetTransparent(bool v) {
   // The cached background changes: a full repaint.
-  if (StoreIfChanged(Transparent_, v)) Invalidate();
+  if (SetIfChanged(Transparent_, v)) Invalidate();
 }
 void TAbColBitBtn::SetFlat(bool v) {
-  if (StoreIfChanged(Flat_, v)) StateChanged();
+  if (SetIfChanged(Flat_, v)) StateChanged();
 }
 void TAbColBitBtn::SetSpacing(int v) {
-  if (StoreIfChanged(Spacing_, v)) StateChanged();
+  if (SetIfChanged(Spacing_, v)) StateChanged();
 }
 void TAbColBitBtn::SetTextOff(const std::string& v) {
-  if (StoreIfChanged(TextOff_, v)) StateChanged();
+  if (SetIfChanged(TextOff_, v)) StateChanged();
 }
 void TAbColBitBtn::SetTextOn(const std::string& v) {
-  if (StoreIfChanged(TextOn_, v)) StateChanged();
+  if (SetIfChanged(TextOn_, v)) StateChanged();
 }
 void TAbColBitBtn::SetTextColOn(TColor v) {
-  if (StoreIfChanged(TextColOn_, v)) StateChanged();
+  if (SetIfChanged(TextColOn_, v)) StateChanged();
 }
 void TAbColBitBtn::SetTextColOff(TColor v) {
-  if (StoreIfChanged(TextColOff_, v)) StateChanged();
+  if (SetIfChanged(TextColOff_, v)) StateChanged();
 }
 void TAbColBitBtn::SetTextColDisabled(TColor v) {
-  if (StoreIfChanged(TextColDisabled_, v)) StateChanged();
+  if (SetIfChanged(TextColDisabled_, v)) StateChanged();
 }
 void TAbColBitBtn::SetText3D(bool v) {
-  if (StoreIfChanged(Text3D_, v)) StateChanged();
+  if (SetIfChanged(Text3D_, v)) StateChanged();
 }
 void TAbColBitBtn::SetEnabled(bool v) {
-  if (StoreIfChanged(OwnEnabled_, v)) StateChanged();
+  if (SetIfChanged(OwnEnabled_, v)) StateChanged();
 }
 
 void TAbColBitBtn::SetGlyph(const TBitmap& v) {
@@ -216,7 +198,7 @@ void TAbColBitBtn::WndProc(TMessage& message) {
 void TAbColBitBtn::Paint() {
   if (Busy_) return;
   {
-    TBusyGuard busy(Busy_);
+    TFlagGuard busy(Busy_);
     if (!Visible() && !IsDesigning()) return;
     const TRect client = ClientRect();
     const bool resized = FaceBitmap_->Width() != Width() || FaceBitmap_->Height() != Height();
@@ -242,7 +224,7 @@ bool TAbColBitBtn::StateFlag(unsigned flashOption, unsigned checkedOption) const
 
 void TAbColBitBtn::StateChanged() {
   if (Busy_) return;
-  TBusyGuard busy(Busy_);
+  TFlagGuard busy(Busy_);
   if (!Visible() && !IsDesigning()) return;
   // Nothing cached yet (never painted, or resized since): the paint pass
   // draws the whole button.
@@ -259,78 +241,114 @@ bool TAbColBitBtn::BevelShown() const {
   return (Beveled_ && (!Flat_ || design)) || (!Beveled_ && Flat_ && design) || (Flat_ && Hover_);
 }
 
-void TAbColBitBtn::DrawButton(bool glyphFlag, bool textFlag, bool textColFlag, bool faceColFlag) {
-  const int numGlyph = std::max(NumGlyph_, 1);
-  const int gw = Glyph_->Width() / numGlyph;
-  const int gh = Glyph_->Height();
-  TBitmap work(Width(), Height());
-  TCanvas& wc = work.Canvas();
-  const TRect client = ClientRect();
-  wc.CopyRect(client, FaceBitmap_->Canvas(), client);
-  TRect r = client;
+// What the state makes of the button: everything DrawButton needs besides
+// the cached face.
+struct TAbColBitBtn::TLook {
+  std::string Caption;
+  TPoint Shift;  // of glyph and caption
+  TColor FaceColor;
+  TColor TextColor;
+  int GlyphCell;
+  bool Raised;
+};
 
-  std::string caption = textFlag ? TextOn_ : TextOff_;
-  if (!textFlag && caption.empty()) caption = TextOn_;
+// The glyph-and-caption block: its parts' sizes, then where they go.
+struct TAbColBitBtn::TBlock {
+  int GW = 0, GH = 0;  // glyph cell
+  int TW = 0, TH = 0;  // caption
+  int Sp = 0;          // gap between them
+  TPoint Glyph;
+  TPoint Text;
+  TextAnchor Anchor = 0;
+};
 
+TAbColBitBtn::TLook TAbColBitBtn::LookFor(bool glyphFlag, bool textFlag, bool textColFlag,
+                                          bool faceColFlag) const {
+  TLook look;
+  look.Caption = textFlag ? TextOn_ : TextOff_;
+  if (!textFlag && look.Caption.empty()) look.Caption = TextOn_;
   const bool sunkenByCheck = Checked() && (CheckedOptions_ & coBevel);
-  int dx = OffsetX_;
-  int dy = OffsetY_;
-  if (Pressed() || sunkenByCheck) {
-    dx += OffsetDown_;
-    dy += OffsetDown_;
+  const int down = Pressed() || sunkenByCheck ? OffsetDown_ : 0;
+  look.Shift = {OffsetX_ + down, OffsetY_ + down};
+  look.FaceColor = OwnEnabled_ ? (faceColFlag ? ColorOn_ : ColorOff_) : ColorDisabled_;
+  look.TextColor = OwnEnabled_ ? (textColFlag ? TextColOn_ : TextColOff_) : TextColDisabled_;
+  look.GlyphCell = 0;
+  if (NumGlyph_ >= 2) {
+    if (!OwnEnabled_)
+      look.GlyphCell = 1;
+    else if (glyphFlag && NumGlyph_ >= 3)
+      look.GlyphCell = 2;
   }
+  look.Raised = (CheckedOptions_ & coBevel) ? !(Checked() || Pressed()) : !Pressed();
+  return look;
+}
 
-  TColor faceColor = faceColFlag ? ColorOn_ : ColorOff_;
-  if (!OwnEnabled_) faceColor = ColorDisabled_;
-
+// Bevel, or a plain face where neither a bevel nor the cached face shows.
+// Returns the rectangle left inside the bevel.
+TRect TAbColBitBtn::PaintFrame(TCanvas& wc, const TLook& look) const {
+  TRect r = ClientRect();
   const bool ownFace = Transparent_ || GradBtnFace_->Visible();
   if (BevelShown()) {
-    const bool raised = (CheckedOptions_ & coBevel) ? !(Checked() || Pressed()) : !Pressed();
-    ButtonBevel_->DrawBevel(wc, r, raised, !ownFace, faceColor);
+    ButtonBevel_->DrawBevel(wc, r, look.Raised, !ownFace, look.FaceColor);
   } else if (!ownFace) {
     wc.Pen().SetWidth(1);
     wc.Pen().SetStyle(psSolid);
-    wc.Pen().SetColor(faceColor);
+    wc.Pen().SetColor(look.FaceColor);
     wc.Brush().SetStyle(bsSolid);
-    wc.Brush().SetColor(faceColor);
-    wc.Rectangle(client);
+    wc.Brush().SetColor(look.FaceColor);
+    wc.Rectangle(r);
   }
+  return r;
+}
 
-  wc.SetFont(Font());
-  const TSize block = MeasureTextBlock(wc, TextOff_ + "|" + TextOn_);
-  const int tw = block.cx;
-  const int th = block.cy * (CountChar(caption, '|') + 1);
-  const int sp = (gw < 1 || tw < 1) ? 0 : Spacing_;
+// The text block keeps the width of both captions, so it does not jump
+// when the caption switches.
+TAbColBitBtn::TBlock TAbColBitBtn::MeasureBlock(TCanvas& wc, const std::string& caption) const {
+  TBlock b;
+  b.GW = Glyph_->Width() / std::max(NumGlyph_, 1);
+  b.GH = Glyph_->Height();
+  const TSize text = MeasureTextBlock(wc, TextOff_ + "|" + TextOn_);
+  b.TW = text.cx;
+  b.TH = text.cy * (CountChar(caption, '|') + 1);
+  b.Sp = (b.GW < 1 || b.TW < 1) ? 0 : Spacing_;
+  return b;
+}
+
+void TAbColBitBtn::PlaceBlock(TBlock& b, const TRect& r, TPoint shift) const {
   const bool sideBySide = PosGlyph_ == pLeft || PosGlyph_ == pRight;
-  const int bw = sideBySide ? gw + sp + tw : std::max(gw, tw);
-  const int bh = sideBySide ? std::max(gh, th) : gh + sp + th;
+  const int bw = sideBySide ? b.GW + b.Sp + b.TW : std::max(b.GW, b.TW);
+  const int bh = sideBySide ? std::max(b.GH, b.TH) : b.GH + b.Sp + b.TH;
   const int cx = BlockCentre(r.Left, r.Right, bw, PosHorizontal_ == phLeft, PosHorizontal_ == phRight);
   const int cy = BlockCentre(r.Top, r.Bottom, bh, PosVertical_ == pvTop, PosVertical_ == pvBottom);
-  TBlockLayout layout = LayoutBlock(PosGlyph_, cx, cy, bw, bh, gw, gh, sp);
-  layout.Glyph = {layout.Glyph.X + dx, layout.Glyph.Y + dy};
-  layout.Text = {layout.Text.X + dx, layout.Text.Y + dy};
+  const TBlockLayout layout = LayoutBlock(PosGlyph_, cx, cy, bw, bh, b.GW, b.GH, b.Sp);
+  b.Glyph = {layout.Glyph.X + shift.X, layout.Glyph.Y + shift.Y};
+  b.Text = {layout.Text.X + shift.X, layout.Text.Y + shift.Y};
+  b.Anchor = layout.Anchor;
+}
 
+void TAbColBitBtn::PaintBlock(TCanvas& wc, const TBlock& b, const TLook& look) const {
   wc.Brush().SetStyle(bsClear);
-  TColor textColor = textColFlag ? TextColOn_ : TextColOff_;
-  if (!OwnEnabled_) textColor = TextColDisabled_;
-  if (!caption.empty())
-    DrawText3D(wc, layout.Text.X, layout.Text.Y, Text3D_, layout.Anchor, caption,
-               ButtonBevel_->HighlightColTo(), ButtonBevel_->ShadowColTo(), textColor, 0);
+  if (!look.Caption.empty())
+    DrawText3D(wc, b.Text.X, b.Text.Y, Text3D_, b.Anchor, look.Caption, ButtonBevel_->HighlightColTo(),
+               ButtonBevel_->ShadowColTo(), look.TextColor, 0);
+  if (b.GW <= 0) return;
+  const int x = look.GlyphCell * b.GW;
+  TBitmap cell(b.GW, b.GH);
+  cell.Canvas().CopyRect({0, 0, b.GW, b.GH}, Glyph_->Canvas(), {x, 0, x + b.GW, b.GH});
+  cell.SetTransparentColor(Glyph_->TransparentColor());
+  cell.SetTransparent(true);
+  wc.Draw(b.Glyph.X, b.Glyph.Y, cell);
+}
 
-  if (gw > 0) {
-    int cell = 0;
-    if (NumGlyph_ >= 2) {
-      if (!OwnEnabled_)
-        cell = 1;
-      else if (glyphFlag && NumGlyph_ >= 3)
-        cell = 2;
-    }
-    TBitmap cellBitmap(gw, gh);
-    cellBitmap.Canvas().CopyRect({0, 0, gw, gh}, Glyph_->Canvas(), {cell * gw, 0, cell * gw + gw, gh});
-    cellBitmap.SetTransparentColor(Glyph_->TransparentColor());
-    cellBitmap.SetTransparent(true);
-    wc.Draw(layout.Glyph.X, layout.Glyph.Y, cellBitmap);
-  }
-
+void TAbColBitBtn::DrawButton(bool glyphFlag, bool textFlag, bool textColFlag, bool faceColFlag) {
+  const TLook look = LookFor(glyphFlag, textFlag, textColFlag, faceColFlag);
+  TBitmap work(Width(), Height());
+  TCanvas& wc = work.Canvas();
+  wc.CopyRect(ClientRect(), FaceBitmap_->Canvas(), ClientRect());
+  const TRect inner = PaintFrame(wc, look);
+  wc.SetFont(Font());
+  TBlock block = MeasureBlock(wc, look.Caption);
+  PlaceBlock(block, inner, look.Shift);
+  PaintBlock(wc, block, look);
   Canvas().Draw(0, 0, work);
 }

@@ -91,7 +91,16 @@ class TAbColBitBtn : public TAbBinGControl {
   void Loaded() override;
 
  private:
+  struct TLook;
+  struct TBlock;
+  // Drawing one state: the look it selects, the bevel or face, the
+  // glyph-and-caption block measured, placed and painted.
   void DrawButton(bool glyphFlag, bool textFlag, bool textColFlag, bool faceColFlag);
+  TLook LookFor(bool glyphFlag, bool textFlag, bool textColFlag, bool faceColFlag) const;
+  TRect PaintFrame(TCanvas& wc, const TLook& look) const;
+  TBlock MeasureBlock(TCanvas& wc, const std::string& caption) const;
+  void PlaceBlock(TBlock& block, const TRect& r, TPoint shift) const;
+  void PaintBlock(TCanvas& wc, const TBlock& block, const TLook& look) const;
   // Points the settings objects' OnChange at ContentChanged.
   void WireSettings();
   // One of the four look flags: the flash phase or the checked option.

@@ -1,11 +1,22 @@
 #include "AbFlashT.h"
 
+#include <algorithm>
+
 #include "_GClass.h"
 #include "forms.h"
+#include "helpers.h"
 
 namespace {
 
 bool ApplicationDestroying() { return !Application || Application->IsDestroying(); }
+
+// A control that freed itself in its handler is no longer listed.
+std::string FlashControlName(TAbBinGControl* control) {
+  const auto& list = FlashState().FlashList;
+  const bool listed =
+      std::any_of(list.begin(), list.end(), [&](const TFlashEntry& e) { return e.Control == control; });
+  return listed ? control->ClassName() : "flash control";
+}
 
 }  // namespace
 
@@ -67,6 +78,7 @@ void FlashTick(TObject*) {
   for (std::size_t i = 0; i < count; ++i) {
     // A handler may have shortened the list.
     if (ApplicationDestroying() || i >= state.FlashList.size()) return;
+    TAbBinGControl* const control = state.FlashList[i].Control;
     try {
       TFlashEntry& entry = state.FlashList[i];
       const bool phase = ((state.FlashCounter >> entry.Bit) & 1u) != 0;
@@ -75,6 +87,7 @@ void FlashTick(TObject*) {
       entry.Control->Perform(WM_FLASHPHASE, state.FlashCounter, phase ? 1 : 0);
     } catch (...) {
       // One control's fault must not silence the others.
+      ReportFault(FlashControlName(control), "flash phase", std::current_exception());
     }
   }
 }

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "helpers.h"
+
 namespace {
 
 // Where the LED sits and where the caption goes, for one LED_Position.
@@ -23,17 +25,6 @@ TLedLayout LayoutFor(TLEDPos position, int cw, int ch, int w, int h, int spacing
   }
 }
 
-class TPaintingFlag {
- public:
-  explicit TPaintingFlag(bool& flag) : Flag_(flag) { Flag_ = true; }
-  ~TPaintingFlag() { Flag_ = false; }
-  TPaintingFlag(const TPaintingFlag&) = delete;
-  TPaintingFlag& operator=(const TPaintingFlag&) = delete;
-
- private:
-  bool& Flag_;
-};
-
 }  // namespace
 
 TAbLED::TAbLED(TComponent* owner) : TAbBinGControl(owner), LED_(std::make_unique<TLED>()) {
@@ -48,20 +39,16 @@ TAbLED::~TAbLED() {
 }
 
 void TAbLED::SetLED_Position(TLEDPos v) {
-  if (v == LED_Position_) return;
-  LED_Position_ = v;
-  ContentChanged();
+  if (SetIfChanged(LED_Position_, v)) ContentChanged();
 }
 
 void TAbLED::SetSpacing(int v) {
-  if (v == Spacing_) return;
-  Spacing_ = v;
-  ContentChanged();
+  if (SetIfChanged(Spacing_, v)) ContentChanged();
 }
 
 void TAbLED::Paint() {
   if (Painting_) return;
-  TPaintingFlag painting(Painting_);
+  TFlagGuard painting(Painting_);
   TCanvas& canvas = Canvas();
   canvas.SetFont(Font());
   int w = LED_->Width();

@@ -2,23 +2,8 @@
 
 #include <array>
 
+#include "helpers.h"
 #include "threads.h"
-
-namespace {
-
-template <class F>
-class TScopeExit {
- public:
-  explicit TScopeExit(F f) : F_(std::move(f)) {}
-  ~TScopeExit() { F_(); }
-  TScopeExit(const TScopeExit&) = delete;
-  TScopeExit& operator=(const TScopeExit&) = delete;
-
- private:
-  F F_;
-};
-
-}  // namespace
 
 int ThreadPriorityValue(TThreadPriority p) {
   static constexpr std::array<int, 7> StepValues = {-15, -2, -1, 0, 1, 2, 15};
@@ -83,10 +68,11 @@ void TAbThread::Run() noexcept {
     // Launch returns before we start.
     std::lock_guard lock(Mutex_);
   }
+  // Nothing may escape a thread; the end steps below still run.
   try {
     Execute();
   } catch (...) {
-    // Nothing may escape a thread; the end steps below still run.
+    KeepFault("thread body", std::current_exception());
   }
   Finished_ = true;
   if (OnTerminate && !Destroying_) {
@@ -95,9 +81,24 @@ void TAbThread::Run() noexcept {
         if (OnTerminate) OnTerminate(this);
       });
     } catch (...) {
+      KeepFault("OnTerminate", std::current_exception());
     }
   }
   End_->Set();
+}
+
+void TAbThread::KeepFault(const char* doing, std::exception_ptr fault) noexcept {
+  try {
+    ReportFault(ClassName(), doing, fault);
+  } catch (...) {
+  }
+  std::lock_guard lock(Mutex_);
+  if (!Fatal_) Fatal_ = std::move(fault);
+}
+
+std::exception_ptr TAbThread::FatalException() const {
+  std::lock_guard lock(Mutex_);
+  return Fatal_;
 }
 
 void TAbThread::Terminate() {
@@ -137,13 +138,13 @@ int TAbThread::WaitFor() {
     End_->Wait();
     if (Thread_.joinable() && Thread_.get_id() != std::this_thread::get_id()) Thread_.join();
   }
+  if (const std::exception_ptr fault = FatalException()) std::rethrow_exception(fault);
   return ReturnValue_;
 }
 
 void TAbThread::Synchronize(const TThreadMethod& method) {
   SendToMainThread([this, &method] {
-    InSyncCall_ = true;
-    TScopeExit reset([this] { InSyncCall_ = false; });
+    TFlagGuard inSync(InSyncCall_);
     method();
   });
 }

@@ -46,8 +46,12 @@ class TAbThread : public TObject, public std::enable_shared_from_this<TAbThread>
   void Resume();
   bool Suspended() const;
   // Waits for the body to end; on the UI thread keeps running the work
-  // other threads send meanwhile. Returns the return value.
+  // other threads send meanwhile. Returns the return value, or raises again
+  // what escaped the body or its OnTerminate.
   int WaitFor();
+  // What escaped the body or its OnTerminate (null when nothing did); set
+  // once the body has ended.
+  std::exception_ptr FatalException() const;
   bool Finished() const { return Finished_; }
 
   bool FreeOnTerminate() const { return FreeOnTerminate_; }
@@ -81,6 +85,8 @@ class TAbThread : public TObject, public std::enable_shared_from_this<TAbThread>
  private:
   void Launch();
   void Run() noexcept;
+  // Keeps the first fault and reports every one on stderr.
+  void KeepFault(const char* doing, std::exception_ptr fault) noexcept;
   std::shared_ptr<TEndSignal> End_;
   mutable std::mutex Mutex_;
   std::condition_variable Wake_;
@@ -93,6 +99,7 @@ class TAbThread : public TObject, public std::enable_shared_from_this<TAbThread>
   std::atomic<bool> InSyncCall_{false};
   std::atomic<TThreadPriority> Priority_{tpNormal};
   std::atomic<int> ReturnValue_{0};
+  std::exception_ptr Fatal_;  // under Mutex_
   std::thread Thread_;
 };
 

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <limits>
 
+#include "helpers.h"
+
 namespace {
 
 // Trunc toward zero, kept inside the 32-bit range (NaN gives 0).
@@ -13,17 +15,6 @@ std::int32_t TruncToInt32(float v) {
   const double t = std::trunc(double(v));
   return std::int32_t(t < lo ? lo : t > hi ? hi : t);
 }
-
-class TWritingFlag {
- public:
-  explicit TWritingFlag(bool& flag) : Flag_(flag) { Flag_ = true; }
-  ~TWritingFlag() { Flag_ = false; }
-  TWritingFlag(const TWritingFlag&) = delete;
-  TWritingFlag& operator=(const TWritingFlag&) = delete;
-
- private:
-  bool& Flag_;
-};
 
 }  // namespace
 
@@ -119,7 +110,7 @@ bool TAbFieldDataLink::PostValue() {
   if (!DataSet() || !Field() || !DataSource() || !DataSource()->DataSet() ||
       !DataSource()->DataSet()->Active() || Field()->IsIndexField())
     return false;
-  TWritingFlag writing(Writing_);
+  TFlagGuard writing(Writing_);
   bool result = false;
   try {
     if (Edit()) result = StoreCache();

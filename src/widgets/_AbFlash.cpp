@@ -1,6 +1,7 @@
 #include "_AbFlash.h"
 
 #include "forms.h"
+#include "helpers.h"
 
 namespace {
 // How long destroying a timer waits for its worker to end.
@@ -46,15 +47,11 @@ TAbFlash::~TAbFlash() {
 }
 
 void TAbFlash::SetEnabled(bool v) {
-  if (v == Enabled_) return;
-  Enabled_ = v;
-  UpdateTimer();
+  if (SetIfChanged(Enabled_, v)) UpdateTimer();
 }
 
 void TAbFlash::SetThreadPriority(TThreadPriority v) {
-  if (v == ThreadPriority_) return;
-  ThreadPriority_ = v;
-  UpdateTimer();
+  if (SetIfChanged(ThreadPriority_, v)) UpdateTimer();
 }
 
 void TAbFlash::SetOnTimer(TNotifyEvent v) {

@@ -6,10 +6,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "helpers.h"
+
 namespace {
 
-// Halves go to the even neighbour (the default rounding mode).
-int Round(double v) { return int(std::nearbyint(v)); }
 int Trunc(double v) { return int(v); }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -32,9 +32,9 @@ class TColorRamp {
     const std::array<int, 3> target = {GetRValue(to), GetGValue(to), GetBValue(to)};
     for (int c = 0; c < 3; ++c) Step_[c] = float(target[c] - From_[c]) / float(steps);
   }
-  // Components From + Round(i * step), kept to 8 bits.
+  // Components From + RoundHalfEven(i * step), kept to 8 bits.
   TColor At(double i) const {
-    return Make([&](int c) { return From_[c] + Round(i * double(Step_[c])); });
+    return Make([&](int c) { return From_[c] + RoundHalfEven(i * double(Step_[c])); });
   }
   // Components Trunc(From + i * step), kept to 8 bits.
   TColor AtTrunc(int i) const {
@@ -118,7 +118,7 @@ void DrawCentred2(const TGradientJob& g, bool columns) {
 
 void DrawCentred3(const TGradientJob& g, bool columns) {
   const int extent = columns ? g.W : g.H;
-  int n = Round(extent * 0.67);
+  int n = RoundHalfEven(extent * 0.67);
   if (n == 0) n = 1;
   DrawMirroredLines(g, columns, extent / 3, n);
 }
@@ -135,8 +135,8 @@ void DrawElliptic(const TGradientJob& g, double factor, TPoint centre) {
   FillAll(g, g.To);
   for (int h = g.K; h >= 1; --h) {
     SetPenAndBrush(g.C, ramp.At(h));
-    const int rx = Round(h * double(px));
-    const int ry = Round(h * double(py));
+    const int rx = RoundHalfEven(h * double(px));
+    const int ry = RoundHalfEven(h * double(py));
     g.C.Ellipse(centre.X - rx, centre.Y - ry, centre.X + rx, centre.Y + ry);
   }
 }
@@ -149,8 +149,8 @@ void DrawRectangles(const TGradientJob& g) {
   TColorRamp ramp(g.From, g.To, g.K);
   for (int n = g.K; n >= 0; --n) {
     SetPenAndBrush(g.C, ramp.At(n));
-    const int rx = Round(n * double(px));
-    const int ry = Round(n * double(py));
+    const int rx = RoundHalfEven(n * double(px));
+    const int ry = RoundHalfEven(n * double(py));
     g.C.Rectangle(cx - rx, cy - ry, cx + rx + 1, cy + ry + 1);
   }
 }
@@ -164,8 +164,8 @@ void DrawDiamonds(const TGradientJob& g, int n, double scale) {
   FillAll(g, g.To);
   for (int a = n; a >= 1; --a) {
     SetPenAndBrush(g.C, ramp.At(a));
-    const int rx = Round(a * double(px));
-    const int ry = Round(a * double(py));
+    const int rx = RoundHalfEven(a * double(px));
+    const int ry = RoundHalfEven(a * double(py));
     const std::array<TPoint, 5> pts = {Point(cx, cy - ry), Point(cx + rx, cy), Point(cx, cy + ry),
                                        Point(cx - rx, cy), Point(cx, cy - ry)};
     g.C.Polyline(pts);
@@ -183,8 +183,8 @@ void DrawCorners(const TGradientJob& g, bool mirrored) {
   // Mirrors x about the bitmap when starting from the right.
   auto mx = [&](int x) { return mirrored ? g.W - x : x; };
   for (int i = 0; i <= n; ++i) {
-    const int x = Round(i * double(px));
-    const int y = Round(i * double(py));
+    const int x = RoundHalfEven(i * double(px));
+    const int y = RoundHalfEven(i * double(py));
     g.C.Pen().SetColor(ramp.At(i / 2.0));
     Line(g.C, mx(0), y, mx(x), -1);
     g.C.Pen().SetColor(ramp.At(n - i / 2.0));
@@ -239,7 +239,7 @@ TColor BlendColor(TColor from, TColor to, int steps, int index) {
   if (a == b) return from;
   if (steps == 0) steps = 1;
   auto component = [&](std::uint8_t f, std::uint8_t t) {
-    return std::uint8_t((f + Round(double(int(t) - int(f)) / steps * index)) & 0xFF);
+    return std::uint8_t((f + RoundHalfEven(double(int(t) - int(f)) / steps * index)) & 0xFF);
   };
   return RGB(component(GetRValue(a), GetRValue(b)), component(GetGValue(a), GetGValue(b)),
              component(GetBValue(a), GetBValue(b)));

@@ -3,6 +3,7 @@
 #include <array>
 
 #include "AbFlashT.h"
+#include "helpers.h"
 #include "sysutils.h"
 
 namespace {
@@ -10,21 +11,6 @@ namespace {
 // Set while a StatusInt change is copied to the members of a group: no
 // SetStatusInt anywhere propagates meanwhile.
 bool GroupPropagating = false;
-
-class TGroupPropagation {
- public:
-  TGroupPropagation() { GroupPropagating = true; }
-  ~TGroupPropagation() { GroupPropagating = false; }
-  TGroupPropagation(const TGroupPropagation&) = delete;
-  TGroupPropagation& operator=(const TGroupPropagation&) = delete;
-};
-
-template <class T>
-bool Store(T& field, const T& value) {
-  if (field == value) return false;
-  field = value;
-  return true;
-}
 
 // Tick-counter bit per TFlashFreq.
 constexpr std::array<int, 5> FlashBits = {2, 3, 4, 5, 6};
@@ -38,16 +24,16 @@ void TAbPersistent::Changed() {
 }
 
 void TAbGradSettings::SetColorFrom(TColor v) {
-  if (Store(ColorFrom_, v)) Changed();
+  if (SetIfChanged(ColorFrom_, v)) Changed();
 }
 void TAbGradSettings::SetColorTo(TColor v) {
-  if (Store(ColorTo_, v)) Changed();
+  if (SetIfChanged(ColorTo_, v)) Changed();
 }
 void TAbGradSettings::SetVisible(bool v) {
-  if (Store(Visible_, v)) Changed();
+  if (SetIfChanged(Visible_, v)) Changed();
 }
 void TAbGradSettings::SetStyle(TGradientStyle v) {
-  if (Store(Style_, v)) Changed();
+  if (SetIfChanged(Style_, v)) Changed();
 }
 
 void TAbGradSettings::Assign(const TPersistent& source) {
@@ -61,20 +47,20 @@ void TAbGradSettings::Assign(const TPersistent& source) {
 }
 
 void TAbBtnBevel::SetShadowColFrom(TColor v) {
-  if (Store(ShadowColFrom_, v)) Changed();
+  if (SetIfChanged(ShadowColFrom_, v)) Changed();
 }
 void TAbBtnBevel::SetShadowColTo(TColor v) {
-  if (Store(ShadowColTo_, v)) Changed();
+  if (SetIfChanged(ShadowColTo_, v)) Changed();
 }
 void TAbBtnBevel::SetHighlightColFrom(TColor v) {
-  if (Store(HighlightColFrom_, v)) Changed();
+  if (SetIfChanged(HighlightColFrom_, v)) Changed();
 }
 void TAbBtnBevel::SetHighlightColTo(TColor v) {
-  if (Store(HighlightColTo_, v)) Changed();
+  if (SetIfChanged(HighlightColTo_, v)) Changed();
 }
 
 void TAbBtnBevel::SetWidth(int v) {
-  if (v >= 0 && Store(Width_, v)) Changed();
+  if (v >= 0 && SetIfChanged(Width_, v)) Changed();
 }
 
 void TAbBtnBevel::Assign(const TPersistent& source) {
@@ -107,21 +93,21 @@ void TAbBtnBevel::DrawBevel(TCanvas& canvas, TRect& rect, bool raised, bool fill
 }
 
 void TLED::SetShape(TLEDShape v) {
-  if (Store(Shape_, v)) Changed();
+  if (SetIfChanged(Shape_, v)) Changed();
 }
 void TLED::SetColorOn(TColor v) {
-  if (Store(ColorOn_, v)) Changed();
+  if (SetIfChanged(ColorOn_, v)) Changed();
 }
 void TLED::SetColorOff(TColor v) {
-  if (Store(ColorOff_, v)) Changed();
+  if (SetIfChanged(ColorOff_, v)) Changed();
 }
 
 void TLED::SetWidth(int v) {
-  if (v >= 4 && v <= 40 && Store(Width_, v)) Changed();
+  if (v >= 4 && v <= 40 && SetIfChanged(Width_, v)) Changed();
 }
 
 void TLED::SetHeight(int v) {
-  if (v >= 4 && v <= 40 && Store(Height_, v)) Changed();
+  if (v >= 4 && v <= 40 && SetIfChanged(Height_, v)) Changed();
 }
 
 // Before the first full paint there is no place for the LED yet.
@@ -143,7 +129,7 @@ TAbBinGControl::TAbBinGControl(TComponent* owner) : TGraphicControl(owner) {
 TAbBinGControl::~TAbBinGControl() { StopFlash(); }
 
 void TAbBinGControl::SetChecked(bool v) {
-  if (!Store(Checked_, v)) return;
+  if (!SetIfChanged(Checked_, v)) return;
   if (Checked_ && Flashing_)
     StartFlash();
   else
@@ -157,12 +143,12 @@ void TAbBinGControl::SetChecked(bool v) {
 }
 
 void TAbBinGControl::SetStatusInt(std::int32_t v) {
-  if (!Store(StatusInt_, v)) return;
+  if (!SetIfChanged(StatusInt_, v)) return;
   SetChecked((StatusInt_ & Bit()) != 0);
   StatusIntChanged();
   if (OnStatusIntChanged) OnStatusIntChanged(this);
   if (GroupIndex_ == 0 || GroupPropagating || !Owner()) return;
-  TGroupPropagation propagation;
+  TFlagGuard propagation(GroupPropagating);
   // By index: a handler may add or free components while we walk.
   const auto& members = Owner()->Components();
   for (std::size_t i = 0; i < members.size(); ++i) {
@@ -172,8 +158,7 @@ void TAbBinGControl::SetStatusInt(std::int32_t v) {
 }
 
 void TAbBinGControl::SetStatusBit(int v) {
-  if (v == StatusBit_ || v < 0 || v > 31) return;
-  StatusBit_ = v;
+  if (v < 0 || v > 31 || !SetIfChanged(StatusBit_, v)) return;
   SetChecked((StatusInt_ & Bit()) != 0);
 }
 
@@ -186,8 +171,7 @@ void TAbBinGControl::SetMode(TMode v) {
 }
 
 void TAbBinGControl::SetGroupIndex(int v) {
-  if (v == GroupIndex_ || v < 0) return;
-  GroupIndex_ = v;
+  if (v < 0 || !SetIfChanged(GroupIndex_, v)) return;
   JoinGroup();
   GroupIndexChanged();
 }
@@ -209,7 +193,7 @@ void TAbBinGControl::SetFrequency(TFlashFreq v) {
 }
 
 void TAbBinGControl::SetFlashing(bool v) {
-  if (!Store(Flashing_, v)) return;
+  if (!SetIfChanged(Flashing_, v)) return;
   if (Checked_ && Flashing_)
     StartFlash();
   else

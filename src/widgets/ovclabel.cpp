@@ -1,6 +1,7 @@
 #include "ovclabel.h"
 
 #include "_AbProc.h"
+#include "helpers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,9 +31,6 @@ TShadeOffset OffsetOf(TOvcShadeDirection d) { return ShadeOffsets[std::size_t(d)
 
 // The text is drawn in this colour on the mask and then replaced band by band.
 constexpr TColor GraduateKeyColor = 0xFE09F1;
-
-// Nearest integer, halves to even (the default rounding mode).
-int RoundEven(double v) { return int(std::nearbyint(v)); }
 
 struct TAppearanceRow {
   TOvcAppearance Appearance;
@@ -87,18 +85,11 @@ void SmoothKeyEdges(TBitmap& mask, const TBitmap& background, const TRect& band,
       for (int shift : {0, 8, 16}) {
         const int b = int((bg >> shift) & 0xFF);
         const int f = int((fill >> shift) & 0xFF);
-        out |= TColor(std::clamp(b + RoundEven(coverage * (f - b)), 0, 255)) << shift;
+        out |= TColor(std::clamp(b + RoundHalfEven(coverage * (f - b)), 0, 255)) << shift;
       }
       row[x] = ColorToPixel(out);
     }
   }
-}
-
-template <class T>
-bool StoreIfChanged(T& field, T value) {
-  if (field == value) return false;
-  field = value;
-  return true;
 }
 
 }  // namespace
@@ -114,34 +105,34 @@ void TOvcCustomSettings::ShapeChanged() {
 }
 
 void TOvcCustomSettings::SetGraduateFromColor(TColor v) {
-  if (StoreIfChanged(GraduateFromColor_, v)) ColorChanged();
+  if (SetIfChanged(GraduateFromColor_, v)) ColorChanged();
 }
 void TOvcCustomSettings::SetGraduateStyle(TOvcGraduateStyle v) {
-  if (StoreIfChanged(GraduateStyle_, v)) ShapeChanged();
+  if (SetIfChanged(GraduateStyle_, v)) ShapeChanged();
 }
 void TOvcCustomSettings::SetHighlightColor(TColor v) {
-  if (StoreIfChanged(HighlightColor_, v)) ColorChanged();
+  if (SetIfChanged(HighlightColor_, v)) ColorChanged();
 }
 void TOvcCustomSettings::SetHighlightDepth(TOvcDepth v) {
-  if (StoreIfChanged(HighlightDepth_, v)) ShapeChanged();
+  if (SetIfChanged(HighlightDepth_, v)) ShapeChanged();
 }
 void TOvcCustomSettings::SetHighlightDirection(TOvcShadeDirection v) {
-  if (StoreIfChanged(HighlightDirection_, v)) ShapeChanged();
+  if (SetIfChanged(HighlightDirection_, v)) ShapeChanged();
 }
 void TOvcCustomSettings::SetHighlightStyle(TOvcShadeStyle v) {
-  if (StoreIfChanged(HighlightStyle_, v)) ShapeChanged();
+  if (SetIfChanged(HighlightStyle_, v)) ShapeChanged();
 }
 void TOvcCustomSettings::SetShadowColor(TColor v) {
-  if (StoreIfChanged(ShadowColor_, v)) ColorChanged();
+  if (SetIfChanged(ShadowColor_, v)) ColorChanged();
 }
 void TOvcCustomSettings::SetShadowDepth(TOvcDepth v) {
-  if (StoreIfChanged(ShadowDepth_, v)) ShapeChanged();
+  if (SetIfChanged(ShadowDepth_, v)) ShapeChanged();
 }
 void TOvcCustomSettings::SetShadowDirection(TOvcShadeDirection v) {
-  if (StoreIfChanged(ShadowDirection_, v)) ShapeChanged();
+  if (SetIfChanged(ShadowDirection_, v)) ShapeChanged();
 }
 void TOvcCustomSettings::SetShadowStyle(TOvcShadeStyle v) {
-  if (StoreIfChanged(ShadowStyle_, v)) ShapeChanged();
+  if (SetIfChanged(ShadowStyle_, v)) ShapeChanged();
 }
 
 void TOvcCustomSettings::BeginUpdate() { Updating_ = true; }
@@ -190,9 +181,13 @@ TOvcCustomLabel::TOvcCustomLabel(TComponent* owner)
 TOvcCustomLabel::~TOvcCustomLabel() = default;
 
 void TOvcCustomLabel::SetAppearance(TOvcAppearance v) {
-  if (v == Appearance_) return;
-  SettingAppearance_ = true;
-  Appearance_ = v;
+  if (!SetIfChanged(Appearance_, v)) return;
+  ApplyAppearance(v);
+  Perform(CM_TEXTCHANGED);
+}
+
+void TOvcCustomLabel::ApplyAppearance(TOvcAppearance v) {
+  TFlagGuard setting(SettingAppearance_);
   TOvcCustomSettings& s = *CustomSettings_;
   s.BeginUpdate();
   s.SetHighlightColor(SchemeColors(ColorScheme_).Highlight);
@@ -207,14 +202,16 @@ void TOvcCustomLabel::SetAppearance(TOvcAppearance v) {
   // A flying caption's highlight is a near shadow.
   if (v == apFlying) s.SetHighlightColor(SchemeColors(ColorScheme_).Shadow);
   s.EndUpdate();
-  SettingAppearance_ = false;
-  Perform(CM_TEXTCHANGED);
 }
 
 void TOvcCustomLabel::SetColorScheme(TOvcColorScheme v) {
-  if (v == ColorScheme_) return;
-  SettingScheme_ = true;
-  ColorScheme_ = v;
+  if (!SetIfChanged(ColorScheme_, v)) return;
+  ApplyColorScheme(v);
+  Perform(CM_TEXTCHANGED);
+}
+
+void TOvcCustomLabel::ApplyColorScheme(TOvcColorScheme v) {
+  TFlagGuard setting(SettingScheme_);
   const TOvcSchemeColors row = SchemeColors(v);
   TOvcCustomSettings& s = *CustomSettings_;
   s.BeginUpdate();
@@ -223,8 +220,6 @@ void TOvcCustomLabel::SetColorScheme(TOvcColorScheme v) {
   s.SetShadowColor(row.Shadow);
   if (v != csCustom) SchemeColors_[std::size_t(csCustom)] = row;
   s.EndUpdate();
-  SettingScheme_ = false;
-  Perform(CM_TEXTCHANGED);
 }
 
 void TOvcCustomLabel::SettingsColorChanged() {
@@ -258,33 +253,96 @@ void TOvcCustomLabel::Paint() {
   DrawEffectText(ClientRect(), flags);
 }
 
-namespace {
+// Where the copies go: lo and hi bound every copy's offset (both axes), adj
+// keeps centred and right-justified text in place.
+struct TOvcCustomLabel::TExtents {
+  int Lo = 0;
+  int Hi = 0;
+  int Adj = 0;
+};
 
 // One effect (shadow or highlight) and how its copies are stacked.
-struct TEffectPass {
+struct TOvcCustomLabel::TEffectPass {
   TColor Color;
   TOvcDepth Depth;
   TOvcShadeDirection Direction;
   TOvcShadeStyle Style;
 };
 
-}  // namespace
+TOvcCustomLabel::TExtents TOvcCustomLabel::MeasureExtents() const {
+  const TOvcCustomSettings& s = *CustomSettings_;
+  const TShadeOffset ho = OffsetOf(s.HighlightDirection());
+  const TShadeOffset so = OffsetOf(s.ShadowDirection());
+  const int hd = s.HighlightDepth();
+  const int sd = s.ShadowDepth();
+  TExtents e;
+  e.Lo = std::min({0, ho.dx * hd, so.dx * sd, ho.dy * hd, so.dy * sd});
+  e.Hi = std::max({0, ho.dx * hd, so.dx * sd, ho.dy * hd, so.dy * sd});
+  if (Alignment() == taCenter) e.Adj = (e.Hi - e.Lo) / 2;
+  if (Alignment() == taRightJustify) e.Adj = e.Hi - e.Lo;
+  return e;
+}
+
+// Every copy is the face text's cell moved by its offset.
+void TOvcCustomLabel::DrawCopy(TCanvas& c, const TRect& face, TPoint offset, TColor color,
+                               unsigned flags) const {
+  c.Font().SetColor(color);
+  TRect r = OffsetRect(face, offset.X, offset.Y);
+  c.DrawText(Caption(), r, flags);
+}
+
+// Graduated copies blend from the effect colour (farthest) to the face colour (nearest).
+void TOvcCustomLabel::PaintEffect(TCanvas& c, const TRect& face, const TEffectPass& pass, unsigned flags) {
+  const TShadeOffset o = OffsetOf(pass.Direction);
+  const int depth = pass.Depth;
+  const bool stacked = pass.Style != ssPlain && depth > 1;
+  const int nearest = stacked ? 1 : depth;
+  const bool graduated = stacked && pass.Style == ssGraduated;
+  for (int m = depth; m >= nearest; --m)
+    DrawCopy(c, face, {m * o.dx, m * o.dy},
+             graduated ? BlendColor(pass.Color, Font().Color(), depth - 1, depth - m) : pass.Color, flags);
+}
+
+// The face text drawn in the key colour on a mask, then replaced band by
+// band with the graduation's colours.
+void TOvcCustomLabel::PaintGraduatedFace(TBitmap& work, const TRect& face, const TExtents& e,
+                                         unsigned flags) {
+  const TOvcCustomSettings& s = *CustomSettings_;
+  const int w = work.Width();
+  const int h = work.Height();
+  const TRect local{0, 0, w, h};
+  TCanvas& wc = work.Canvas();
+  TBitmap mask(w, h);
+  mask.Canvas().CopyRect(local, wc, local);
+  mask.Canvas().SetFont(Font());
+  mask.Canvas().Brush().SetStyle(bsClear);
+  DrawCopy(mask.Canvas(), face, {0, 0}, GraduateKeyColor, flags);
+
+  const int tw = wc.TextWidth(Caption());
+  int x0 = -e.Lo;
+  if (Alignment() == taCenter) x0 = (w - tw) / 2 - e.Lo - e.Adj;
+  if (Alignment() == taRightJustify) x0 = w - e.Hi - tw;
+  const bool horizontal = s.GraduateStyle() == gsHorizontal;
+  const double extent = horizontal ? tw - 1 : h - 1;
+  const double step = extent / 15;
+  wc.Brush().SetStyle(bsSolid);
+  for (int i = 0; i <= 15; ++i) {
+    const TColor color = BlendColor(s.GraduateFromColor(), Font().Color(), 15, i);
+    const int a = RoundHalfEven(i * step);
+    const int b = RoundHalfEven((i + 1) * step);
+    const TRect band = horizontal ? TRect{x0 + a, 0, x0 + b, h} : TRect{0, a - e.Lo, w, b - e.Lo};
+    SmoothKeyEdges(mask, work, band, color);
+    wc.Brush().SetColor(color);
+    wc.BrushCopy(band, mask, band, GraduateKeyColor);
+  }
+}
 
 void TOvcCustomLabel::DrawEffectText(const TRect& rect, unsigned flags) {
   const TOvcCustomSettings& s = *CustomSettings_;
   const int w = rect.Width();
   const int h = rect.Height();
   if (w <= 0 || h <= 0) return;
-
-  const TShadeOffset ho = OffsetOf(s.HighlightDirection());
-  const TShadeOffset so = OffsetOf(s.ShadowDirection());
-  const int hd = s.HighlightDepth();
-  const int sd = s.ShadowDepth();
-  const int lo = std::min({0, ho.dx * hd, so.dx * sd, ho.dy * hd, so.dy * sd});
-  const int hi = std::max({0, ho.dx * hd, so.dx * sd, ho.dy * hd, so.dy * sd});
-  int adj = 0;
-  if (Alignment() == taCenter) adj = (hi - lo) / 2;
-  if (Alignment() == taRightJustify) adj = hi - lo;
+  const TExtents e = MeasureExtents();
 
   const TRect local{0, 0, w, h};
   TBitmap work(w, h);
@@ -297,59 +355,15 @@ void TOvcCustomLabel::DrawEffectText(const TRect& rect, unsigned flags) {
   }
   wc.SetFont(Font());
   wc.Brush().SetStyle(bsClear);
-  const std::string caption = Caption();
 
-  // The face text's cell; every copy is this cell moved by its offset.
-  const TRect face = OffsetRect(local, -lo - adj, -lo);
-  auto drawAt = [&](TCanvas& c, int dx, int dy, TColor color) {
-    c.Font().SetColor(color);
-    TRect r = OffsetRect(face, dx, dy);
-    c.DrawText(caption, r, flags);
-  };
-  auto drawEffect = [&](const TEffectPass& pass) {
-    const TShadeOffset o = OffsetOf(pass.Direction);
-    const int depth = pass.Depth;
-    int nearest = depth;
-    bool graduated = false;
-    if (pass.Style != ssPlain && depth > 1) {
-      nearest = 1;
-      graduated = pass.Style == ssGraduated;
-    }
-    // Graduated copies blend from the effect colour (farthest) to the face colour (nearest).
-    for (int m = depth; m >= nearest; --m)
-      drawAt(wc, m * o.dx, m * o.dy,
-             graduated ? BlendColor(pass.Color, Font().Color(), depth - 1, depth - m) : pass.Color);
-  };
-  drawEffect({s.ShadowColor(), s.ShadowDepth(), s.ShadowDirection(), s.ShadowStyle()});
-  drawEffect({s.HighlightColor(), s.HighlightDepth(), s.HighlightDirection(), s.HighlightStyle()});
-
-  if (s.GraduateStyle() == gsNone) {
-    drawAt(wc, 0, 0, Font().Color());
-  } else {
-    TBitmap mask(w, h);
-    mask.Canvas().CopyRect(local, wc, local);
-    mask.Canvas().SetFont(Font());
-    mask.Canvas().Brush().SetStyle(bsClear);
-    drawAt(mask.Canvas(), 0, 0, GraduateKeyColor);
-
-    const int tw = wc.TextWidth(caption);
-    int x0 = -lo;
-    if (Alignment() == taCenter) x0 = (w - tw) / 2 - lo - adj;
-    if (Alignment() == taRightJustify) x0 = w - hi - tw;
-    const bool horizontal = s.GraduateStyle() == gsHorizontal;
-    const double extent = horizontal ? tw - 1 : h - 1;
-    const double step = extent / 15;
-    wc.Brush().SetStyle(bsSolid);
-    for (int i = 0; i <= 15; ++i) {
-      const TColor color = BlendColor(s.GraduateFromColor(), Font().Color(), 15, i);
-      const int a = RoundEven(i * step);
-      const int b = RoundEven((i + 1) * step);
-      const TRect band = horizontal ? TRect{x0 + a, 0, x0 + b, h} : TRect{0, a - lo, w, b - lo};
-      SmoothKeyEdges(mask, work, band, color);
-      wc.Brush().SetColor(color);
-      wc.BrushCopy(band, mask, band, GraduateKeyColor);
-    }
-  }
+  const TRect face = OffsetRect(local, -e.Lo - e.Adj, -e.Lo);
+  PaintEffect(wc, face, {s.ShadowColor(), s.ShadowDepth(), s.ShadowDirection(), s.ShadowStyle()}, flags);
+  PaintEffect(wc, face, {s.HighlightColor(), s.HighlightDepth(), s.HighlightDirection(), s.HighlightStyle()},
+              flags);
+  if (s.GraduateStyle() == gsNone)
+    DrawCopy(wc, face, {0, 0}, Font().Color(), flags);
+  else
+    PaintGraduatedFace(work, face, e, flags);
 
   Canvas().CopyRect(rect, wc, local);
 }

@@ -107,6 +107,15 @@ class TOvcCustomLabel : public TCustomLabel {
   void DrawEffectText(const TRect& rect, unsigned flags);
 
  private:
+  struct TExtents;
+  struct TEffectPass;
+  TExtents MeasureExtents() const;
+  void DrawCopy(TCanvas& c, const TRect& face, TPoint offset, TColor color, unsigned flags) const;
+  void PaintEffect(TCanvas& c, const TRect& face, const TEffectPass& pass, unsigned flags);
+  void PaintGraduatedFace(TBitmap& work, const TRect& face, const TExtents& e, unsigned flags);
+  // The settings an appearance or a colour scheme stands for.
+  void ApplyAppearance(TOvcAppearance v);
+  void ApplyColorScheme(TOvcColorScheme v);
   void SettingsColorChanged();
   void SettingsShapeChanged();
   TOvcAppearance Appearance_ = apRaised;

@@ -90,7 +90,9 @@ TEST_F(FlashTest, AFailingControlDoesNotSilenceTheOthers) {
   auto* b = Flashing(ff8Hz);
   a->OnPhase = [](bool) { throw std::runtime_error("broken"); };
   FlashState().FlashCounter = 3;
+  testing::internal::CaptureStderr();
   EXPECT_NO_THROW(Ticks(1));
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "TAbBinGControl: flash phase failed: broken\n");
   EXPECT_EQ(b->Phases.size(), 1u);
 }
 
@@ -163,12 +165,14 @@ TEST_F(FlashTest, FailingTickEndsOnlyTheWorker) {
   });
   EXPECT_TRUE(timer.Thread().EndSignal()->Wait(5000ms));
   EXPECT_EQ(calls, 1);
+  EXPECT_NE(timer.Thread().FatalException(), nullptr);
 }
 
 class CountingThread : public TAbThread {
  public:
   CountingThread() : TAbThread(true) {}
   std::function<void(CountingThread&)> Body;
+  using TAbThread::SetReturnValue;
   using TAbThread::Synchronize;
 
  protected:
@@ -191,11 +195,55 @@ TEST_F(FlashTest, ThreadCarriesSynchronizedErrorsBackAndEndsCleanly) {
   };
   t->OnTerminate = [&](TObject*) { terminated = IsMainThread(); };
   t->Resume();
-  t->WaitFor();
+  EXPECT_THROW(t->WaitFor(), std::logic_error);
   EXPECT_TRUE(onUiThread);
   EXPECT_TRUE(caught);
   EXPECT_TRUE(terminated);
   EXPECT_TRUE(t->Finished());
+}
+
+// What escapes the body or OnTerminate leaves one line on stderr and comes
+// back from WaitFor; the first fault is the one kept.
+TEST_F(FlashTest, ThreadFaultsAreReportedAndRaisedAgainByWaitFor) {
+  struct TCase {
+    const char* Name;
+    bool BodyThrows;
+    bool OnTerminateThrows;
+    const char* Raised;  // null: WaitFor returns
+    const char* Stderr;
+  };
+  const TCase cases[] = {
+      {"clean", false, false, nullptr, ""},
+      {"body", true, false, "body", "TAbThread: thread body failed: body\n"},
+      {"on terminate", false, true, "terminate", "TAbThread: OnTerminate failed: terminate\n"},
+      {"both", true, true, "body",
+       "TAbThread: thread body failed: body\nTAbThread: OnTerminate failed: terminate\n"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    auto t = std::make_shared<CountingThread>();
+    t->Body = [&](CountingThread& self) {
+      self.SetReturnValue(7);
+      if (c.BodyThrows) throw std::runtime_error("body");
+    };
+    t->OnTerminate = [&](TObject*) {
+      if (c.OnTerminateThrows) throw std::runtime_error("terminate");
+    };
+    testing::internal::CaptureStderr();
+    t->Resume();
+    std::string raised;
+    int returned = -1;
+    try {
+      returned = t->WaitFor();
+    } catch (const std::runtime_error& e) {
+      raised = e.what();
+    }
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.Stderr);
+    EXPECT_EQ(raised, c.Raised ? c.Raised : "");
+    EXPECT_EQ(returned, c.Raised ? -1 : 7);
+    EXPECT_EQ(t->FatalException() != nullptr, c.Raised != nullptr);
+    EXPECT_TRUE(t->Finished());
+  }
 }
 
 TEST_F(FlashTest, SuspendCountsMustBeBalanced) {
