@@ -86,7 +86,8 @@ case $check in
     unpack
     # Through the link in bin/, as a user runs it: the module is found beside
     # the real executable in lib/pinlark.
-    output=$(LPTWDMIO_BACKEND=simulated "$root/usr/bin/lptprobe" 2>/dev/null) || fail "lptprobe exited with $?"
+    output=$(LPTWDMIO_BACKEND=simulated LPTWDMIO_SIM_DIR="$root/sim" "$root/usr/bin/lptprobe" 2>/dev/null) ||
+      fail "lptprobe exited with $?"
     echo "$output"
     [ "$(sed -n 1p <<<"$output" | cut -d' ' -f1-2)" = "LPT1 present" ] || fail "LPT1 is not present"
     [ "$(sed -n 2p <<<"$output" | cut -d' ' -f1-2)" = "LPT2 present" ] || fail "LPT2 is not present"

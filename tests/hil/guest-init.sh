@@ -6,6 +6,8 @@
 mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t devtmpfs dev /dev
+# Where a desktop keeps shared memory, and with it the simulated ports' state.
+mkdir -p /dev/shm && mount -t tmpfs shm /dev/shm
 echo "1 4 1 7" >/proc/sys/kernel/printk
 export PATH=/bin LD_LIBRARY_PATH=/lib
 
