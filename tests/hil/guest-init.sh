@@ -66,6 +66,9 @@ case $case in
     run noppdev $P/lptprobe
     load_ppdev
     run lptprobe $P/lptprobe
+    run doctor $P/lptctl doctor
+    run doctor_nolp as_user nolp $P/lptctl doctor
+    run watch_rate $P/lptctl watch LPT2 --interval 0 --duration 1
     run strobe_driver $P/lpt_hil strobe driver 0x20 PINL
     run direct $P/lpt_hil direct
     run strobe_direct $P/lpt_hil strobe direct 0x20 DIR0
