@@ -13,7 +13,8 @@ function(pinlark_add_test name)
                                                     FIXTURES_REQUIRED wine_prefix)
     return()
   endif()
-  target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main Threads::Threads)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} pinlark_test_private_simulation GTest::gtest GTest::gmock
+                                        GTest::gtest_main Threads::Threads)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${PINLARK_BIN_DIR}
     PROPERTIES LABELS "${T_LABELS}" TIMEOUT 120)

@@ -70,7 +70,7 @@ case $check in
   man_pages)
     need man
     unpack
-    for page in pinlark lptprobe; do
+    for page in pinlark lptprobe lptctl; do
       file="$root/usr/share/man/man1/$page.1.gz"
       [ -f "$file" ] || fail "no manual page $page(1)"
       warnings=$(MANWIDTH=80 man --warnings -E UTF-8 -l "$file" 2>&1 >/dev/null)
@@ -86,12 +86,29 @@ case $check in
     unpack
     # Through the link in bin/, as a user runs it: the module is found beside
     # the real executable in lib/pinlark.
-    output=$(LPTWDMIO_BACKEND=simulated "$root/usr/bin/lptprobe" 2>/dev/null) || fail "lptprobe exited with $?"
+    output=$(LPTWDMIO_BACKEND=simulated LPTWDMIO_SIM_DIR="$root/sim" "$root/usr/bin/lptprobe" 2>/dev/null) ||
+      fail "lptprobe exited with $?"
     echo "$output"
     [ "$(sed -n 1p <<<"$output" | cut -d' ' -f1-2)" = "LPT1 present" ] || fail "LPT1 is not present"
     [ "$(sed -n 2p <<<"$output" | cut -d' ' -f1-2)" = "LPT2 present" ] || fail "LPT2 is not present"
     [ "$(sed -n 3p <<<"$output")" = "LPT3 absent" ] || fail "LPT3 is not absent"
     [ "$(wc -l <<<"$output")" -eq 3 ] || fail "expected three lines"
+    ;;
+
+  unpacked_lptctl)
+    unpack
+    # As a user runs it, through the link in bin/, on a bank of its own.
+    export LPTWDMIO_BACKEND=simulated LPTWDMIO_SIM_DIR="$root/sim"
+    "$root/usr/bin/lptctl" set LPT1 D1 2>/dev/null >/dev/null || fail "lptctl set exited with $?"
+    output=$("$root/usr/bin/lptctl" probe 2>/dev/null) || fail "lptctl probe exited with $?"
+    echo "$output"
+    [ "$(sed -n 1p <<<"$output")" = "LPT1 present data=02 status=97 control=CC simulated" ] ||
+      fail "a second lptctl did not see the first one's write"
+    completion="$root/usr/share/bash-completion/completions/lptctl"
+    [ -f "$completion" ] || fail "no bash completion for lptctl"
+    bash -n "$completion" || fail "the bash completion does not parse"
+    words=$(bash -c "source '$completion'; COMP_WORDS=(lptctl se); COMP_CWORD=1; _lptctl; echo \${COMPREPLY[*]}")
+    [ "$words" = "set selftest" ] || fail "completion of 'lptctl se' gave '$words'"
     ;;
 
   depends)

@@ -1,5 +1,7 @@
 #include "backend.h"
 
+#include "shared_simulation.h"
+
 #include <cstdlib>
 #include <ostream>
 
@@ -17,6 +19,18 @@ constexpr const char* SimulatedOnRequest =
 constexpr const char* SimulatedForLackOfPorts =
     "lptwdmio: no parallel port found; simulating LPT1 (with a loopback plug) and LPT2. "
     "For real ports load parport_pc and ppdev (sudo modprobe parport_pc ppdev)";
+
+// The user's one bank when its file can be had, this process's own otherwise.
+std::unique_ptr<TPortBank> SimulatedBank(const TBackendConfig& config, TDriverState& driver,
+                                         TMessages& messages) {
+  if (!config.SimDir.empty()) {
+    std::string refusal;
+    if (auto file = TSimulationFile::Open(config.SimDir, messages.Out, refusal))
+      return std::make_unique<TSharedSimulatedBank>(std::move(file));
+    messages.Once(refusal);
+  }
+  return std::make_unique<TSimulatedBank>(driver.Simulated);
+}
 
 }  // namespace
 
@@ -36,6 +50,7 @@ TBackendConfig TBackendConfig::FromEnvironment(TMessages& messages) {
     messages.Once("lptwdmio: unknown LPTWDMIO_BACKEND value '" + choice + "'; expected simulated or ppdev");
   config.DevDir = EnvironmentOr("LPTWDMIO_DEV_DIR", config.DevDir);
   config.ProcDir = EnvironmentOr("LPTWDMIO_PROC_DIR", config.ProcDir);
+  config.SimDir = EnvironmentOr("LPTWDMIO_SIM_DIR", DefaultSimulationDir());
   return config;
 }
 
@@ -53,7 +68,7 @@ DWORD OpenSession(const TBackendConfig& config, TSession& session, TMessages& me
     }
   }
   messages.Once(config.Choice == TBackendChoice::Simulated ? SimulatedOnRequest : SimulatedForLackOfPorts);
-  session.Bank = std::make_unique<TSimulatedBank>(session.Driver.Simulated);
+  session.Bank = SimulatedBank(config, session.Driver, messages);
   return ERROR_SUCCESS;
 }
 

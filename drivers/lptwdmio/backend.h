@@ -29,17 +29,22 @@ class TMessages {
 enum class TBackendChoice { Automatic, Simulated, Ppdev };
 
 // Read from the environment so tests can steer the module without hardware:
-// LPTWDMIO_BACKEND=simulated|ppdev, LPTWDMIO_DEV_DIR, LPTWDMIO_PROC_DIR.
+// LPTWDMIO_BACKEND=simulated|ppdev, LPTWDMIO_DEV_DIR, LPTWDMIO_PROC_DIR,
+// LPTWDMIO_SIM_DIR.
 struct TBackendConfig {
   TBackendChoice Choice = TBackendChoice::Automatic;
   std::string DevDir = "/dev";
   std::string ProcDir = "/proc/sys/dev/parport";
+  // The folder of the user's shared simulated bank; empty keeps the
+  // simulated ports to this process. From the environment it is never empty.
+  std::string SimDir;
 
   // An unknown LPTWDMIO_BACKEND value is reported and taken as automatic.
   static TBackendConfig FromEnvironment(TMessages& messages);
 };
 
-// The driver's state: the simulated ports' latches, shared by all sessions.
+// The driver's state: the simulated ports' latches when they are this
+// process's own, shared by all its sessions.
 class TDriverState {
  public:
   std::mutex Mutex;

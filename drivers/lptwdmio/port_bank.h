@@ -23,6 +23,10 @@ constexpr BYTE ControlLineBits = 0x0F;
 class TPortBank {
  public:
   virtual ~TPortBank() = default;
+  // Around each batch: a bank whose registers other processes share takes
+  // them here, whole, and hands them back at the end.
+  virtual DWORD BeginBatch() { return ERROR_SUCCESS; }
+  virtual DWORD EndBatch() { return ERROR_SUCCESS; }
   virtual DWORD Read(int slot, TRegister reg, BYTE& value) = 0;
   virtual DWORD Write(int slot, TRegister reg, BYTE value) = 0;
   // What the port query reports for the slot: present, simulated, base.

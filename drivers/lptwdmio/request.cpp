@@ -15,7 +15,7 @@ static_assert(sizeof(TPair) == PairSize);
 
 TRegister RegisterOf(BYTE address) { return TRegister(RegisterOfAddress(address)); }
 
-DWORD Transfer(TPortBank& bank, bool read, std::vector<TPair>& pairs) {
+DWORD TransferPairs(TPortBank& bank, bool read, std::vector<TPair>& pairs) {
   for (TPair& pair : pairs) {
     const int slot = SlotOfAddress(pair.Address);
     const DWORD status = read ? bank.Read(slot, RegisterOf(pair.Address), pair.Value)
@@ -23,6 +23,13 @@ DWORD Transfer(TPortBank& bank, bool read, std::vector<TPair>& pairs) {
     if (status != ERROR_SUCCESS) return status;
   }
   return ERROR_SUCCESS;
+}
+
+DWORD Transfer(TPortBank& bank, bool read, std::vector<TPair>& pairs) {
+  if (const DWORD status = bank.BeginBatch(); status != ERROR_SUCCESS) return status;
+  const DWORD status = TransferPairs(bank, read, pairs);
+  const DWORD ended = bank.EndBatch();
+  return status != ERROR_SUCCESS ? status : ended;
 }
 
 DWORD ServeBatch(TPortBank& bank, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,

@@ -109,7 +109,7 @@ TEST_F(ParportTreeTest, NoNodesMeansTheSimulatedBank) {
   TSession session(driver);
   std::ostringstream out;
   TMessages messages(out);
-  TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string()};
+  TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string(), ""};
   ASSERT_EQ(OpenSession(config, session, messages), ERROR_SUCCESS);
   EXPECT_TRUE(IsSimulated(session));
   config.Choice = TBackendChoice::Ppdev;
@@ -125,7 +125,7 @@ TEST_F(ParportTreeTest, KernelPortsWithoutNodesAreNoCaseForTheSimulatedBank) {
   TSession session(driver);
   std::ostringstream out;
   TMessages messages(out);
-  TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string()};
+  TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string(), ""};
   ASSERT_EQ(OpenSession(config, session, messages), ERROR_SUCCESS);  // "default" is no port
   EXPECT_EQ(out.str(), NoPortNotice);
 
@@ -150,7 +150,7 @@ TEST_F(ParportTreeTest, NodesThatAreNoPpdevDevicesFailTheOpen) {
   TSession session(driver);
   std::ostringstream out;
   TMessages messages(out);
-  TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string()};
+  TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string(), ""};
   EXPECT_EQ(OpenSession(config, session, messages), ERROR_NOT_SUPPORTED);
   EXPECT_TRUE(out.str().empty());
   config.Choice = TBackendChoice::Simulated;
@@ -163,7 +163,7 @@ TEST_F(ParportTreeTest, SimulationIsSaidOnceForEachReason) {
   TDriverState driver;
   std::ostringstream out;
   TMessages messages(out);
-  TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string()};
+  TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string(), ""};
   std::vector<std::unique_ptr<TSession>> sessions;
   for (TBackendChoice choice : {TBackendChoice::Automatic, TBackendChoice::Automatic,
                                 TBackendChoice::Simulated, TBackendChoice::Simulated}) {

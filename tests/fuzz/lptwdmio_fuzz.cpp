@@ -11,12 +11,14 @@
 #include "winapi.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <string>
@@ -382,6 +384,14 @@ class TRun {
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   ::setenv("LPTWDMIO_BACKEND", "simulated", 1);
+  // A bank of the run's own, never the user's.
+  static std::string simulation =
+      (std::filesystem::temp_directory_path() / ("lptwdmio-fuzz-" + std::to_string(::getpid()))).string();
+  ::setenv("LPTWDMIO_SIM_DIR", simulation.c_str(), 1);
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(simulation, ignored);
+  });
   return 0;
 }
 

@@ -6,6 +6,8 @@
 mount -t proc proc /proc
 mount -t sysfs sys /sys
 mount -t devtmpfs dev /dev
+# Where a desktop keeps shared memory, and with it the simulated ports' state.
+mkdir -p /dev/shm && mount -t tmpfs shm /dev/shm
 echo "1 4 1 7" >/proc/sys/kernel/printk
 export PATH=/bin LD_LIBRARY_PATH=/lib
 
@@ -64,6 +66,9 @@ case $case in
     run noppdev $P/lptprobe
     load_ppdev
     run lptprobe $P/lptprobe
+    run doctor $P/lptctl doctor
+    run doctor_nolp as_user nolp $P/lptctl doctor
+    run watch_rate $P/lptctl watch LPT2 --interval 0 --duration 1
     run strobe_driver $P/lpt_hil strobe driver 0x20 PINL
     run direct $P/lpt_hil direct
     run strobe_direct $P/lpt_hil strobe direct 0x20 DIR0

@@ -116,7 +116,7 @@ build_initrd() {
   [ -n "$busybox" ] || die "busybox not found (bash scripts/setup.sh --hil installs busybox-static)"
   ldd "$busybox" >/dev/null 2>&1 && die "$busybox is dynamically linked; the guest needs busybox-static"
   command -v cpio >/dev/null || die "cpio not found (bash scripts/setup.sh --hil installs it)"
-  for p in lptprobe LPTWDMIO.SYS lpt_hil; do
+  for p in lptprobe lptctl LPTWDMIO.SYS lpt_hil; do
     [ -f "$bin_dir/$p" ] || die "$bin_dir/$p not built"
   done
 
@@ -126,7 +126,7 @@ build_initrd() {
   cp "$here/guest-init.sh" "$root/init"
   chmod 755 "$root/init"
   cp "$kdir"/modules/*.ko "$root/modules/"
-  for p in lptprobe LPTWDMIO.SYS lpt_hil; do
+  for p in lptprobe lptctl LPTWDMIO.SYS lpt_hil; do
     copy_with_libs "$root" "$bin_dir/$p" /opt/pinlark/
   done
   # Programs ask for the loader by its absolute path.
@@ -225,6 +225,16 @@ check_one_port() {
   # Idle lines of an emulated port with nothing attached: BUSY inverted, inputs high.
   lines lptprobe.out | grep -q '^LPT2 present data=[0-9A-F][0-9A-F] status=D[89] control=CC base=0x378$' ||
     fail "LPT2 registers not as at idle: $(lines lptprobe.out | grep '^LPT2' || true)"
+  # lptctl doctor finds the real port usable, and tells a user outside group
+  # lp what to do; watch's sampling rate through ppdev goes to the log.
+  has "doctor rc=0"
+  lines doctor.out | grep -qx '\[ok\]   result: real port usable: LPT2 at 0x378' ||
+    fail "doctor did not find LPT2 usable: $(lines doctor.out)"
+  has "doctor_nolp rc=1"
+  lines doctor_nolp.out | grep -q 'fix: sudo usermod -aG lp nolp, then log out and in again' ||
+    fail "doctor did not tell nolp to join group lp: $(lines doctor_nolp.out)"
+  has "watch_rate rc=0"
+  echo "hil: one_port: lptctl watch through ppdev (TCG guest): $(lines watch_rate.err | grep ' samples in ')"
   # Strobed bytes written through the driver reach the printer side.
   has "strobe_driver rc=0"
   file_holds "$d/lpt378.bin" "50494e4c"
@@ -346,7 +356,7 @@ for c in "${cases[@]}"; do
   if [ "$c" = prepare ]; then prepare; continue; fi
   # Rebuild when a program or the guest script changed since the last image.
   if [ ! -f "$initrd" ] || [ ! -f "$kdir/vmlinuz" ] ||
-     [ -n "$(find "$here/guest-init.sh" "$bin_dir/lptprobe" "$bin_dir/LPTWDMIO.SYS" "$bin_dir/lpt_hil" \
+     [ -n "$(find "$here/guest-init.sh" "$bin_dir/lptprobe" "$bin_dir/lptctl" "$bin_dir/LPTWDMIO.SYS" "$bin_dir/lpt_hil" \
               -newer "$initrd" 2>/dev/null)" ]; then
     prepare
   fi

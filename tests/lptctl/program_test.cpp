@@ -1,0 +1,180 @@
+// The built lptctl on the driver module's simulated ports: each test has a
+// bank of its own, shared by the programs it starts.
+#include "run_program.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+extern char** environ;
+
+namespace {
+
+class ProgramTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("LPTWDMIO_BACKEND", "simulated", 1);
+    Scratch = fs::temp_directory_path() / ("lptctl-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(Scratch);
+  }
+  void TearDown() override {
+    fs::remove_all(Scratch);
+    ::unsetenv("LPTWDMIO_BACKEND");
+  }
+  TRun Lptctl(const std::string& args) {
+    return RunCommand(std::string(LPTCTL_PATH) + " " + args, Scratch / "err");
+  }
+  static std::string Slurp(const fs::path& file) {
+    std::ostringstream text;
+    text << std::ifstream(file).rdbuf();
+    return text.str();
+  }
+  // Waits, within a bound, until file holds text.
+  static bool WaitFor(const fs::path& file, const std::string& text) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < end) {
+      if (Slurp(file).find(text) != std::string::npos) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+  fs::path Scratch;
+};
+
+TEST_F(ProgramTest, OneProgramsWritesAreTheNextOnesReads) {
+  ASSERT_EQ(Lptctl("set LPT1 D0 4 STR").ExitCode, 0);  // pin 4 is D2
+  const TRun read = Lptctl("read 1");
+  ASSERT_EQ(read.ExitCode, 0) << read.Errors;
+  EXPECT_EQ(read.Output.substr(0, read.Output.find('\n')), "LPT1 data=05 status=AF control=CD simulated");
+  EXPECT_NE(read.Output.find("D2     pin  4  high  data bit 2 = 1\n"), std::string::npos) << read.Output;
+  EXPECT_NE(read.Output.find("STR    pin  1  low   control bit 0 = 1, inverted\n"), std::string::npos);
+  EXPECT_NE(read.Output.find("PE     pin 12  high  status bit 5 = 1\n"), std::string::npos);
+  EXPECT_EQ(Lptctl("toggle 1 D0 d1 LF").Output, "LPT1 data=06 status=B7 control=CF simulated\n");
+  EXPECT_EQ(Lptctl("clear lpt1 3 2 14").Output, "LPT1 data=04 status=A7 control=CD simulated\n");
+  EXPECT_EQ(Lptctl("write 2 data a5").Output, "LPT2 data=A5 status=7F control=CC simulated\n");
+  const TRun control = Lptctl("write 2 control 0xF3");
+  EXPECT_EQ(control.Output, "LPT2 data=A5 status=7F control=C3 simulated\n");
+  EXPECT_NE(control.Errors.find("control bits 4-7 stay"), std::string::npos) << control.Errors;
+  EXPECT_EQ(Lptctl("probe").Output,
+            "LPT1 present data=04 status=A7 control=CD simulated\n"
+            "LPT2 present data=A5 status=7F control=C3 simulated\n"
+            "LPT3 absent\n");
+  EXPECT_NE(
+      Lptctl("probe --json")
+          .Output.find(
+              "{\"port\": \"LPT2\", \"present\": true, \"simulated\": true, \"base\": null, \"data\": 165, "
+              "\"status\": 127, \"control\": 195},"),
+      std::string::npos);
+}
+
+TEST_F(ProgramTest, UsageErrorsExitTwoAndSayWhatIsValid) {
+  struct TCase {
+    const char* Args;
+    const char* Says;
+  };
+  const TCase cases[] = {
+      {"", "usage: lptctl COMMAND"},
+      {"blink 1", "unknown command 'blink'"},
+      {"read LPT4", "'LPT4' is no port; use LPT1, LPT2, LPT3 or 1-3"},
+      {"write 1 data 100", "'100' is no byte"},
+      {"write 1 status 00", "'status' is no register"},
+      {"set 1 ERR",
+       "ERR (pin 15) is an input; the lines you can change are D0-D7 (pins 2-9), STR (1), LF/CR or LF "
+       "(14), INIT (16), SELIN (17)"},
+      {"clear 1 25", "'25' is no line; the lines you can change are D0-D7"},
+      {"toggle 1", "give PORT and at least one LINE"},
+      {"watch 1 --interval fast", "'fast' is no interval"},
+      {"watch 1 --duration", "--duration needs a value"},
+      {"probe --xml", "unexpected argument '--xml'"},
+  };
+  for (const TCase& c : cases) {
+    const TRun run = Lptctl(c.Args);
+    EXPECT_EQ(run.ExitCode, 2) << c.Args;
+    EXPECT_NE(run.Errors.find(c.Says), std::string::npos) << c.Args << ": " << run.Errors;
+    EXPECT_EQ(run.Output, "") << c.Args;
+  }
+  for (const char* command :
+       {"probe", "read", "write", "set", "clear", "toggle", "watch", "selftest", "doctor"}) {
+    const TRun help = Lptctl(std::string(command) + " --help");
+    EXPECT_EQ(help.ExitCode, 0) << command;
+    EXPECT_EQ(help.Output.rfind("usage: lptctl " + std::string(command), 0), 0u) << help.Output;
+  }
+  EXPECT_EQ(Lptctl("--version").Output.rfind("lptctl ", 0), 0u);
+  EXPECT_EQ(Lptctl("read 3").ExitCode, 1);  // absent: no usage error, a failure
+}
+
+TEST_F(ProgramTest, SelftestPassesOnThePluggedPortAndFindsNoPlugOnTheOther) {
+  ASSERT_EQ(Lptctl("write 1 data 80").ExitCode, 0);
+  const TRun lpt1 = Lptctl("selftest LPT1");
+  EXPECT_EQ(lpt1.ExitCode, 0) << lpt1.Output;
+  EXPECT_NE(lpt1.Output.find("LPT1: all 5 lines pass"), std::string::npos);
+  EXPECT_EQ(Lptctl("read 1").Output.substr(0, 14), "LPT1 data=80 s");  // put back
+  const TRun lpt2 = Lptctl("selftest LPT2");
+  EXPECT_EQ(lpt2.ExitCode, 1);
+  EXPECT_EQ(lpt2.Output.rfind("LPT2: no plug:", 0), 0u) << lpt2.Output;
+}
+
+TEST_F(ProgramTest, DoctorOnAMachineWithoutPortsSaysTheyAreSimulated) {
+  fs::create_directories(Scratch / "dev");
+  fs::create_directories(Scratch / "proc");
+  ::unsetenv("LPTWDMIO_BACKEND");
+  const TRun run = RunCommand("LPTWDMIO_DEV_DIR=" + (Scratch / "dev").string() + " LPTWDMIO_PROC_DIR=" +
+                                  (Scratch / "proc").string() + " " LPTCTL_PATH " doctor",
+                              Scratch / "err");
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_NE(run.Output.find("[FAIL] ports the kernel knows: none"), std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.find("[ok]   connection: the driver loads and opens"), std::string::npos)
+      << run.Output;
+  EXPECT_NE(run.Output.find("[FAIL] result: simulated ports only (LPT1, LPT2)"), std::string::npos)
+      << run.Output;
+}
+
+// Ctrl+C in the middle of a watch: the changes another program made are in
+// the log and in a dump that sigrok-cli reads whole.
+TEST_F(ProgramTest, InterruptedWatchLeavesACompleteDump) {
+  const fs::path out = Scratch / "out", err = Scratch / "watch-err", vcd = Scratch / "run.vcd";
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::vector<std::string> args = {LPTCTL_PATH, "watch", "LPT1", "--vcd", vcd.string()};
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  ASSERT_EQ(posix_spawn(&pid, LPTCTL_PATH, &actions, nullptr, argv.data(), environ), 0);
+  posix_spawn_file_actions_destroy(&actions);
+
+  const bool started = WaitFor(err, "Ctrl+C ends");
+  const bool changed = started && Lptctl("set 1 D1").ExitCode == 0 && WaitFor(out, "D1(3)=1 SEL(13)=1");
+  ::kill(pid, SIGINT);
+  int status = 0;
+  for (int i = 0; i < 1000 && ::waitpid(pid, &status, WNOHANG) == 0; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  if (::waitpid(pid, &status, WNOHANG) == 0) {
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, &status, 0);
+    FAIL() << "watch did not end on SIGINT";
+  }
+  ASSERT_TRUE(started) << Slurp(err);
+  ASSERT_TRUE(changed) << Slurp(out);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_NE(Slurp(err).find(" samples in "), std::string::npos) << Slurp(err);
+  const std::string dump = Slurp(vcd);
+  ASSERT_FALSE(dump.empty());
+  EXPECT_EQ(dump.substr(dump.rfind('\n', dump.size() - 2) + 1, 1), "#");  // the closing time stamp
+  const TRun show = RunCommand("sigrok-cli -I vcd -i " + vcd.string() + " --show", Scratch / "err");
+  EXPECT_EQ(show.ExitCode, 0) << show.Errors;
+  EXPECT_NE(show.Output.find("Channels: 17"), std::string::npos) << show.Output;
+}
+
+}  // namespace

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# lptctl.exe beside the real LPTWDMIO.SYS under Wine's service manager, on
+# the driver's simulated ports (Wine has no parallel port driver):
+#   lptctl_wine.sh PREFIX BIN_DIR
+# Each run starts from a prefix whose wineserver has ended, so every run
+# installs and starts the driver afresh and leaves no service behind.
+set -uo pipefail
+prefix=$1 bin=$2
+run="$(dirname "$0")/../../scripts/wine-run.sh"
+export WINEPREFIX=$prefix WINEDEBUG=-all
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# lptctl ARGS...: its output without carriage returns; $status its exit status.
+lptctl() {
+  timeout 60 wineserver -w || fail "the prefix's wineserver did not end within 60 s"
+  output=$("$run" "$prefix" "$bin/lptctl.exe" "$@" 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
+  status=$?
+}
+
+lptctl probe
+[ "$status" = 0 ] || fail "probe: exit status $status"
+[ "$output" = "LPT1 present data=00 status=87 control=CC simulated
+LPT2 present data=00 status=7F control=CC simulated
+LPT3 absent" ] || fail "probe printed:
+$output"
+
+lptctl read LPT1
+[ "$status" = 0 ] || fail "read: exit status $status"
+[ "$(head -n 1 <<<"$output")" = "LPT1 data=00 status=87 control=CC simulated" ] || fail "read printed:
+$output"
+grep -qx 'BUSY   pin 11  low   status bit 7 = 1, inverted' <<<"$output" || fail "read lacks BUSY's line:
+$output"
+
+lptctl selftest 1
+[ "$status" = 0 ] || fail "selftest: exit status $status:
+$output"
+
+lptctl set 2 ERR
+[ "$status" = 2 ] || fail "set of an input: exit status $status, expected 2"
+
+timeout 60 wineserver -w || fail "the prefix's wineserver did not end within 60 s"
+state=$("$run" "$prefix" "$bin/service_probe.exe" query | tr -d '\r')
+[ "$state" = 1060 ] || fail "the driver service is left behind (OpenServiceA: $state)"
+
+[ "$failures" -eq 0 ] || exit 1
+echo "lptctl under Wine: probe, read, selftest and usage as expected"

@@ -1,0 +1,406 @@
+#include "commands.h"
+
+#include "doctor.h"
+#include "interrupt.h"
+#include "lines.h"
+#include "pinlark_version.h"
+#include "port.h"
+#include "selftest.h"
+#include "watch.h"
+#include "winapi.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <ostream>
+#include <sstream>
+
+namespace lptctl {
+
+namespace {
+
+using TArgs = std::vector<std::string>;
+
+constexpr const char* Summary =
+    "usage: lptctl COMMAND [ARGUMENTS]   (lptctl COMMAND --help for one command)\n"
+    "\n"
+    "Reads, writes and watches the lines of a parallel port through the same\n"
+    "driver as Pinlark's window (LPTWDMIO.SYS beside lptctl).\n"
+    "\n"
+    "  probe [--json]                      the ports, their kind and registers\n"
+    "  read PORT                           the registers and every line of a port\n"
+    "  write PORT data|control VALUE       write a register (VALUE in hex)\n"
+    "  set|clear|toggle PORT LINE...       change output lines by name or pin\n"
+    "  watch PORT [--interval MS] [--duration S] [--vcd FILE]\n"
+    "                                      report every change of a line\n"
+    "  selftest PORT                       check a loopback plug\n"
+    "  doctor                              why a port can or cannot be reached\n"
+    "\n"
+    "PORT is LPT1, LPT2, LPT3 or 1-3. Exit status: 0 done, 1 failed, 2 usage error.\n"
+    "lptctl --version prints the version.\n";
+
+// The message and the command's synopsis; --help has the rest.
+int UsageError(const std::string& message, const std::string& usage, std::ostream& err) {
+  err << "lptctl: " << message << '\n' << usage.substr(0, usage.find('\n') + 1);
+  return ExitUsage;
+}
+
+std::optional<BYTE> PortArgument(const std::string& text, const std::string& usage, std::ostream& err) {
+  const std::optional<BYTE> port = ParsePort(text);
+  if (!port) UsageError("'" + text + "' is no port; use LPT1, LPT2, LPT3 or 1-3", usage, err);
+  return port;
+}
+
+std::string RegisterLine(BYTE port, const TRegisters& registers, const std::string& kind) {
+  return PortName(port) + " data=" + Hex2(registers.Data) + " status=" + Hex2(registers.Status) +
+         " control=" + Hex2(registers.Control) + kind;
+}
+
+constexpr BYTE AllPorts[] = {PortLpt1, PortLpt2, PortLpt3};
+
+// ---- probe ----------------------------------------------------------------
+
+const std::string ProbeUsage =
+    "usage: lptctl probe [--json]\n"
+    "\n"
+    "One line per port: present or absent, the data, status and control registers\n"
+    "in hexadecimal, and \"simulated\" for the driver's simulation or \"base=\" and the\n"
+    "I/O base for hardware. --json prints the same as a JSON object; registers and\n"
+    "the base are numbers there, the base null when it is not known.\n";
+
+void ProbeText(TPorts& ports, BYTE port, std::ostream& out) {
+  TRegisters registers;
+  std::ostringstream failure;
+  if (!ports.Present(port))
+    out << PortName(port) << " absent\n";
+  else if (ports.Read(port, registers, failure))
+    out << PortName(port) << " present " << RegisterLine(port, registers, ports.Kind(port)).substr(5) << '\n';
+  else
+    out << PortName(port) << " present error " << GetLastError() << '\n';
+}
+
+void ProbeJson(TPorts& ports, BYTE port, bool last, std::ostream& out) {
+  out << "  {\"port\": \"" << PortName(port)
+      << "\", \"present\": " << (ports.Present(port) ? "true" : "false");
+  if (ports.Present(port)) {
+    const TLptPortReport& report = ports.Report(port);
+    out << ", \"simulated\": " << (report.Simulated ? "true" : "false") << ", \"base\": ";
+    if (report.Base)
+      out << report.Base;
+    else
+      out << "null";
+    TRegisters registers;
+    std::ostringstream failure;
+    if (ports.Read(port, registers, failure))
+      out << ", \"data\": " << int(registers.Data) << ", \"status\": " << int(registers.Status)
+          << ", \"control\": " << int(registers.Control);
+    else
+      out << ", \"error\": " << GetLastError();
+  }
+  out << '}' << (last ? "" : ",") << '\n';
+}
+
+int ProbeCommand(const TArgs& args, std::ostream& out, std::ostream& err) {
+  const bool json = args.size() == 1 && args[0] == "--json";
+  if (!args.empty() && !json) return UsageError("unexpected argument '" + args[0] + "'", ProbeUsage, err);
+  auto ports = TPorts::Open(err);
+  if (!ports) return ExitFailed;
+  if (json) out << "{\"ports\": [\n";
+  for (const BYTE port : AllPorts) {
+    if (json)
+      ProbeJson(*ports, port, port == PortLpt3, out);
+    else
+      ProbeText(*ports, port, out);
+  }
+  if (json) out << "]}\n";
+  return ExitOk;
+}
+
+// ---- read -----------------------------------------------------------------
+
+const std::string ReadUsage =
+    "usage: lptctl read PORT\n"
+    "\n"
+    "The data, status and control registers of PORT in hexadecimal, then every line\n"
+    "of the connector: its name, pin, level at the pin, and the register bit that\n"
+    "carries it. STR, LF/CR, SELIN and BUSY are inverted by the port: their pin is\n"
+    "high when their bit is 0.\n";
+
+const char* RegisterName(TRegisterKind kind) {
+  switch (kind) {
+    case TRegisterKind::Data: return "data";
+    case TRegisterKind::Status: return "status";
+    case TRegisterKind::Control: return "control";
+  }
+  return "";
+}
+
+int BitIndex(BYTE mask) {
+  int index = 0;
+  for (; mask > 1; mask >>= 1) ++index;
+  return index;
+}
+
+int ReadCommand(const TArgs& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 1) return UsageError("read takes one PORT", ReadUsage, err);
+  const std::optional<BYTE> port = PortArgument(args[0], ReadUsage, err);
+  if (!port) return ExitUsage;
+  auto ports = TPorts::Open(err);
+  TRegisters registers;
+  if (!ports || !ports->Require(*port, err) || !ports->Read(*port, registers, err)) return ExitFailed;
+  out << RegisterLine(*port, registers, ports->Kind(*port)) << '\n';
+  for (const TLine& line : Lines()) {
+    char text[96];
+    std::snprintf(text, sizeof text, "%-6s pin %2d  %-4s  %s bit %d = %d%s\n", line.Name, line.Pin,
+                  line.PinHigh(registers) ? "high" : "low", RegisterName(line.Register), BitIndex(line.Bit),
+                  line.BitSet(registers) ? 1 : 0, line.Inverted ? ", inverted" : "");
+    out << text;
+  }
+  return ExitOk;
+}
+
+// ---- write ----------------------------------------------------------------
+
+const std::string WriteUsage =
+    "usage: lptctl write PORT data|control VALUE\n"
+    "\n"
+    "Writes VALUE, a byte in hexadecimal (A5, 0xA5), to the data or control register\n"
+    "of PORT and prints the registers after it. Of the control register only the\n"
+    "four line bits (STR, LF/CR, INIT, SELIN) are written; bits 4-7 (interrupt,\n"
+    "data direction) stay as the port has them.\n";
+
+int WriteCommand(const TArgs& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 3) return UsageError("write takes PORT, data or control, and VALUE", WriteUsage, err);
+  const std::optional<BYTE> port = PortArgument(args[0], WriteUsage, err);
+  if (!port) return ExitUsage;
+  if (args[1] != "data" && args[1] != "control")
+    return UsageError("'" + args[1] + "' is no register; use data or control", WriteUsage, err);
+  const std::optional<BYTE> value = ParseByte(args[2]);
+  if (!value)
+    return UsageError("'" + args[2] + "' is no byte; give it in hexadecimal, 00 to FF", WriteUsage, err);
+  auto ports = TPorts::Open(err);
+  if (!ports || !ports->Require(*port, err)) return ExitFailed;
+  TRegisters registers;
+  if (args[1] == "data") {
+    if (!ports->WriteData(*port, *value, err)) return ExitFailed;
+  } else {
+    if (!ports->Read(*port, registers, err)) return ExitFailed;
+    if ((registers.Control ^ *value) & 0xF0)
+      err << "lptctl: control bits 4-7 stay as the port has them (" << Hex2(registers.Control & 0xF0)
+          << "); only the four line bits were written\n";
+    if (!ports->WriteControlLines(*port, *value, err)) return ExitFailed;
+  }
+  if (!ports->Read(*port, registers, err)) return ExitFailed;
+  out << RegisterLine(*port, registers, ports->Kind(*port)) << '\n';
+  return ExitOk;
+}
+
+// ---- set, clear, toggle -----------------------------------------------------
+
+std::string LineUsage(const char* name, const char* what) {
+  return std::string("usage: lptctl ") + name + " PORT LINE...\n\n" + what +
+         " LINE is a name, D0-D7, STR,\n"
+         "LF/CR (or LF), INIT, SELIN (any case), or the connector pin: 2-9 for D0-D7,\n"
+         "1 STR, 14 LF/CR, 16 INIT, 17 SELIN. The register bit is what changes: for STR,\n"
+         "LF/CR and SELIN, which the port inverts, a set bit is a low pin. The registers\n"
+         "after the change are printed.\n";
+}
+
+const std::string SetUsage = LineUsage("set", "Sets the lines' register bits to 1.");
+const std::string ClearUsage = LineUsage("clear", "Clears the lines' register bits to 0.");
+const std::string ToggleUsage = LineUsage("toggle", "Flips the lines' register bits.");
+
+enum class TLineChange { Set, Clear, Toggle };
+
+BYTE Changed(BYTE value, BYTE mask, TLineChange change) {
+  switch (change) {
+    case TLineChange::Set: return BYTE(value | mask);
+    case TLineChange::Clear: return BYTE(value & ~mask);
+    case TLineChange::Toggle: return BYTE(value ^ mask);
+  }
+  return value;
+}
+
+int ChangeLines(const std::string& usage, TLineChange change, const TArgs& args, std::ostream& out,
+                std::ostream& err) {
+  if (args.size() < 2) return UsageError("give PORT and at least one LINE", usage, err);
+  const std::optional<BYTE> port = PortArgument(args[0], usage, err);
+  if (!port) return ExitUsage;
+  BYTE dataMask = 0, controlMask = 0;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const TLine* line = FindLine(args[i]);
+    if (!line)
+      return UsageError("'" + args[i] + "' is no line; the lines you can change are " + OutputLineList(),
+                        usage, err);
+    if (!line->Output)
+      return UsageError(std::string(line->Name) + " (pin " + std::to_string(line->Pin) +
+                            ") is an input; the lines you can change are " + OutputLineList(),
+                        usage, err);
+    (line->Register == TRegisterKind::Data ? dataMask : controlMask) |= line->Bit;
+  }
+  auto ports = TPorts::Open(err);
+  TRegisters registers;
+  if (!ports || !ports->Require(*port, err) || !ports->Read(*port, registers, err)) return ExitFailed;
+  if (dataMask && !ports->WriteData(*port, Changed(registers.Data, dataMask, change), err)) return ExitFailed;
+  if (controlMask && !ports->WriteControlLines(*port, Changed(registers.Control, controlMask, change), err))
+    return ExitFailed;
+  if (!ports->Read(*port, registers, err)) return ExitFailed;
+  out << RegisterLine(*port, registers, ports->Kind(*port)) << '\n';
+  return ExitOk;
+}
+
+// ---- watch ----------------------------------------------------------------
+
+const std::string WatchUsage =
+    "usage: lptctl watch PORT [--interval MS] [--duration S] [--vcd FILE]\n"
+    "\n"
+    "Samples the registers of PORT every MS milliseconds (default 1; 0 as fast as\n"
+    "it can) and prints a line for each change of a connector line, its time in\n"
+    "seconds and each changed line's name, pin and new level at the pin:\n"
+    "\n"
+    "  0.000000 LPT1 data=00 status=87 control=CC\n"
+    "  0.412007 D0(2)=1 ERR(15)=1\n"
+    "\n"
+    "It runs for S seconds, or until Ctrl+C. --vcd writes a Value Change Dump of\n"
+    "every line (one wire each, named by signal and pin, 1 us timescale) that\n"
+    "logic-analyser viewers open; the file is complete however the watch ends.\n"
+    "At the end it says on stderr how many samples it took and whether it fell\n"
+    "behind its interval.\n";
+
+// A non-negative decimal number, scaled to microseconds.
+std::optional<std::chrono::microseconds> Duration(const std::string& text, double scale) {
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end || !std::isfinite(value) || value < 0 || value * scale > 1e15) return std::nullopt;
+  return std::chrono::microseconds(std::llround(value * scale));
+}
+
+int WatchCommand(const TArgs& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) return UsageError("watch takes a PORT", WatchUsage, err);
+  const std::optional<BYTE> port = PortArgument(args[0], WatchUsage, err);
+  if (!port) return ExitUsage;
+  TWatchOptions options;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    std::string option = args[i], value;
+    if (const auto equals = option.find('='); equals != std::string::npos) {
+      value = option.substr(equals + 1);
+      option.resize(equals);
+    } else if (i + 1 < args.size()) {
+      value = args[++i];
+    } else {
+      return UsageError(option + " needs a value", WatchUsage, err);
+    }
+    if (option == "--interval") {
+      const auto interval = Duration(value, 1e3);
+      if (!interval) return UsageError("'" + value + "' is no interval in milliseconds", WatchUsage, err);
+      options.Interval = *interval;
+    } else if (option == "--duration") {
+      const auto duration = Duration(value, 1e6);
+      if (!duration) return UsageError("'" + value + "' is no duration in seconds", WatchUsage, err);
+      options.Duration = *duration;
+    } else if (option == "--vcd" && !value.empty()) {
+      options.VcdPath = value;
+    } else {
+      return UsageError("unexpected argument '" + args[i] + "'", WatchUsage, err);
+    }
+  }
+  auto ports = TPorts::Open(err);
+  if (!ports) return ExitFailed;
+  TInterrupt interrupt;
+  return Watch(*ports, *port, options, interrupt, out, err);
+}
+
+// ---- selftest, doctor ---------------------------------------------------------
+
+const std::string SelftestUsage =
+    "usage: lptctl selftest PORT\n"
+    "\n"
+    "With a loopback plug on PORT (D0-D4 wired to ERR, SEL, PE, ACK and BUSY, as\n"
+    "the simulated LPT1 has), drives each of D0-D4 alone at both levels and reports\n"
+    "per line: ok, stuck high, stuck low, shorted to which other line; \"no plug\"\n"
+    "when no status line follows at all. Puts back the registers it found. Exit\n"
+    "status 0 only when every line passes.\n";
+
+int SelftestCommand(const TArgs& args, std::ostream& out, std::ostream& err) {
+  if (args.size() != 1) return UsageError("selftest takes one PORT", SelftestUsage, err);
+  const std::optional<BYTE> port = PortArgument(args[0], SelftestUsage, err);
+  if (!port) return ExitUsage;
+  auto ports = TPorts::Open(err);
+  return ports ? SelfTest(*ports, *port, out, err) : ExitFailed;
+}
+
+const std::string DoctorUsage =
+    "usage: lptctl doctor\n"
+    "\n"
+    "Checks what a real port needs and says what it found, with the command that\n"
+    "fixes each problem. On Linux: the parport, parport_pc, ppdev and lp modules,\n"
+    "the ports the kernel knows and who holds them, the /dev/parport* nodes and\n"
+    "whether you may open them, group lp, and the driver module beside lptctl.\n"
+    "On Windows: the driver file and its signature, the service, test signing and\n"
+    "the LPT ports Windows lists. Last, whether the driver serves real ports or\n"
+    "simulated ones. Exit status 0 when a real port is usable, 1 otherwise.\n";
+
+int DoctorCommand(const TArgs& args, std::ostream& out, std::ostream& err) {
+  if (!args.empty()) return UsageError("unexpected argument '" + args[0] + "'", DoctorUsage, err);
+  return Doctor(out, err);
+}
+
+struct TCommand {
+  const char* Name;
+  const std::string& Usage;
+  int (*Body)(const TArgs&, std::ostream&, std::ostream&);
+};
+
+const TCommand Commands[] = {
+    {"probe", ProbeUsage, ProbeCommand},
+    {"read", ReadUsage, ReadCommand},
+    {"write", WriteUsage, WriteCommand},
+    {"set", SetUsage,
+     [](const TArgs& args, std::ostream& out, std::ostream& err) {
+       return ChangeLines(SetUsage, TLineChange::Set, args, out, err);
+     }},
+    {"clear", ClearUsage,
+     [](const TArgs& args, std::ostream& out, std::ostream& err) {
+       return ChangeLines(ClearUsage, TLineChange::Clear, args, out, err);
+     }},
+    {"toggle", ToggleUsage,
+     [](const TArgs& args, std::ostream& out, std::ostream& err) {
+       return ChangeLines(ToggleUsage, TLineChange::Toggle, args, out, err);
+     }},
+    {"watch", WatchUsage, WatchCommand},
+    {"selftest", SelftestUsage, SelftestCommand},
+    {"doctor", DoctorUsage, DoctorCommand},
+};
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
+
+}  // namespace
+
+int Run(const TArgs& args, std::ostream& out, std::ostream& err) {
+  if (args.empty()) {
+    err << Summary;
+    return ExitUsage;
+  }
+  if (IsHelp(args[0])) {
+    out << Summary;
+    return ExitOk;
+  }
+  if (args[0] == "--version") {
+    out << "lptctl " << PINLARK_VERSION << '\n';
+    return ExitOk;
+  }
+  for (const TCommand& command : Commands) {
+    if (args[0] != command.Name) continue;
+    const TArgs rest(args.begin() + 1, args.end());
+    if (rest.size() == 1 && IsHelp(rest[0])) {
+      out << command.Usage;
+      return ExitOk;
+    }
+    return command.Body(rest, out, err);
+  }
+  err << "lptctl: unknown command '" << args[0] << "'\n" << Summary;
+  return ExitUsage;
+}
+
+}  // namespace lptctl

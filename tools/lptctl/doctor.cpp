@@ -1,0 +1,120 @@
+#include "doctor.h"
+
+#include "LPTIO.h"
+#include "lines.h"
+#include "port.h"
+#include "process_info.h"
+#include "winapi.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+
+namespace lptctl {
+
+namespace {
+
+const char* Mark(TSeverity severity) {
+  switch (severity) {
+    case TSeverity::Ok: return "[ok]  ";
+    case TSeverity::Note: return "[note]";
+    case TSeverity::Problem: return "[FAIL]";
+  }
+  return "";
+}
+
+std::string Base(WORD base) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%03x", unsigned(base));
+  return text;
+}
+
+std::uint32_t Little(const unsigned char* bytes, int size) {
+  std::uint32_t value = 0;
+  for (int i = size - 1; i >= 0; --i) value = (value << 8) | bytes[i];
+  return value;
+}
+
+}  // namespace
+
+void PrintFindings(const std::vector<TFinding>& findings, std::ostream& out) {
+  for (const TFinding& finding : findings) {
+    out << Mark(finding.Severity) << ' ' << finding.Check << ": " << finding.Finding << '\n';
+    if (!finding.Fix.empty()) out << "       fix: " << finding.Fix << '\n';
+  }
+}
+
+// The PE image's certificate table (data directory 4) is where the signature
+// lives; a size of zero means none.
+bool HasEmbeddedSignature(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  unsigned char dos[64] = {};
+  if (!in.read(reinterpret_cast<char*>(dos), sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return false;
+  const std::uint32_t pe = Little(dos + 0x3C, 4);
+  unsigned char header[24 + 240] = {};
+  if (!in.seekg(pe) || !in.read(reinterpret_cast<char*>(header), sizeof header)) return false;
+  if (header[0] != 'P' || header[1] != 'E' || header[2] || header[3]) return false;
+  const unsigned char* optional = header + 24;
+  const std::uint32_t magic = Little(optional, 2);
+  const int directories = magic == 0x20B ? 112 : magic == 0x10B ? 96 : -1;
+  if (directories < 0) return false;
+  const unsigned char* certificates = optional + directories + 4 * 8;
+  return Little(certificates, 4) != 0 && Little(certificates + 4, 4) != 0;
+}
+
+TFinding CheckDriverFile(bool needSignature) {
+  const std::filesystem::path module =
+      std::filesystem::path(platform::ExecutablePath()).parent_path() / "LPTWDMIO.SYS";
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(module, error))
+    return {TSeverity::Problem, "driver module", module.string() + " is missing",
+            "install lptctl again: the module must lie beside the program"};
+  if (needSignature && !HasEmbeddedSignature(module.string()))
+    return {TSeverity::Problem, "driver module", module.string() + " carries no signature",
+            "use the signed LPTWDMIO.SYS of the build"};
+  return {TSeverity::Ok, "driver module",
+          module.string() + (needSignature ? " is there and signed" : " is there"), ""};
+}
+
+std::vector<TFinding> CheckConnection(bool& realUsable) {
+  std::vector<TFinding> findings;
+  realUsable = false;
+  TLptPortConnection connection;
+  if (!connection.IsUsable()) {
+    const DWORD code = GetLastError();
+    findings.push_back({TSeverity::Problem, "connection",
+                        "the driver did not open (error " + std::to_string(code) + ")", AdviceFor(code)});
+    return findings;
+  }
+  TLptPortReports reports{};
+  const bool answered = connection.QueryPorts(reports);
+  const bool present[] = {connection.Lpt1Present(), connection.Lpt2Present(), connection.Lpt3Present()};
+  std::string real, simulated;
+  for (int slot = 0; slot < 3; ++slot) {
+    if (!present[slot]) continue;
+    const std::string name = PortName(BYTE((slot + 1) << 4));
+    if (answered && reports[slot].Simulated)
+      simulated += (simulated.empty() ? "" : ", ") + name;
+    else
+      real += (real.empty() ? "" : ", ") + name +
+              (answered && reports[slot].Base ? " at " + Base(reports[slot].Base) : std::string());
+  }
+  findings.push_back({TSeverity::Ok, "connection", "the driver loads and opens"});
+  if (!real.empty()) {
+    realUsable = true;
+    findings.push_back(
+        {TSeverity::Ok, "result",
+         "real port" + std::string(real.find(',') != std::string::npos ? "s" : "") + " usable: " + real});
+  } else if (!simulated.empty()) {
+    findings.push_back({TSeverity::Problem, "result",
+                        "simulated ports only (" + simulated + "); no real port is in reach",
+                        "see the checks above"});
+  } else {
+    findings.push_back({TSeverity::Problem, "result", "no port answers", "see the checks above"});
+  }
+  return findings;
+}
+
+}  // namespace lptctl

@@ -1,0 +1,106 @@
+#include "port.h"
+
+#include "winapi.h"
+
+#include <cstdio>
+#include <ostream>
+
+namespace lptctl {
+
+namespace {
+
+struct TErrorAdvice {
+  DWORD Code;
+  const char* Text;
+};
+
+constexpr TErrorAdvice ErrorAdvice[] = {
+    {ERROR_FILE_NOT_FOUND,
+     "the driver module LPTWDMIO.SYS beside lptctl is missing or did not start, or the port has no device "
+     "node (on Linux: sudo modprobe ppdev)"},
+    {ERROR_ACCESS_DENIED,
+     "no permission to open the port: on Linux join group lp (sudo usermod -aG lp $USER, then log in "
+     "again); on Windows run as administrator"},
+    {ERROR_BUSY, "another program holds the port: close that program and try again"},
+    {ERROR_BAD_EXE_FORMAT, "the driver module LPTWDMIO.SYS is damaged: build or install it again"},
+};
+
+}  // namespace
+
+std::string AdviceFor(DWORD code) {
+  for (const TErrorAdvice& advice : ErrorAdvice)
+    if (advice.Code == code) return advice.Text;
+  return "the driver's message above, if any, says more";
+}
+
+std::unique_ptr<TPorts> TPorts::Open(std::ostream& err) {
+  std::unique_ptr<TPorts> ports(new TPorts);
+  if (!ports->Connection_.IsUsable()) {
+    const DWORD code = GetLastError();
+    err << "lptctl: cannot open the port connection (error " << code << "): " << AdviceFor(code)
+        << "\nlptctl doctor looks into why.\n";
+    return nullptr;
+  }
+  // Without an answer (an older driver) nothing is known of the ports' kind.
+  ports->Connection_.QueryPorts(ports->Reports_);
+  return ports;
+}
+
+bool TPorts::Present(BYTE port) const {
+  switch (port) {
+    case PortLpt1: return Connection_.Lpt1Present();
+    case PortLpt2: return Connection_.Lpt2Present();
+    case PortLpt3: return Connection_.Lpt3Present();
+  }
+  return false;
+}
+
+std::string TPorts::Kind(BYTE port) const {
+  const TLptPortReport& report = Report(port);
+  if (!report.Present) return "";
+  if (report.Simulated) return " simulated";
+  if (!report.Base) return "";
+  char text[16];
+  std::snprintf(text, sizeof text, " base=0x%03x", unsigned(report.Base));
+  return text;
+}
+
+bool TPorts::Require(BYTE port, std::ostream& err) const {
+  if (Present(port)) return true;
+  err << "lptctl: " << PortName(port) << " is absent; lptctl probe lists the ports that answer\n";
+  return false;
+}
+
+bool TPorts::Read(BYTE port, TRegisters& registers, std::ostream& err) {
+  PortIoPair pairs[] = {{BYTE(port | RegData), 0}, {BYTE(port | RegStatus), 0}, {BYTE(port | RegControl), 0}};
+  if (!Connection_.ReadPairs(pairs, 3)) {
+    const DWORD code = GetLastError();
+    err << "lptctl: reading " << PortName(port) << " failed (error " << code << "): " << AdviceFor(code)
+        << '\n';
+    return false;
+  }
+  registers = {pairs[0].Value, pairs[1].Value, pairs[2].Value};
+  return true;
+}
+
+bool TPorts::Write(BYTE port, BYTE offset, BYTE value, std::ostream& err) {
+  if (Connection_.WriteRegister(port, offset, value)) return true;
+  const DWORD code = GetLastError();
+  err << "lptctl: writing " << PortName(port) << " failed (error " << code << "): " << AdviceFor(code)
+      << '\n';
+  return false;
+}
+
+bool TPorts::WriteData(BYTE port, BYTE value, std::ostream& err) { return Write(port, RegData, value, err); }
+
+bool TPorts::WriteControl(BYTE port, BYTE value, std::ostream& err) {
+  return Write(port, RegControl, value, err);
+}
+
+bool TPorts::WriteControlLines(BYTE port, BYTE value, std::ostream& err) {
+  TRegisters now;
+  if (!Read(port, now, err)) return false;
+  return WriteControl(port, BYTE((now.Control & 0xF0) | (value & 0x0F)), err);
+}
+
+}  // namespace lptctl
