@@ -19,8 +19,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,19 +43,21 @@ unsigned long BankAccesses = 0;
 
 class TCheckingBank : public TPortBank {
  public:
-  explicit TCheckingBank(TPortBank& inner) : Inner_(inner) {}
+  explicit TCheckingBank(std::unique_ptr<TPortBank> inner) : Inner_(std::move(inner)) {}
   DWORD Read(int slot, TRegister reg, BYTE& value) override {
     Check(slot, reg);
-    return Inner_.Read(slot, reg, value);
+    return Inner_->Read(slot, reg, value);
   }
   DWORD Write(int slot, TRegister reg, BYTE value) override {
     Check(slot, reg);
-    return Inner_.Write(slot, reg, value);
+    return Inner_->Write(slot, reg, value);
   }
   TPortQueryEntry Describe(int slot) const override {
     Require(slot >= 0 && slot < SlotCount, "query of a slot outside LPT1-LPT3");
-    return Inner_.Describe(slot);
+    return Inner_->Describe(slot);
   }
+  DWORD BeginBatch() override { return Inner_->BeginBatch(); }
+  DWORD EndBatch() override { return Inner_->EndBatch(); }
 
  private:
   static void Check(int slot, int reg) {
@@ -63,7 +65,7 @@ class TCheckingBank : public TPortBank {
             "register access outside the three ports");
     ++BankAccesses;
   }
-  TPortBank& Inner_;
+  std::unique_ptr<TPortBank> Inner_;
 };
 
 // The host side of the driver ABI. Sessions get a checking bank in front of
@@ -78,8 +80,8 @@ class THost {
   }
   ~THost() {
     emulation::Reset();  // closes the handles' sessions
-    for (auto& [session, bank] : Checking_) Ops_.Close(session);
-    Checking_.clear();
+    for (void* session : Sessions_) Ops_.Close(session);
+    Sessions_.clear();
     Object_.Unload(Object_.DriverContext);
   }
   THost(const THost&) = delete;
@@ -90,9 +92,8 @@ class THost {
     if (status != ERROR_SUCCESS) return status;
     auto& opened = *static_cast<TSession*>(*session);
     Require(opened.Bank != nullptr, "an open session without ports");
-    auto bank = std::make_unique<TCheckingBank>(*opened.Bank);
-    opened.Bank = bank.get();
-    Checking_[*session] = std::move(bank);
+    opened.Bank = std::make_unique<TCheckingBank>(std::move(opened.Bank));
+    Sessions_.insert(*session);
     return status;
   }
   DWORD Control(void* session, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
@@ -101,7 +102,7 @@ class THost {
   }
   void Close(void* session) {
     Ops_.Close(session);
-    Checking_.erase(session);
+    Sessions_.erase(session);
   }
 
  private:
@@ -123,7 +124,7 @@ class THost {
   PinlarkDriverObject Object_{};
   PinlarkDeviceOps Ops_{};
   bool Registered_ = false;
-  std::map<void*, std::unique_ptr<TCheckingBank>> Checking_;
+  std::set<void*> Sessions_;
 };
 
 constexpr std::array<BYTE, 9> ValidAddresses = {0x10, 0x11, 0x12, 0x20, 0x21, 0x22, 0x30, 0x31, 0x32};
