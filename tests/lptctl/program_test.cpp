@@ -1,6 +1,6 @@
 // The built lptctl on the driver module's simulated ports: each test has a
 // bank of its own, shared by the programs it starts.
-#include "run_program.h"
+#include "run_command.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The change log and the Value Change Dump of a scripted run of register
 // values, the dump read back by sigrok-cli.
 #include "watch.h"
-#include "run_program.h"
+#include "run_command.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,5 +1,6 @@
 // Runs the built lptprobe and checks what it prints.
 #include "pinlark_version.h"
+#include "run_command.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -15,12 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct TRun {
-  std::string Output;
-  std::string Errors;
-  int ExitCode = -1;
-};
-
 class LptprobeTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -32,20 +27,7 @@ class LptprobeTest : public ::testing::Test {
   void TearDown() override { fs::remove_all(Scratch); }
 
   // stdout and stderr apart; the environment prefix goes before the program.
-  TRun Run(const std::string& command) {
-    TRun run;
-    const fs::path errors = Scratch / "stderr";
-    FILE* pipe = ::popen((command + " 2>" + errors.string()).c_str(), "r");
-    if (!pipe) return run;
-    char buffer[256];
-    while (std::fgets(buffer, sizeof buffer, pipe)) run.Output += buffer;
-    const int status = ::pclose(pipe);
-    run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ostringstream text;
-    text << std::ifstream(errors).rdbuf();
-    run.Errors = text.str();
-    return run;
-  }
+  TRun Run(const std::string& command) { return RunCommand(command, Scratch / "stderr"); }
   // The machine's own ports kept out of sight: a tree with no port at all.
   std::string NoPorts() const {
     return "LPTWDMIO_DEV_DIR=" + (Scratch / "dev").string() +

@@ -3,6 +3,7 @@
 // the connection and lptprobe report the failed open, and nothing crashes.
 #include "LPTIO.h"
 #include "emulation_control.h"
+#include "run_command.h"
 
 #include <elf.h>
 #include <gtest/gtest.h>
@@ -96,28 +97,6 @@ const TDamage Damages[] = {
      "not a shared object"},
 };
 
-struct TRun {
-  std::string Output;
-  std::string Errors;
-  int ExitCode = -1;
-  int Signal = 0;
-};
-
-TRun RunProgram(const fs::path& program, const fs::path& errors) {
-  TRun run;
-  FILE* pipe = ::popen((program.string() + " 2>" + errors.string()).c_str(), "r");
-  if (!pipe) return run;
-  char buffer[256];
-  while (std::fgets(buffer, sizeof buffer, pipe)) run.Output += buffer;
-  const int status = ::pclose(pipe);
-  // The shell reports a child killed by a signal as 128 + the signal.
-  if (WIFEXITED(status) && WEXITSTATUS(status) > 128) run.Signal = WEXITSTATUS(status) - 128;
-  if (WIFSIGNALED(status)) run.Signal = WTERMSIG(status);
-  if (WIFEXITED(status)) run.ExitCode = WEXITSTATUS(status);
-  run.Errors = ReadFile(errors);
-  return run;
-}
-
 class DamagedModuleTest : public ::testing::TestWithParam<TDamage> {
  protected:
   void SetUp() override {
@@ -185,7 +164,7 @@ TEST_P(DamagedModuleTest, ConnectionIsNotUsableAndKeepsTheOpenError) {
 TEST_P(DamagedModuleTest, LptprobeReportsTheOpenErrorInsteadOfDying) {
   const fs::path probe = Folder / "lptprobe";
   fs::copy_file(LPTPROBE_PATH, probe);
-  const TRun run = RunProgram(probe, Folder / "stderr.txt");
+  const TRun run = RunCommand(probe.string(), Folder / "stderr.txt");
   EXPECT_EQ(run.Signal, 0);
   EXPECT_EQ(run.ExitCode, 1);
   // The code, then what it means to the user.
@@ -203,7 +182,7 @@ TEST(IntactModuleTest, CopyBesideLptprobeStillStarts) {
   fs::copy_file(LPTWDMIO_PATH, folder / "LPTWDMIO.SYS");
   fs::copy_file(LPTPROBE_PATH, folder / "lptprobe");
   ::setenv("LPTWDMIO_BACKEND", "simulated", 1);
-  const TRun run = RunProgram(folder / "lptprobe", folder / "stderr.txt");
+  const TRun run = RunCommand((folder / "lptprobe").string(), folder / "stderr.txt");
   fs::remove_all(folder);
   EXPECT_EQ(run.ExitCode, 0);
   EXPECT_EQ(run.Output.rfind("LPT1 present", 0), 0u) << run.Output << run.Errors;

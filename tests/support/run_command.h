@@ -1,4 +1,5 @@
-// Runs a command line through the shell and collects what it printed.
+// Runs a command line through the shell and collects what it printed, its
+// exit code and, when it died of one, the signal.
 #pragma once
 
 #include <sys/wait.h>
@@ -13,6 +14,7 @@ struct TRun {
   std::string Output;
   std::string Errors;
   int ExitCode = -1;
+  int Signal = 0;
 };
 
 // stderr goes to errorsFile and is read back from there.
@@ -23,7 +25,10 @@ inline TRun RunCommand(const std::string& command, const std::filesystem::path& 
   char buffer[512];
   while (std::fgets(buffer, sizeof buffer, pipe)) run.Output += buffer;
   const int status = ::pclose(pipe);
-  run.ExitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (WIFEXITED(status)) run.ExitCode = WEXITSTATUS(status);
+  // The shell reports a child killed by a signal as 128 + the signal.
+  if (WIFEXITED(status) && WEXITSTATUS(status) > 128) run.Signal = WEXITSTATUS(status) - 128;
+  if (WIFSIGNALED(status)) run.Signal = WTERMSIG(status);
   std::ostringstream errors;
   errors << std::ifstream(errorsFile).rdbuf();
   run.Errors = errors.str();
