@@ -11,6 +11,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh --test
 
 jobs=$(nproc)
+# Each stage says when it starts, counted from the start of the run.
+stage() { printf '== [%dm%02ds] %s ==\n' $((SECONDS / 60)) $((SECONDS % 60)) "$1"; }
 run_suite() {
   local dir=$1; shift
   # Explicit, since scripts/run.sh may have configured the folder without them.
@@ -19,12 +21,12 @@ run_suite() {
   (cd "$dir" && ctest --output-on-failure -j"$jobs" ${CTEST_ARGS:-})
 }
 
-echo "== normal build =="
+stage "normal build"
 run_suite build -DPINLARK_BENCH=ON -DPINLARK_WERROR=ON
-echo "== windows build (MinGW cross-build, tests under Wine) =="
+stage "windows build (MinGW cross-build, tests under Wine)"
 bash scripts/build-windows.sh -DPINLARK_WERROR=ON
 (cd build-windows && ctest --output-on-failure -j"$jobs" -L windows)
-echo "== sanitizer build =="
+stage "sanitizer build"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
   CTEST_ARGS="-LE hil" run_suite build-asan -DPINLARK_SANITIZE=ON -DPINLARK_BENCH=OFF -DPINLARK_WERROR=ON
@@ -33,7 +35,7 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 # Only the suites with threads in them: the flash timer's worker, work sent
 # to the UI thread, the close-signal watcher, the driver under concurrent
 # sessions.
-echo "== ThreadSanitizer build (threaded suites) =="
+stage "ThreadSanitizer build (threaded suites)"
 tsan_targets=(test_widgets_base test_forms signals_test emulation_test driver_sessions_test lptwdmio)
 tsan_tests='^(FlashTest|ThreadTest|ThreadLifetime|CloseSignalWatcherTest|DriverSessionsTest)\.|RequestInProgress'
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPINLARK_SANITIZE=thread -DPINLARK_BENCH=OFF \
@@ -43,7 +45,7 @@ cmake --build build-tsan -j"$jobs" --target "${tsan_targets[@]}"
   ctest --output-on-failure -j"$jobs" -R "$tsan_tests")
 
 # The fuzz target needs clang's libFuzzer: a small build of that target only.
-echo "== driver fuzz target (bounded run) =="
+stage "driver fuzz target (bounded run)"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang-14 \
   -DCMAKE_CXX_COMPILER=clang++-14 -DPINLARK_FUZZ=ON -DPINLARK_TESTS=OFF -DPINLARK_BENCH=OFF \
   -DPINLARK_WERROR=ON >/dev/null
@@ -51,4 +53,4 @@ cmake --build build-fuzz -j"$jobs" --target lptwdmio_fuzz
 (cd build-fuzz && ctest --output-on-failure -L fuzz)
 # ---- end of ThreadSanitizer and fuzzing ----
 
-echo "== all suites passed =="
+stage "all suites passed"
