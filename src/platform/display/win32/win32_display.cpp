@@ -236,7 +236,7 @@ class Win32Window : public Window {
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
  private:
-  LRESULT Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   void Place(UINT dpi, const RECT* suggested);
   void Paint();
   void Draw(HDC dc, const PixelView& frame, const Rect& part);
@@ -620,7 +620,7 @@ LRESULT CALLBACK Win32Window::WindowProc(HWND window, UINT message, WPARAM wPara
   if (!self) return DefWindowProcW(window, message, wParam, lParam);
   // Nothing may unwind through the system's frames.
   try {
-    return self->Handle(window, message, wParam, lParam);
+    return self->OnMessage(window, message, wParam, lParam);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "%s: window message %u failed: %s\n", self->Display_.Program().c_str(), message,
                  e.what());
@@ -630,7 +630,7 @@ LRESULT CALLBACK Win32Window::WindowProc(HWND window, UINT message, WPARAM wPara
   return 0;
 }
 
-LRESULT Win32Window::Handle(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+LRESULT Win32Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_PAINT: Paint(); return 0;
     case WM_ERASEBKGND: return 1;  // every pixel comes from the frame
