@@ -170,14 +170,13 @@ TEST_F(Win32DisplayTest, ScaledWindowShowsBlocksAndDividesInputBack) {
   EXPECT_EQ(Events_.Presses[0], std::make_pair(10, 5));
 }
 
-TEST_F(Win32DisplayTest, WindowIsFixedCentredTitledInUnicodeAndWearsItsIcon) {
+TEST_F(Win32DisplayTest, WindowIsFixedTitledInUnicodeAndWearsItsIcon) {
   Start();
   const std::wstring title = L"Пинларк \u2713";
   display::Window* window = Open(title, 120, 80, 0x404040, [](display::WindowParams& p) {
     p.Minimizable = true;
     p.Maximizable = false;
     p.Resizable = false;
-    p.Centered = true;
   });
   const HWND handle = Handle(title);
   ASSERT_NE(handle, nullptr) << "no window titled in UTF-16 as given in UTF-8";
@@ -186,17 +185,7 @@ TEST_F(Win32DisplayTest, WindowIsFixedCentredTitledInUnicodeAndWearsItsIcon) {
   EXPECT_TRUE(style & WS_MINIMIZEBOX);
   EXPECT_FALSE(style & WS_MAXIMIZEBOX);
   EXPECT_FALSE(style & WS_THICKFRAME);
-  RECT client{}, outer{};
-  GetClientRect(handle, &client);
-  EXPECT_EQ(client.right, 120);
-  EXPECT_EQ(client.bottom, 80);
-  GetWindowRect(handle, &outer);
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  GetMonitorInfoW(MonitorFromPoint(POINT{0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
-  const RECT work = monitor.rcWork;
-  EXPECT_NEAR(outer.left - work.left, work.right - outer.right, 1);
-  EXPECT_NEAR(outer.top - work.top, work.bottom - outer.bottom, 1);
+  // Its size and place on the screen: the forms test under Wine.
 
   std::vector<std::uint32_t> icon(16 * 16);
   for (std::size_t i = 0; i < icon.size(); ++i) icon[i] = std::uint32_t(i * 0x010305) & 0xFFFFFF;
