@@ -1,3 +1,6 @@
+# Programs carry version information and a manifest (windres).
+enable_language(RC)
+
 # System libraries of the Windows cross-build, under the target names the
 # Linux build gets from pkg-config, so the shared build files need no branch.
 find_package(ZLIB REQUIRED)
@@ -20,3 +23,30 @@ macro(pinlark_windows_googletest)
     target_compile_options(${_gtest_lib} PRIVATE -w)
   endforeach()
 endmacro()
+
+# Version information and a manifest in a program's resources; ICON adds the
+# window program's icon, ADMINISTRATOR has Windows ask for the rights that
+# installing the driver needs before the program starts.
+#   pinlark_windows_resources(target [ICON] [ADMINISTRATOR] DESCRIPTION "text")
+function(pinlark_windows_resources target)
+  cmake_parse_arguments(R "ICON;ADMINISTRATOR" "DESCRIPTION" "" ${ARGN})
+  set(PINLARK_RC_NAME ${target})
+  set(PINLARK_RC_DESCRIPTION "${R_DESCRIPTION}")
+  set(PINLARK_RC_LEVEL asInvoker)
+  if(R_ADMINISTRATOR)
+    set(PINLARK_RC_LEVEL requireAdministrator)
+  endif()
+  set(PINLARK_RC_ICON "")
+  if(R_ICON)
+    set(PINLARK_RC_ICON "1 ICON \"${PROJECT_SOURCE_DIR}/packaging/windows/pinlark.ico\"")
+    set_property(SOURCE ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc APPEND PROPERTY OBJECT_DEPENDS
+      ${PROJECT_SOURCE_DIR}/packaging/windows/pinlark.ico)
+  endif()
+  set(PINLARK_RC_MANIFEST ${CMAKE_CURRENT_BINARY_DIR}/${target}.manifest)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/program.manifest.in ${PINLARK_RC_MANIFEST} @ONLY)
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/program.rc.in ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc
+    @ONLY)
+  target_sources(${target} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+  set_property(SOURCE ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc APPEND PROPERTY OBJECT_DEPENDS
+    ${PINLARK_RC_MANIFEST})
+endfunction()

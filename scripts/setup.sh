@@ -33,9 +33,10 @@ test_packages=(
 )
 # Windows cross-build (scripts/build-windows.sh): posix-thread MinGW, zlib for
 # the cross-built FreeType, dpkg-dev to unpack Debian's source packages,
-# GoogleTest's sources, Wine to run the results, and the driver's signing tools.
+# GoogleTest's sources, Wine to run the results, the driver's signing tools,
+# and Xvfb and xdotool for the windows under Wine.
 windows_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev googletest
-  wine wine64 osslsigncode openssl)
+  wine wine64 osslsigncode openssl xvfb xdotool)
 
 for option in "$@"; do
   case $option in

@@ -3,7 +3,7 @@
 // through a hidden top-level window (message-only windows are not told). The
 // watcher thread turns each into one close of the main window, sent to the UI
 // thread. Windows runs console handlers on threads of its own, so there is
-// nothing to block.
+// nothing to block. The watcher goes last, once the program has shut down.
 #define NOUSER_OK
 #include "winapi_lean.h"
 
@@ -20,6 +20,14 @@ constexpr const char* WindowClass = "PinlarkCloseWatcher";
 
 // The watcher thread while one runs; console handlers post to it.
 std::atomic<DWORD> WatcherThread{0};
+// Set when the watcher goes, that is once the program has shut down. One for
+// the process: each watcher resets it before its window can be told anything.
+HANDLE ShutDownEvent() {
+  static const HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  return event;
+}
+// Windows itself ends a program that holds up the session for long.
+constexpr DWORD ShutDownWait = 30000;
 
 void SendClose(const std::function<void()>& onSignal, const char* what) {
   try {
@@ -40,8 +48,8 @@ BOOL WINAPI OnConsoleEvent(DWORD event) {
   return TRUE;
 }
 
-// The session may end the process once WM_ENDSESSION returns, so the close
-// runs before it does.
+// The session may end the process once WM_ENDSESSION returns, so it returns
+// only when the program has shut down in order (or the wait runs out).
 LRESULT CALLBACK SessionWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE)
     SetWindowLongPtrA(window, GWLP_USERDATA,
@@ -50,7 +58,10 @@ LRESULT CALLBACK SessionWindowProc(HWND window, UINT message, WPARAM wParam, LPA
   if (message == WM_ENDSESSION) {
     const auto* onSignal =
         reinterpret_cast<const std::function<void()>*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (wParam && onSignal) SendClose(*onSignal, "the end of the session");
+    if (wParam && onSignal) {
+      SendClose(*onSignal, "the end of the session");
+      WaitForSingleObject(ShutDownEvent(), ShutDownWait);
+    }
     return 0;
   }
   return DefWindowProcA(window, message, wParam, lParam);
@@ -75,6 +86,7 @@ TCloseSignalWatcher::TCloseSignalWatcher(std::function<void()> onSignal)
 
 TCloseSignalWatcher::~TCloseSignalWatcher() {
   Stopping_ = true;
+  SetEvent(ShutDownEvent());
   // The watcher may be waiting for the UI thread to run its close request,
   // or not have made its message queue yet: ask until it has gone.
   while (!WaitWhileServingSentWork([this] { return Finished_.load(); }, std::chrono::milliseconds(20)))
@@ -85,6 +97,7 @@ TCloseSignalWatcher::~TCloseSignalWatcher() {
 void TCloseSignalWatcher::Watch() {
   MSG message;
   PeekMessageA(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // the queue exists from here on
+  ResetEvent(ShutDownEvent());
   HWND window = CreateSessionWindow(&OnSignal_);
   WatcherThread = GetCurrentThreadId();
   SetConsoleCtrlHandler(OnConsoleEvent, TRUE);

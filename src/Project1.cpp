@@ -18,13 +18,14 @@ int main() {
   }
   Application->Initialize();
   {
-    // A termination signal ends the program in order at any moment, even
-    // while the start-up error box waits inside CreateForm.
+    // A termination request ends the program in order at any moment, even
+    // while the start-up error box waits inside CreateForm. The watcher goes
+    // last: the end of a session waits for it, so that FormDestroy has run.
     TCloseSignalWatcher closeOnSignal([] { Application->RequestClose(); });
     Application->CreateForm(Form1);
     Application->CreateForm(Form2);
     Application->Run();
+    application.reset();  // frees the forms; FormDestroy runs
   }
-  application.reset();  // frees the forms; FormDestroy runs
   return 0;
 }

@@ -49,9 +49,9 @@ void TFont::SetHeight(int v) {
   Changed();
 }
 
-int TFont::Size() const { return -MulDiv(Height_, 72, PixelsPerInch); }
+int TFont::Size() const { return -MulDivRound(Height_, 72, PixelsPerInch); }
 
-void TFont::SetSize(int points) { SetHeight(-MulDiv(points, PixelsPerInch, 72)); }
+void TFont::SetSize(int points) { SetHeight(-MulDivRound(points, PixelsPerInch, 72)); }
 
 void TFont::SetStyle(TFontStyles v) {
   if (v == Style_) return;

@@ -75,7 +75,7 @@ TRect InflateRect(const TRect& r, int dx, int dy) {
 }
 
 // Rounds half away from zero; -1 for a zero denominator, as the classic helper.
-int MulDiv(int number, int numerator, int denominator) {
+int MulDivRound(int number, int numerator, int denominator) {
   if (denominator == 0) return -1;
   const std::int64_t p = std::int64_t(number) * numerator;
   std::int64_t d = denominator;

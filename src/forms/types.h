@@ -160,4 +160,4 @@ inline constexpr unsigned WM_USER_BASE = 0x0400;
 
 // Shared pixel density of the layouts (font Size <-> Height conversion).
 inline constexpr int PixelsPerInch = 96;
-int MulDiv(int number, int numerator, int denominator);  // rounded, as the classic helper
+int MulDivRound(int number, int numerator, int denominator);  // rounded, as the classic helper

@@ -1,6 +1,7 @@
 // Whole-factor presentation: frame pixels to screen blocks and back.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <vector>
 
 #include "scaling.h"
@@ -16,6 +17,17 @@ TEST(Scaling, ScreenPointsFallInTheBlockThatHoldsThem) {
                      {-2, 2, -1}, {-3, 2, -2}, {5, 1, 5}, {-5, 1, -5},   {11, 4, 2}};
   for (const auto& c : cases)
     EXPECT_EQ(display::ToFrame(c.Screen, c.Scale), c.Frame) << c.Screen << "/" << c.Scale;
+}
+
+TEST(Scaling, ResolutionRoundsToTheNearestWholeFactorWithinLimits) {
+  constexpr double Inf = std::numeric_limits<double>::infinity(),
+                   NaN = std::numeric_limits<double>::quiet_NaN();
+  struct {
+    double Dpi;
+    int Scale;
+  } const cases[] = {{96, 1}, {143, 1}, {144, 2}, {192, 2}, {288, 3}, {384, 4}, {960, display::MaxScale},
+                     {48, 1}, {0, 1},   {-96, 1}, {Inf, 1}, {NaN, 1}};
+  for (const auto& c : cases) EXPECT_EQ(display::ScaleForDpi(c.Dpi), c.Scale) << c.Dpi;
 }
 
 TEST(Scaling, AScreenRectangleCoversEveryFramePixelItTouches) {

@@ -104,12 +104,12 @@ TEST(Utf8, EncodesOnlyScalarValues) {
   EXPECT_EQ(Utf8Encode(char32_t(0x110000)), "\xEF\xBF\xBD");
 }
 
-TEST(MulDivTest, RoundsHalfAwayFromZero) {
-  EXPECT_EQ(MulDiv(11, 72, 96), 8);  // 8.25
-  EXPECT_EQ(MulDiv(-11, 72, 96), -8);
-  EXPECT_EQ(MulDiv(1, 1, 2), 1);
-  EXPECT_EQ(MulDiv(-1, 1, 2), -1);
-  EXPECT_EQ(MulDiv(5, 3, 0), -1);
+TEST(MulDivRoundTest, RoundsHalfAwayFromZero) {
+  EXPECT_EQ(MulDivRound(11, 72, 96), 8);  // 8.25
+  EXPECT_EQ(MulDivRound(-11, 72, 96), -8);
+  EXPECT_EQ(MulDivRound(1, 1, 2), 1);
+  EXPECT_EQ(MulDivRound(-1, 1, 2), -1);
+  EXPECT_EQ(MulDivRound(5, 3, 0), -1);
 }
 
 TEST(ColorToRGBTest, ResolvesSystemColours) {

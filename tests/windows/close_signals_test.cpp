@@ -22,7 +22,9 @@ class CloseSignalsTest : public ::testing::Test {
       ++Closes;
     };
   }
-  bool WaitFor(const std::function<bool()>& done) { return WaitWhileServingSentWork(done, Bound); }
+  bool WaitFor(const std::function<bool()>& done, std::chrono::milliseconds bound = Bound) {
+    return WaitWhileServingSentWork(done, bound);
+  }
 
   // The watcher's hidden window, once its thread has made it.
   void* WatcherWindow() {
@@ -49,11 +51,24 @@ class CloseSignalsTest : public ::testing::Test {
   std::atomic<int> Closes{0};
 };
 
-TEST_F(CloseSignalsTest, SessionEndClosesOnceBeforeItsMessageReturns) {
-  TCloseSignalWatcher watcher(CountClose());
-  void* window = WatcherWindow();
-  ASSERT_NE(window, nullptr);
-  EXPECT_EQ(EndSession(window, true), 1);
+// Windows may end the process once the message returns: it holds the session
+// until the program has shut down, that is until the watcher goes.
+TEST_F(CloseSignalsTest, SessionEndClosesOnceAndReturnsOnlyOnceTheProgramHasShutDown) {
+  std::atomic<bool> returned{false};
+  std::thread session;
+  {
+    TCloseSignalWatcher watcher(CountClose());
+    void* window = WatcherWindow();
+    ASSERT_NE(window, nullptr);
+    session = std::thread([&] {
+      wintest::EndSession(window, true);
+      returned = true;
+    });
+    EXPECT_TRUE(WaitFor([&] { return Closes.load() == 1; }));
+    EXPECT_FALSE(WaitFor([&] { return returned.load(); }, std::chrono::milliseconds(200)));
+  }
+  session.join();
+  EXPECT_TRUE(returned.load());
   EXPECT_EQ(Closes.load(), 1);
 }
 

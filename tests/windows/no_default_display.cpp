@@ -1,11 +1,11 @@
-// The Windows build has no window backend yet; test programs bring the
-// headless display themselves, so asking for the default one is an error.
+// The portable suites bring the headless display and run under Wine without a
+// screen: asking one of them for the real display is an error, not a window.
 #include "display.h"
 
 namespace display {
 
 std::unique_ptr<Display> CreateDefaultDisplay() {
-  throw DisplayError("no window system in this build: pass a display to the application");
+  throw DisplayError("the suites draw on the headless display: pass it to the application");
 }
 
 }  // namespace display

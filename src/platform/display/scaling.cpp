@@ -1,6 +1,10 @@
 #include "scaling.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string_view>
 
 namespace display {
 
@@ -16,6 +20,21 @@ void ScaleRect(const PixelView& frame, const Rect& r, int scale, const PixelForm
     // The other rows of the block repeat the first.
     for (int k = 1; k < scale; ++k) std::copy_n(first, width, first + std::size_t(k) * stride);
   }
+}
+
+int ScaleForDpi(double dpi) {
+  if (!std::isfinite(dpi) || dpi <= 0) return 1;
+  return int(std::clamp(std::lround(dpi / 96.0), 1L, long(MaxScale)));
+}
+
+int ScaleFromEnvironment(const std::string& program) {
+  const char* env = std::getenv("PINLARK_SCALE");
+  if (!env || !*env) return 0;
+  const std::string_view text(env);
+  if (text.size() == 1 && text[0] >= '1' && text[0] <= '0' + MaxScale) return text[0] - '0';
+  std::fprintf(stderr, "%s: PINLARK_SCALE=%s ignored: expected a whole number from 1 to %d\n",
+               program.c_str(), env, MaxScale);
+  return 0;
 }
 
 int ToFrame(int screen, int scale) {

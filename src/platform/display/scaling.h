@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "display.h"
 
@@ -24,6 +25,18 @@ struct PixelFormat {
 // outside r's blocks is touched.
 void ScaleRect(const PixelView& frame, const Rect& r, int scale, const PixelFormat& format,
                std::uint32_t* out, int outStride);
+
+// The largest whole factor a backend presents at.
+inline constexpr int MaxScale = 4;
+
+// The factor for a screen of `dpi` dots per inch (96 per 1x), rounded to the
+// nearest whole number from 1 to MaxScale; 1 for a value that is no number.
+int ScaleForDpi(double dpi);
+
+// The factor PINLARK_SCALE names (1 to MaxScale), overriding the screen's; 0
+// when it is not set. A value out of range is ignored with one line on
+// stderr, headed with `program`.
+int ScaleFromEnvironment(const std::string& program);
 
 // Screen to frame coordinates: a point falls in the block that holds it, and
 // a screen rectangle maps to every frame pixel it touches.

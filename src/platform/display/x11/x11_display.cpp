@@ -117,8 +117,6 @@ unsigned ModsOf(unsigned state) {
   return m;
 }
 
-constexpr int MaxScale = 4;
-
 std::string ProgramName() {
   const std::string path = platform::ExecutablePath();
   std::string name = path.substr(path.find_last_of('/') + 1);
@@ -128,6 +126,7 @@ std::string ProgramName() {
 // Whole factor from the screen's resolution as the desktop publishes it
 // (Xft.dpi, 96 per 1x), overridden by PINLARK_SCALE.
 int ScaleOf(::Display* dpy, const std::string& program) {
+  if (const int chosen = ScaleFromEnvironment(program)) return chosen;
   int scale = 1;
   if (const char* resources = XResourceManagerString(dpy)) {
     XrmInitialize();
@@ -137,18 +136,11 @@ int ScaleOf(::Display* dpy, const std::string& program) {
       if (XrmGetResource(db, "Xft.dpi", "Xft.Dpi", &type, &value) && value.addr) {
         char* end = nullptr;
         const double dpi = std::strtod(value.addr, &end);
-        if (end != value.addr && std::isfinite(dpi) && dpi > 0)
-          scale = int(std::clamp(std::lround(dpi / 96.0), 1L, long(MaxScale)));
+        if (end != value.addr) scale = ScaleForDpi(dpi);
       }
       XrmDestroyDatabase(db);
     }
   }
-  const char* env = std::getenv("PINLARK_SCALE");
-  if (!env || !*env) return scale;
-  const std::string_view text(env);
-  if (text.size() == 1 && text[0] >= '1' && text[0] <= '0' + MaxScale) return text[0] - '0';
-  std::fprintf(stderr, "%s: PINLARK_SCALE=%s ignored: expected a whole number from 1 to %d\n",
-               program.c_str(), env, MaxScale);
   return scale;
 }
 

@@ -1,0 +1,234 @@
+// End to end under Wine: pinlark.exe beside the real LPTWDMIO.SYS, which
+// Wine's service manager starts and which serves its simulated ports there,
+// driven with xdotool on a private Xvfb and checked through screen pixels.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "wine_session.h"
+
+namespace {
+
+using namespace pinlark::wine;
+namespace fs = std::filesystem;
+
+const std::string MainTitle = "Pinlark   v1.0 (simulated port)";
+const std::string StartupBoxTitle = "ERROR";
+const std::string ErrorBoxTitle = "pinlark";  // the application's title captions its error boxes
+const std::string StartupBoxText = "Ошибка при создании объекта Lpt, код = 2";
+constexpr int ClientWidth = 463, ClientHeight = 170;
+
+struct TPoint {
+  int X, Y;
+};
+
+bool IsLime(TRgb c) { return c.G > 200 && c.R < 80 && c.B < 80; }
+bool IsGreen(TRgb c) { return c.G > 100 && c.G < 160 && c.R < 40 && c.B < 40; }
+bool IsRed(TRgb c) { return c.R > 200 && c.G < 80 && c.B < 80; }
+bool IsGrey(TRgb c) { return c.R > 100 && c.R < 160 && c.R == c.G && c.G == c.B; }
+
+// Client coordinates, from the layout tables: the lamp centres of the LEDs.
+constexpr TPoint DataLamp(int bit) { return {215 - 24 * bit + 8, 9 + 26}; }
+constexpr TPoint StatusLamp(int line) {  // ERR, SEL, PAP, ASC, BUSY
+  constexpr TPoint lamps[] = {
+      {49 + 16, 91 + 26}, {86 + 16, 91 + 26}, {127 + 12, 91 + 26}, {164 + 12, 91 + 26}, {191 + 22, 91 + 26}};
+  return lamps[line];
+}
+constexpr TPoint ConnectionLamp{403 + 12, 106 + 10};
+constexpr TPoint PortLamp(int port) { return {394 + 5, 20 + 16 * port + 9}; }  // LPT1 = 0
+constexpr TArea D0Caption{215, 9, 232, 29};
+constexpr TArea ToggleFace{282, 103, 367, 120};
+constexpr TArea StatusLine{148, 136, 450, 160};
+constexpr TArea StatusValue{253, 104, 269, 117};
+constexpr TArea RdLabel{15, 24, 36, 41};
+constexpr TArea Edit1Area{253, 22, 273, 37};
+constexpr TPoint Edit1Centre{263, 29};
+constexpr TPoint Edit1Enter{301, 29};
+constexpr TPoint Edit3Centre{263, 70};
+constexpr TPoint Edit3Enter{301, 70};
+constexpr TPoint CaptionToggle{324, 111};
+
+// One Wine session with pinlark.exe started in it from `folder`.
+class PinlarkExe : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(S.Problem(), ""); }
+
+  void Launch(const std::string& folder) {
+    App = S.Start({folder + "/pinlark.exe"}, S.Temp() + "/stdout.txt", S.Temp() + "/stderr.txt");
+    ASSERT_TRUE(App->Started());
+  }
+
+  // A window of the program, or 0 (and a failure) when it ended first.
+  TWindowId WaitForWindow(const std::string& title) {
+    TWindowId w = 0;
+    WaitUntil([&] { return (w = S.X().FindWindow(title)) != 0 || App->Exited(); }, WaitLimit);
+    EXPECT_NE(w, 0u) << "no window titled '" << title << "'" << (App->Exited() ? ": pinlark.exe ended" : "");
+    return w;
+  }
+
+  // pinlark.exe ended by itself with exit code 0, and once the prefix's
+  // wineserver has ended no driver service is left.
+  void ExpectOrderlyEnd() {
+    EXPECT_EQ(App->Wait(WaitLimit), 0)
+        << "pinlark.exe did not end cleanly: " << WindowsText(S.Temp() + "/stderr.txt");
+    ASSERT_TRUE(S.WaitForQuiet());
+    EXPECT_EQ(S.DriverService(), "1060") << "the lptwdmio service is left behind";
+  }
+
+  TWineSession S;
+  std::unique_ptr<TChild> App;
+};
+
+// The window of a running pinlark.exe, polling: the connection lamp is lit.
+class PinlarkExeWindow : public PinlarkExe {
+ protected:
+  void StartPinlark() {
+    ASSERT_NO_FATAL_FAILURE(Launch(S.Bin()));
+    Win = WaitForWindow(MainTitle);
+    ASSERT_NE(Win, 0u);
+    ASSERT_TRUE(WaitFor(ConnectionLamp, IsLime)) << "no successful poll";
+  }
+
+  TRgb Pixel(TPoint p) { return S.X().Pixel(Win, p.X, p.Y); }
+  std::vector<TRgb> Grab(TArea a) { return S.X().Grab(Win, a); }
+  int Count(TArea a, bool (*pred)(TRgb)) {
+    int n = 0;
+    for (TRgb c : Grab(a)) n += pred(c);
+    return n;
+  }
+  bool WaitFor(TPoint p, bool (*pred)(TRgb)) {
+    return WaitUntil([&] { return pred(Pixel(p)); }, WaitLimit);
+  }
+  void ClickAt(TPoint p) {
+    EXPECT_TRUE(S.Xdo({"mousemove", "--window", std::to_string(Win), std::to_string(p.X), std::to_string(p.Y),
+                       "click", "1"}));
+  }
+  void Keys(const std::vector<std::string>& args) { EXPECT_TRUE(S.Xdo(args)); }
+
+  TWindowId Win = 0;
+};
+
+// The whole run of one session: start-up look and frame, commands, hover,
+// the error box's block, the port choice, and closing the window.
+TEST_F(PinlarkExeWindow, RunsOnTheRealDriverAndClosesInOrder) {
+  const std::string expectedFrame = S.Temp() + "/headless.png";
+  ASSERT_EQ(S.Run({S.Bin() + "/console_frame.exe", "window", expectedFrame}, S.Temp() + "/frame.txt"), 0);
+  ASSERT_NO_FATAL_FAILURE(StartPinlark());
+
+  // The frame as the headless display draws the same state, pixel for pixel.
+  const std::optional<TImage> headless = ReadPng(expectedFrame);
+  ASSERT_TRUE(headless.has_value());
+  const TDifference d = Compare(GrabWindow(S.X(), Win, ClientWidth, ClientHeight), *headless);
+  EXPECT_EQ(d.Count, 0) << "first difference at " << d.FirstX << "," << d.FirstY;
+
+  EXPECT_TRUE(IsLime(Pixel(PortLamp(0))));   // LPT1 selected
+  EXPECT_TRUE(IsGreen(Pixel(PortLamp(1))));  // LPT2 found, not selected
+  EXPECT_TRUE(IsGrey(Pixel(PortLamp(2))));   // LPT3 absent
+  EXPECT_GT(Count(Edit1Area, IsLime), 10);   // "00"
+  for (int bit = 0; bit < 8; ++bit) EXPECT_FALSE(IsLime(Pixel(DataLamp(bit)))) << bit;
+
+  // Hover: the help text and the highlighted register label.
+  const auto line = Grab(StatusLine);
+  Keys({"mousemove", "--window", std::to_string(Win), std::to_string(DataLamp(5).X),
+        std::to_string(DataLamp(5).Y)});
+  EXPECT_TRUE(WaitUntil([&] { return Grab(StatusLine) != line; }, WaitLimit));
+  EXPECT_TRUE(WaitUntil([&] { return Count(RdLabel, IsLime) > 0; }, WaitLimit));
+
+  // D0 through the loopback plug: ERR follows.
+  EXPECT_FALSE(IsRed(Pixel(StatusLamp(0))));
+  ClickAt(DataLamp(0));
+  EXPECT_TRUE(WaitFor(DataLamp(0), IsLime));
+  EXPECT_TRUE(WaitFor(StatusLamp(0), IsRed));
+
+  // A typed byte, written: its bits light.
+  ClickAt(Edit1Centre);
+  Keys({"key", "ctrl+a"});
+  Keys({"type", "A5"});
+  ClickAt(Edit1Enter);
+  for (int bit : {0, 2, 5, 7}) EXPECT_TRUE(WaitFor(DataLamp(bit), IsLime)) << bit;
+  for (int bit : {1, 3, 4, 6}) EXPECT_FALSE(IsLime(Pixel(DataLamp(bit)))) << bit;
+
+  // The caption toggle: pin numbers, and back to names.
+  const auto caption = Grab(D0Caption);
+  const auto face = Grab(ToggleFace);
+  ClickAt(CaptionToggle);
+  EXPECT_TRUE(WaitUntil([&] { return Grab(D0Caption) != caption; }, WaitLimit));
+  EXPECT_TRUE(WaitUntil([&] { return Grab(ToggleFace) != face; }, WaitLimit));
+  ClickAt(CaptionToggle);
+  EXPECT_TRUE(WaitUntil([&] { return Grab(D0Caption) == caption; }, WaitLimit));
+
+  // A failed conversion's box blocks the window until it is closed.
+  ClickAt(DataLamp(6));
+  EXPECT_TRUE(WaitFor(DataLamp(6), IsLime));
+  ClickAt(Edit3Centre);
+  Keys({"key", "ctrl+a"});
+  Keys({"type", "g"});
+  ClickAt(Edit3Enter);
+  const TWindowId box = WaitForWindow(ErrorBoxTitle);
+  ASSERT_NE(box, 0u);
+  ClickAt(DataLamp(6));         // beside the box: must not go out
+  S.X().SendDeleteWindow(Win);  // nor may the window close
+  S.X().SendDeleteWindow(box);
+  ASSERT_TRUE(WaitUntil([&] { return S.X().Windows(ErrorBoxTitle).empty(); }, WaitLimit));
+  EXPECT_TRUE(IsLime(Pixel(DataLamp(6))));
+  EXPECT_FALSE(App->Exited());
+  ClickAt(DataLamp(6));
+  EXPECT_TRUE(WaitUntil([&] { return !IsLime(Pixel(DataLamp(6))); }, WaitLimit))
+      << "the window takes no input";
+
+  // LPT2, the bare port: its inputs float high, so ERR, SEL, PAP and ASC
+  // light and BUSY goes out.
+  const auto value = Grab(StatusValue);
+  ClickAt(PortLamp(1));
+  EXPECT_TRUE(WaitFor(PortLamp(1), IsLime));
+  EXPECT_TRUE(WaitFor(PortLamp(0), IsGreen));
+  EXPECT_TRUE(WaitUntil([&] { return Grab(StatusValue) != value; }, WaitLimit));
+  for (int line = 0; line < 4; ++line) EXPECT_TRUE(WaitFor(StatusLamp(line), IsRed)) << line;
+  EXPECT_TRUE(WaitUntil([&] { return !IsRed(Pixel(StatusLamp(4))); }, WaitLimit));
+
+  S.X().SendDeleteWindow(Win);
+  ExpectOrderlyEnd();
+}
+
+// The end of the Windows session closes the window through FormDestroy.
+TEST_F(PinlarkExeWindow, SessionEndShutsDownInOrder) {
+  ASSERT_NO_FATAL_FAILURE(StartPinlark());
+  EXPECT_EQ(S.Tool({"wineboot", "--end-session"}), 0);
+  ExpectOrderlyEnd();
+}
+
+// Without LPTWDMIO.SYS beside it the connection fails with the system's
+// "file not found" and start-up shows its box, as the headless display does.
+TEST_F(PinlarkExe, MissingDriverModuleShowsTheErrorBox) {
+  const std::string folder = S.Temp() + "/alone";
+  fs::create_directory(folder);
+  for (const fs::directory_entry& e : fs::directory_iterator(S.Bin())) {
+    const std::string name = e.path().filename().string();
+    if (name == "pinlark.exe" || name == "console_frame.exe" || e.path().extension() == ".ttf")
+      fs::copy_file(e.path(), folder + "/" + name);
+  }
+  const std::string expectedBox = S.Temp() + "/box.png";
+  ASSERT_EQ(S.Run({folder + "/console_frame.exe", "box", expectedBox}, S.Temp() + "/box.txt"), 0);
+  EXPECT_EQ(WindowsText(S.Temp() + "/box.txt"), StartupBoxTitle + "\n" + StartupBoxText + "\n");
+
+  ASSERT_NO_FATAL_FAILURE(Launch(folder));
+  const TWindowId box = WaitForWindow(StartupBoxTitle);
+  ASSERT_NE(box, 0u);
+  const std::optional<TImage> headless = ReadPng(expectedBox);
+  ASSERT_TRUE(headless.has_value());
+  TDifference d;
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        d = Compare(GrabWindow(S.X(), box, headless->Width, headless->Height), *headless);
+        return d.Count == 0;
+      },
+      WaitLimit))
+      << d.Count << " pixels differ, the first at " << d.FirstX << "," << d.FirstY;
+  S.X().SendDeleteWindow(box);
+  ExpectOrderlyEnd();
+}
+
+}  // namespace

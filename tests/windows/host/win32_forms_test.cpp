@@ -1,0 +1,119 @@
+// The Win32 display under Wine through a small form program: the window
+// itself, clicks and double clicks, typing (Cyrillic included), the
+// clipboard, the mouse kept by a press, and the pointer leaving; driven with
+// xdotool, checked through screen pixels and what the program says.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "wine_session.h"
+
+namespace {
+
+using namespace pinlark::wine;
+
+const std::string Title = "Pinlark win32 e2e";
+constexpr int Width = 300, Height = 200, ScreenWidth = 1024, ScreenHeight = 768;
+constexpr TRgb Green{0, 0x80, 0}, Red{0xFF, 0, 0}, Yellow{0xFF, 0xFF, 0};
+
+class Win32Forms : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(S.Problem(), ""); }
+
+  std::string Output() { return WindowsText(S.Temp() + "/stdout.txt"); }
+  bool Said(const std::string& line) {
+    return WaitUntil([&] { return Output().find(line + "\n") != std::string::npos; }, WaitLimit);
+  }
+  void At(int x, int y, const std::vector<std::string>& then = {}) {
+    std::vector<std::string> args{"mousemove", "--window", std::to_string(Win), std::to_string(x),
+                                  std::to_string(y)};
+    args.insert(args.end(), then.begin(), then.end());
+    EXPECT_TRUE(S.Xdo(args));
+  }
+  void Xdo(const std::vector<std::string>& args) { EXPECT_TRUE(S.Xdo(args)); }
+  TRgb Pixel(int x, int y) { return S.X().Pixel(Win, x, y); }
+
+  TWineSession S{std::to_string(ScreenWidth) + "x" + std::to_string(ScreenHeight) + "x24"};
+  TWindowId Win = 0;
+};
+
+TEST_F(Win32Forms, WindowInputClipboardAndClose) {
+  std::unique_ptr<TChild> app =
+      S.Start({S.Bin() + "/win32_forms_app.exe"}, S.Temp() + "/stdout.txt", S.Temp() + "/stderr.txt");
+  ASSERT_TRUE(app->Started());
+  Win = S.X().WaitForWindow(Title, WaitLimit);
+  ASSERT_NE(Win, 0u) << "the form's window did not appear: " << WindowsText(S.Temp() + "/stderr.txt");
+
+  // Exactly the client area, fixed, centred (the caption above it shifts it down a little).
+  const std::optional<TGeometry> g = S.X().Geometry(Win);
+  ASSERT_TRUE(g.has_value());
+  EXPECT_EQ(g->Width, Width);
+  EXPECT_EQ(g->Height, Height);
+  EXPECT_NEAR(g->X, (ScreenWidth - Width) / 2, 1);
+  EXPECT_GE(g->Y, (ScreenHeight - Height) / 2);
+  EXPECT_LE(g->Y, (ScreenHeight - Height) / 2 + 30);
+  const std::optional<TSizeLimits> limits = S.X().SizeLimits(Win);
+  ASSERT_TRUE(limits.has_value());
+  EXPECT_TRUE(limits->Fixed);
+  EXPECT_EQ(limits->MaxWidth, Width);
+
+  // A press toggles the lamp; a double click is one more press and the double click.
+  EXPECT_TRUE(WaitUntil([&] { return Pixel(40, 40) == Green; }, WaitLimit)) << ToString(Pixel(40, 40));
+  At(40, 40, {"click", "1"});
+  EXPECT_TRUE(WaitUntil([&] { return Pixel(40, 40) == Red; }, WaitLimit)) << ToString(Pixel(40, 40));
+  At(40, 40, {"click", "--repeat", "2", "--delay", "80", "1"});
+  EXPECT_TRUE(Said("double click"));
+
+  // The pointer entering and leaving a control, and leaving the window.
+  At(40, 140);
+  EXPECT_TRUE(Said("pad entered"));
+  Xdo({"mousemove", "--sync", "5", "5"});
+  EXPECT_TRUE(Said("pad left"));
+
+  // A press keeps the mouse: let go off the window, the release still comes, outside the client area.
+  At(40, 140, {"mousedown", "1"});
+  Xdo({"mousemove", "--sync", "5", "5", "mouseup", "1"});
+  EXPECT_TRUE(Said("released at " + std::to_string(5 - g->X) + "," + std::to_string(5 - g->Y)));
+
+  // Typing, upper-cased by the field and echoed in yellow.
+  At(150, 30, {"click", "1"});
+  Xdo({"type", "--delay", "30", "ab1xyz"});
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        for (const TRgb& c : S.X().Grab(Win, {100, 60, 280, 76}))
+          if (c == Yellow) return true;
+        return false;
+      },
+      WaitLimit));
+
+  // Cyrillic, as typed.
+  At(150, 110, {"click", "1"});
+  Xdo({"type", "--delay", "30", "жук ёж"});
+  EXPECT_TRUE(Said("edit2=жук ёж"));
+
+  // Copy from the first field, paste over the second.
+  At(150, 30, {"click", "1"});
+  Xdo({"key", "--delay", "30", "ctrl+a", "ctrl+c"});
+  At(150, 110, {"click", "1"});
+  Xdo({"key", "--delay", "30", "ctrl+a", "ctrl+v"});
+  EXPECT_TRUE(Said("edit2=AB1XYZ"));
+
+  S.X().SendDeleteWindow(Win);
+  EXPECT_EQ(app->Wait(WaitLimit), 0);
+  const std::string text = Output();
+  EXPECT_NE(text.find("edit=AB1XYZ\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("clicks=3\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("dblclicks=1\n"), std::string::npos) << text;
+}
+
+// The display's own suite (win32_display_test.exe) needs a screen: it runs here.
+TEST(Win32Display, SuiteOnAScreen) {
+  TWineSession s;
+  ASSERT_EQ(s.Problem(), "");
+  const std::string out = s.Temp() + "/suite.txt";
+  EXPECT_EQ(s.Run({s.Bin() + "/win32_display_test.exe"}, out), 0) << WindowsText(out);
+}
+
+}  // namespace

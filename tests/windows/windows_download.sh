@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The Windows download: cpack makes the ZIP, which unpacks into a fresh
+# folder with everything it should hold, and its lptprobe.exe runs from there
+# under Wine with the driver beside it (installed, probed, deleted at exit):
+#   windows_download.sh PREFIX BUILD_DIR WORK_DIR
+set -uo pipefail
+prefix=$1 build=$2 work=$3
+run="$(dirname "$0")/../../scripts/wine-run.sh"
+export WINEPREFIX=$prefix WINEDEBUG=-all
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+zip=$build/pinlark-$version-win64.zip
+rm -f "$zip"
+(cd "$build" && cpack -G ZIP >/dev/null) || fail "cpack failed"
+[ -f "$zip" ] || { echo "FAIL: cpack made no $zip"; exit 1; }
+
+rm -rf "$work" && mkdir -p "$work"
+(cd "$work" && cmake -E tar xf "$zip") || fail "the ZIP does not unpack"
+folder=$work/pinlark-$version-win64
+for file in pinlark.exe lptprobe.exe LPTWDMIO.SYS pinlark-test-signing.cer README.txt DejaVu-LICENSE.txt \
+  DejaVuSans.ttf DejaVuSans-Bold.ttf; do
+  [ -f "$folder/$file" ] || fail "the ZIP has no $file"
+done
+# The driver goes in as it was signed.
+cmp -s "$folder/LPTWDMIO.SYS" "$build/bin/LPTWDMIO.SYS" || fail "LPTWDMIO.SYS differs from the signed one"
+grep -q $'\r$' "$folder/README.txt" || fail "README.txt has no Windows line ends"
+grep -q "Pinlark $version" "$folder/README.txt" || fail "README.txt does not name version $version"
+
+timeout 60 wineserver -w || fail "the prefix's wineserver did not end"
+output=$("$run" "$prefix" "$folder/lptprobe.exe" 2>/dev/null | tr -d '\r')
+expected="LPT1 present data=00 status=87 control=CC simulated
+LPT2 present data=00 status=7F control=CC simulated
+LPT3 absent"
+[ "$output" = "$expected" ] || fail "the unpacked lptprobe.exe printed
+$output
+expected
+$expected"
+timeout 60 wineserver -w || fail "the prefix's wineserver did not end"
+state=$("$run" "$prefix" "$build/bin/service_probe.exe" query | tr -d '\r')
+[ "$state" = 1060 ] || fail "the driver service is left behind (OpenServiceA: $state)"
+
+[ "$failures" -eq 0 ] && echo "Windows download: all checks passed"
+[ "$failures" -eq 0 ]
