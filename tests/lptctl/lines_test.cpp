@@ -8,7 +8,7 @@ namespace {
 
 TEST(LinesTest, FindsEachOutputLineByNameAliasOrPin) {
   struct TCase {
-    const char* Spec;
+    const char* Word;
     const char* Line;  // null: no line
   };
   const TCase cases[] = {
@@ -18,13 +18,13 @@ TEST(LinesTest, FindsEachOutputLineByNameAliasOrPin) {
       {"18", nullptr},    {"0", nullptr},  {"D8", nullptr},    {"", nullptr},   {"02x", nullptr},
   };
   for (const TCase& c : cases) {
-    const TLine* line = FindLine(c.Spec);
+    const TLine* line = FindLine(c.Word);
     if (!c.Line) {
-      EXPECT_EQ(line, nullptr) << c.Spec;
+      EXPECT_EQ(line, nullptr) << c.Word;
       continue;
     }
-    ASSERT_NE(line, nullptr) << c.Spec;
-    EXPECT_STREQ(line->Name, c.Line) << c.Spec;
+    ASSERT_NE(line, nullptr) << c.Word;
+    EXPECT_STREQ(line->Name, c.Line) << c.Word;
   }
 }
 

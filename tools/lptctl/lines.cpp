@@ -66,27 +66,27 @@ std::span<const TLine> Lines() { return LineTable; }
 std::span<const TLine> DataLines() { return std::span<const TLine>(LineTable).first(DataCount); }
 std::span<const TLine> StatusLines() { return std::span<const TLine>(LineTable).subspan(StatusFirst); }
 
-const TLine* FindLine(std::string_view spec) {
-  if (SameText(spec, "LF")) spec = "LF/CR";
-  const std::optional<unsigned> pin = ParseDigits(spec, 10);
+const TLine* FindLine(std::string_view word) {
+  if (SameText(word, "LF")) word = "LF/CR";
+  const std::optional<unsigned> pin = ParseDigits(word, 10);
   for (const TLine& line : LineTable)
-    if (SameText(spec, line.Name) || (pin && int(*pin) == line.Pin)) return &line;
+    if (SameText(word, line.Name) || (pin && int(*pin) == line.Pin)) return &line;
   return nullptr;
 }
 
 std::string OutputLineList() { return "D0-D7 (pins 2-9), STR (1), LF/CR or LF (14), INIT (16), SELIN (17)"; }
 
-std::optional<BYTE> ParsePort(std::string_view spec) {
-  if (spec.size() == 4 && SameText(spec.substr(0, 3), "LPT")) spec.remove_prefix(3);
-  if (spec.size() == 1 && spec[0] >= '1' && spec[0] <= '3') return BYTE((spec[0] - '0') << 4);
+std::optional<BYTE> ParsePort(std::string_view word) {
+  if (word.size() == 4 && SameText(word.substr(0, 3), "LPT")) word.remove_prefix(3);
+  if (word.size() == 1 && word[0] >= '1' && word[0] <= '3') return BYTE((word[0] - '0') << 4);
   return std::nullopt;
 }
 
 std::string PortName(BYTE prefix) { return "LPT" + std::to_string(prefix >> 4); }
 
-std::optional<BYTE> ParseByte(std::string_view spec) {
-  if (spec.size() > 2 && spec[0] == '0' && (spec[1] == 'x' || spec[1] == 'X')) spec.remove_prefix(2);
-  const std::optional<unsigned> value = ParseDigits(spec, 16);
+std::optional<BYTE> ParseByte(std::string_view word) {
+  if (word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X')) word.remove_prefix(2);
+  const std::optional<unsigned> value = ParseDigits(word, 16);
   if (!value || *value > 0xFF) return std::nullopt;
   return BYTE(*value);
 }

@@ -42,17 +42,17 @@ std::span<const TLine> DataLines();    // D0-D7
 std::span<const TLine> StatusLines();  // ERR, SEL, PE, ACK, BUSY: what a loopback plug ties D0-D4 to
 
 // A line by name (any case; LF for LF/CR) or by connector pin number.
-const TLine* FindLine(std::string_view spec);
+const TLine* FindLine(std::string_view word);
 // "D0-D7 (pins 2-9), STR (1), LF/CR or LF (14), INIT (16), SELIN (17)".
 std::string OutputLineList();
 
 // LPT1, LPT2, LPT3 (any case) or 1-3: the port's prefix, 0x10, 0x20, 0x30.
-std::optional<BYTE> ParsePort(std::string_view spec);
+std::optional<BYTE> ParsePort(std::string_view word);
 std::string PortName(BYTE prefix);
 
 // A register value in hexadecimal, as the window shows and takes it ("A5",
 // "a5", "0xA5").
-std::optional<BYTE> ParseByte(std::string_view spec);
+std::optional<BYTE> ParseByte(std::string_view word);
 // Two upper-case hexadecimal digits.
 std::string Hex2(BYTE value);
 
