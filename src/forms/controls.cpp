@@ -1,4 +1,5 @@
 #include "controls.h"
+#include "change.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -45,9 +46,7 @@ void TControl::SetBounds(int left, int top, int width, int height) {
 void TControl::BoundsChanged(const TRect&) {}
 
 void TControl::SetAlign(TAlign v) {
-  if (v == Align_) return;
-  Align_ = v;
-  if (Parent_) Parent_->AlignControls();
+  if (SetIfChanged(Align_, v) && Parent_) Parent_->AlignControls();
 }
 
 void TControl::SetVisible(bool v) {
@@ -60,34 +59,25 @@ void TControl::SetVisible(bool v) {
 }
 
 void TControl::SetEnabled(bool v) {
-  if (v == Enabled_) return;
-  Enabled_ = v;
-  Perform(CM_ENABLEDCHANGED);
+  if (SetIfChanged(Enabled_, v)) Perform(CM_ENABLEDCHANGED);
 }
 
 void TControl::SetCaption(const std::string& v) {
-  if (v == Caption_) return;
-  Caption_ = v;
-  Perform(CM_TEXTCHANGED);
+  if (SetIfChanged(Caption_, v)) Perform(CM_TEXTCHANGED);
 }
 
 void TControl::SetParentFont(bool v) {
-  if (v == ParentFont_) return;
-  ParentFont_ = v;
-  if (v) ParentFontChanged();
+  if (SetIfChanged(ParentFont_, v) && v) ParentFontChanged();
 }
 
 void TControl::SetColor(TColor v) {
-  if (v == Color_) return;
-  Color_ = v;
+  if (!SetIfChanged(Color_, v)) return;
   ParentColor_ = false;
   Perform(CM_COLORCHANGED);
 }
 
 void TControl::SetParentColor(bool v) {
-  if (v == ParentColor_) return;
-  ParentColor_ = v;
-  if (v) ParentColorChanged();
+  if (SetIfChanged(ParentColor_, v) && v) ParentColorChanged();
 }
 
 void TControl::ParentFontChanged() {

@@ -1,4 +1,5 @@
 #include "db.h"
+#include "change.h"
 
 #include <strings.h>
 #include <algorithm>
@@ -296,9 +297,7 @@ void TDataSource::SetDataSet(TDataSet* v) {
 }
 
 void TDataSource::SetEnabled(bool v) {
-  if (v == Enabled_) return;
-  Enabled_ = v;
-  DataEvent(nullptr, true);
+  if (SetIfChanged(Enabled_, v)) DataEvent(nullptr, true);
 }
 
 void TDataSource::Notification(TComponent* component, TOperation operation) {
@@ -335,9 +334,7 @@ bool TDataLink::Active() const {
 }
 
 void TDataLink::SetReadOnly(bool v) {
-  if (v == ReadOnly_) return;
-  ReadOnly_ = v;
-  RefreshState();
+  if (SetIfChanged(ReadOnly_, v)) RefreshState();
 }
 
 bool TDataLink::Edit() {
@@ -385,9 +382,7 @@ void TDataLink::DataEvent(TField* field, bool stateChange) {
 // TFieldDataLink
 
 void TFieldDataLink::SetFieldName(const std::string& v) {
-  if (v == FieldName_) return;
-  FieldName_ = v;
-  UpdateField();
+  if (SetIfChanged(FieldName_, v)) UpdateField();
 }
 
 void TFieldDataLink::UpdateField() {

@@ -1,4 +1,5 @@
 #include "extctrls.h"
+#include "change.h"
 
 #include <algorithm>
 
@@ -12,15 +13,11 @@ TImage::TImage(TComponent* owner) : TGraphicControl(owner), Picture_(std::make_u
 TImage::~TImage() { Picture_->OnChange = nullptr; }
 
 void TImage::SetStretch(bool v) {
-  if (v == Stretch_) return;
-  Stretch_ = v;
-  Invalidate();
+  if (SetIfChanged(Stretch_, v)) Invalidate();
 }
 
 void TImage::SetCenter(bool v) {
-  if (v == Center_) return;
-  Center_ = v;
-  Invalidate();
+  if (SetIfChanged(Center_, v)) Invalidate();
 }
 
 void TImage::Paint() {
@@ -44,15 +41,11 @@ TTimer::~TTimer() {
 }
 
 void TTimer::SetEnabled(bool v) {
-  if (v == Enabled_) return;
-  Enabled_ = v;
-  Restart();
+  if (SetIfChanged(Enabled_, v)) Restart();
 }
 
 void TTimer::SetInterval(unsigned v) {
-  if (v == Interval_) return;
-  Interval_ = v;
-  Restart();
+  if (SetIfChanged(Interval_, v)) Restart();
 }
 
 void TTimer::Restart() {

@@ -1,5 +1,6 @@
 // Surfaces, drawing tools, bitmaps and the canvas state guard.
 #include "graphics.h"
+#include "change.h"
 
 #include <algorithm>
 
@@ -38,15 +39,11 @@ void TGraphicsObject::Changed() {
 TFont::TFont() = default;
 
 void TFont::SetName(const std::string& v) {
-  if (v == Name_) return;
-  Name_ = v;
-  Changed();
+  if (SetIfChanged(Name_, v)) Changed();
 }
 
 void TFont::SetHeight(int v) {
-  if (v == Height_) return;
-  Height_ = v;
-  Changed();
+  if (SetIfChanged(Height_, v)) Changed();
 }
 
 int TFont::Size() const { return -MulDivRound(Height_, 72, PixelsPerInch); }
@@ -54,21 +51,15 @@ int TFont::Size() const { return -MulDivRound(Height_, 72, PixelsPerInch); }
 void TFont::SetSize(int points) { SetHeight(-MulDivRound(points, PixelsPerInch, 72)); }
 
 void TFont::SetStyle(TFontStyles v) {
-  if (v == Style_) return;
-  Style_ = v;
-  Changed();
+  if (SetIfChanged(Style_, v)) Changed();
 }
 
 void TFont::SetCharset(TFontCharset v) {
-  if (v == Charset_) return;
-  Charset_ = v;
-  Changed();
+  if (SetIfChanged(Charset_, v)) Changed();
 }
 
 void TFont::SetColor(TColor v) {
-  if (v == Color_) return;
-  Color_ = v;
-  Changed();
+  if (SetIfChanged(Color_, v)) Changed();
 }
 
 bool TFont::SameAs(const TFont& o) const {
@@ -89,22 +80,16 @@ void TFont::Assign(const TPersistent& source) {
 }
 
 void TPen::SetColor(TColor v) {
-  if (v == Color_) return;
-  Color_ = v;
-  Changed();
+  if (SetIfChanged(Color_, v)) Changed();
 }
 
 void TPen::SetWidth(int v) {
   v = std::max(v, 0);
-  if (v == Width_) return;
-  Width_ = v;
-  Changed();
+  if (SetIfChanged(Width_, v)) Changed();
 }
 
 void TPen::SetStyle(TPenStyle v) {
-  if (v == Style_) return;
-  Style_ = v;
-  Changed();
+  if (SetIfChanged(Style_, v)) Changed();
 }
 
 void TPen::Assign(const TPersistent& source) {
@@ -118,15 +103,11 @@ void TPen::Assign(const TPersistent& source) {
 }
 
 void TBrush::SetColor(TColor v) {
-  if (v == Color_) return;
-  Color_ = v;
-  Changed();
+  if (SetIfChanged(Color_, v)) Changed();
 }
 
 void TBrush::SetStyle(TBrushStyle v) {
-  if (v == Style_) return;
-  Style_ = v;
-  Changed();
+  if (SetIfChanged(Style_, v)) Changed();
 }
 
 void TBrush::Assign(const TPersistent& source) {
@@ -180,9 +161,7 @@ void TBitmap::SetSize(int width, int height) {
 }
 
 void TBitmap::SetTransparent(bool v) {
-  if (v == Transparent_) return;
-  Transparent_ = v;
-  Changed();
+  if (SetIfChanged(Transparent_, v)) Changed();
 }
 
 TColor TBitmap::TransparentColor() const {

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <array>
 
+#include "change.h"
 #include "display.h"
 #include "forms.h"
 #include "stdctrls.h"
@@ -108,9 +109,7 @@ class TMessageButton : public TGraphicControl {
 
  private:
   void SetDown(bool v) {
-    if (v == Down_) return;
-    Down_ = v;
-    Invalidate();
+    if (SetIfChanged(Down_, v)) Invalidate();
   }
   int Result_;
   bool Down_ = false;

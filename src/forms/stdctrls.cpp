@@ -1,4 +1,5 @@
 #include "stdctrls.h"
+#include "change.h"
 
 #include <algorithm>
 
@@ -27,33 +28,25 @@ TCustomLabel::TCustomLabel(TComponent* owner) : TGraphicControl(owner) {
 }
 
 void TCustomLabel::SetAutoSize(bool v) {
-  if (v == AutoSize_) return;
-  AutoSize_ = v;
-  AdjustBounds();
+  if (SetIfChanged(AutoSize_, v)) AdjustBounds();
 }
 
 void TCustomLabel::SetAlignment(TAlignment v) {
-  if (v == Alignment_) return;
-  Alignment_ = v;
-  Invalidate();
+  if (SetIfChanged(Alignment_, v)) Invalidate();
 }
 
 void TCustomLabel::SetWordWrap(bool v) {
-  if (v == WordWrap_) return;
-  WordWrap_ = v;
+  if (!SetIfChanged(WordWrap_, v)) return;
   AdjustBounds();
   Invalidate();
 }
 
 void TCustomLabel::SetTransparent(bool v) {
-  if (v == Transparent_) return;
-  Transparent_ = v;
-  Invalidate();
+  if (SetIfChanged(Transparent_, v)) Invalidate();
 }
 
 void TCustomLabel::SetShowAccelChar(bool v) {
-  if (v == ShowAccelChar_) return;
-  ShowAccelChar_ = v;
+  if (!SetIfChanged(ShowAccelChar_, v)) return;
   AdjustBounds();
   Invalidate();
 }
@@ -137,20 +130,15 @@ TStaticText::TStaticText(TComponent* owner) : TWinControl(owner) {
 }
 
 void TStaticText::SetAutoSize(bool v) {
-  if (v == AutoSize_) return;
-  AutoSize_ = v;
-  AdjustBounds();
+  if (SetIfChanged(AutoSize_, v)) AdjustBounds();
 }
 
 void TStaticText::SetAlignment(TAlignment v) {
-  if (v == Alignment_) return;
-  Alignment_ = v;
-  Invalidate();
+  if (SetIfChanged(Alignment_, v)) Invalidate();
 }
 
 void TStaticText::SetBorderStyle(TStaticBorderStyle v) {
-  if (v == BorderStyle_) return;
-  BorderStyle_ = v;
+  if (!SetIfChanged(BorderStyle_, v)) return;
   AdjustBounds();
   Invalidate();
 }
@@ -210,15 +198,11 @@ TCustomEdit::TCustomEdit(TComponent* owner) : TWinControl(owner) {
 void TCustomEdit::SetMaxLength(int v) { MaxLength_ = std::max(v, 0); }
 
 void TCustomEdit::SetCharCase(TEditCharCase v) {
-  if (v == CharCase_) return;
-  CharCase_ = v;
-  if (v != ecNormal) SetText(Utf8Encode(ApplyCase(Utf8Decode(Text()))));
+  if (SetIfChanged(CharCase_, v) && v != ecNormal) SetText(Utf8Encode(ApplyCase(Utf8Decode(Text()))));
 }
 
 void TCustomEdit::SetBorderStyle(TBorderStyle v) {
-  if (v == BorderStyle_) return;
-  BorderStyle_ = v;
-  Invalidate();
+  if (SetIfChanged(BorderStyle_, v)) Invalidate();
 }
 
 int TCustomEdit::TextLength() const { return int(Utf8Length(Text())); }
@@ -233,8 +217,7 @@ void TCustomEdit::SetSelStart(int v) {
 
 void TCustomEdit::SetSelLength(int v) {
   v = std::clamp(v, 0, TextLength() - SelStart_);
-  if (v == SelLength_) return;
-  SelLength_ = v;
+  if (!SetIfChanged(SelLength_, v)) return;
   Anchor_ = SelStart_;
   Caret_ = SelStart_ + v;
   Invalidate();

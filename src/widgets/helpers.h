@@ -1,34 +1,14 @@
-// The few small helpers every widget shares: a setter's store-if-changed, a
-// scoped flag for re-entry guards, and the design's rounding.
+// The few small helpers every widget shares: the framework's store-if-changed
+// and scoped flag, a contained fault's one line, and the design's rounding.
 #pragma once
+
+#include "change.h"
 
 #include <cmath>
 #include <cstdio>
 #include <exception>
 #include <string>
 #include <utility>
-
-// Stores `value` in `field` unless they are already equal; true when it did.
-template <class T, class U>
-bool SetIfChanged(T& field, U&& value) {
-  if (field == value) return false;
-  field = std::forward<U>(value);
-  return true;
-}
-
-// Sets a flag (a bool or an atomic one) for its lifetime and clears it
-// however the scope is left.
-template <class TFlag>
-class TFlagGuard {
- public:
-  explicit TFlagGuard(TFlag& flag) : Flag_(flag) { Flag_ = true; }
-  ~TFlagGuard() { Flag_ = false; }
-  TFlagGuard(const TFlagGuard&) = delete;
-  TFlagGuard& operator=(const TFlagGuard&) = delete;
-
- private:
-  TFlag& Flag_;
-};
 
 // One line on stderr for a fault that is contained where it happened
 // ("TTimerThread: thread body failed: tick failed").
