@@ -18,7 +18,7 @@ have_display() {
   esac
 }
 
-targets=(pinlark lptwdmio lptprobe)
+targets=(pinlark lptwdmio lptprobe lptctl)
 if have_display; then
   bash scripts/setup.sh
 else
