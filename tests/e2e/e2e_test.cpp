@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "pinlark_window.h"
 #include "xclient.h"
 #include "xserver.h"
 
@@ -21,20 +22,6 @@ using namespace std::chrono_literals;
 using namespace pinlark::testsupport;
 
 constexpr auto WaitLimit = 20s;  // a bound on waiting for a busy machine, not a speed check
-
-// The runs use the driver's simulated ports, which the title owns up to.
-const std::string MainTitle = "Pinlark   v1.0 (simulated port)";
-const std::string StartupBoxTitle = "ERROR";
-const std::string ErrorBoxTitle = "pinlark";  // the application's title captions its error boxes
-
-struct TPoint {
-  int X, Y;
-};
-
-bool IsLime(TRgb c) { return c.G > 200 && c.R < 80 && c.B < 80; }
-bool IsGreen(TRgb c) { return c.G > 100 && c.G < 160 && c.R < 40 && c.B < 40; }
-bool IsRed(TRgb c) { return c.R > 200 && c.G < 80 && c.B < 80; }
-bool IsGrey(TRgb c) { return c.R > 100 && c.R < 160 && c.R == c.G && c.G == c.B; }
 
 std::string SignalName(int signal) {
   switch (signal) {
@@ -46,22 +33,6 @@ std::string SignalName(int signal) {
 }
 
 std::string ProgramDir() { return std::filesystem::read_symlink("/proc/self/exe").parent_path(); }
-
-// Window coordinates, from the layout tables: the lamp centres of the LEDs.
-constexpr TPoint DataLamp(int bit) { return {215 - 24 * bit + 8, 9 + 26}; }
-constexpr TPoint ErrLamp{49 + 16, 91 + 26};
-constexpr TPoint ConnectionLamp{403 + 12, 106 + 10};
-constexpr TPoint PortLamp(int port) { return {394 + 5, 20 + 16 * port + 9}; }  // LPT1 = 0
-constexpr TArea D0Caption{215, 9, 232, 29};
-constexpr TArea ToggleFace{282, 103, 367, 120};
-constexpr TArea StatusLine{148, 136, 450, 160};
-constexpr TArea RdLabel{15, 24, 36, 41};
-constexpr TArea Edit1Area{253, 22, 273, 37};
-constexpr TPoint Edit1Centre{263, 29};
-constexpr TPoint Edit1Enter{301, 29};
-constexpr TPoint Edit3Centre{263, 70};
-constexpr TPoint Edit3Enter{301, 70};
-constexpr TPoint CaptionToggle{324, 111};
 
 // A private X server, a connection of our own to it, and pinlark started on it
 // with its stderr kept in a private folder.

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "pinlark_window.h"
 #include "wine_session.h"
 
 namespace {
@@ -15,41 +16,8 @@ namespace {
 using namespace pinlark::wine;
 namespace fs = std::filesystem;
 
-const std::string MainTitle = "Pinlark   v1.0 (simulated port)";
-const std::string StartupBoxTitle = "ERROR";
-const std::string ErrorBoxTitle = "pinlark";  // the application's title captions its error boxes
 const std::string StartupBoxText = "Ошибка при создании объекта Lpt, код = 2";
 constexpr int ClientWidth = 463, ClientHeight = 170;
-
-struct TPoint {
-  int X, Y;
-};
-
-bool IsLime(TRgb c) { return c.G > 200 && c.R < 80 && c.B < 80; }
-bool IsGreen(TRgb c) { return c.G > 100 && c.G < 160 && c.R < 40 && c.B < 40; }
-bool IsRed(TRgb c) { return c.R > 200 && c.G < 80 && c.B < 80; }
-bool IsGrey(TRgb c) { return c.R > 100 && c.R < 160 && c.R == c.G && c.G == c.B; }
-
-// Client coordinates, from the layout tables: the lamp centres of the LEDs.
-constexpr TPoint DataLamp(int bit) { return {215 - 24 * bit + 8, 9 + 26}; }
-constexpr TPoint StatusLamp(int line) {  // ERR, SEL, PAP, ASC, BUSY
-  constexpr TPoint lamps[] = {
-      {49 + 16, 91 + 26}, {86 + 16, 91 + 26}, {127 + 12, 91 + 26}, {164 + 12, 91 + 26}, {191 + 22, 91 + 26}};
-  return lamps[line];
-}
-constexpr TPoint ConnectionLamp{403 + 12, 106 + 10};
-constexpr TPoint PortLamp(int port) { return {394 + 5, 20 + 16 * port + 9}; }  // LPT1 = 0
-constexpr TArea D0Caption{215, 9, 232, 29};
-constexpr TArea ToggleFace{282, 103, 367, 120};
-constexpr TArea StatusLine{148, 136, 450, 160};
-constexpr TArea StatusValue{253, 104, 269, 117};
-constexpr TArea RdLabel{15, 24, 36, 41};
-constexpr TArea Edit1Area{253, 22, 273, 37};
-constexpr TPoint Edit1Centre{263, 29};
-constexpr TPoint Edit1Enter{301, 29};
-constexpr TPoint Edit3Centre{263, 70};
-constexpr TPoint Edit3Enter{301, 70};
-constexpr TPoint CaptionToggle{324, 111};
 
 // One Wine session with pinlark.exe started in it from `folder`.
 class PinlarkExe : public ::testing::Test {

@@ -1,8 +1,8 @@
-// A small form on the Win32 display for the end-to-end test under Wine: a
+// A small form for the end-to-end tests of the X11 and the Win32 display: a
 // lamp that toggles on a press, a pad that reports where the mouse is let go
-// and when the pointer leaves it, an upper-case field echoed by a label and a
-// field to type and paste into. It says what it saw on stdout, line by line,
-// and sums up when the window closes.
+// and when the pointer leaves it, an upper-case field of five characters
+// echoed by a label, a field to type and paste into, and a running timer. It
+// says what it saw on stdout, line by line, and sums up when the window closes.
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -40,10 +40,10 @@ class TSwatch : public TGraphicControl {
   bool Lit_ = false;
 };
 
-class TWin32Form : public TForm {
+class TE2eForm : public TForm {
  public:
-  explicit TWin32Form(TComponent* owner) : TForm(owner) {
-    SetCaption("Pinlark win32 e2e");
+  explicit TE2eForm(TComponent* owner) : TForm(owner) {
+    SetCaption("Pinlark forms e2e");
     SetClientWidth(300);
     SetClientHeight(200);
     SetBorderStyle(bsSingle);
@@ -77,7 +77,7 @@ class TWin32Form : public TForm {
     Edit_->SetParent(this);
     Edit_->SetBounds(100, 20, 180, 22);
     Edit_->SetCharCase(ecUpperCase);
-    Edit_->SetMaxLength(12);
+    Edit_->SetMaxLength(5);
 
     auto* echo = new TLabel(this);
     echo->SetParent(this);
@@ -90,11 +90,16 @@ class TWin32Form : public TForm {
     Edit2_->SetBounds(100, 100, 180, 22);
     Edit2_->OnChange = [this](TObject*) { Say("edit2=" + Edit2_->Text()); };
 
+    auto* timer = new TTimer(this);
+    timer->SetInterval(100);
+    timer->OnTimer = [this](TObject*) { ++Ticks_; };
+
     OnDestroy = [this](TObject*) {
       Say("edit=" + Edit_->Text());
       Say("edit2=" + Edit2_->Text());
       Say("clicks=" + std::to_string(Clicks_));
       Say("dblclicks=" + std::to_string(DblClicks_));
+      Say("ticking=" + std::to_string(Ticks_ > 0 ? 1 : 0));
     };
   }
 
@@ -103,6 +108,7 @@ class TWin32Form : public TForm {
   TEdit* Edit2_ = nullptr;
   int Clicks_ = 0;
   int DblClicks_ = 0;
+  int Ticks_ = 0;
 };
 
 }  // namespace
@@ -111,11 +117,11 @@ int main() {
   try {
     TApplication app;
     app.Initialize();
-    TWin32Form* form = nullptr;
+    TE2eForm* form = nullptr;
     app.CreateForm(form);
     app.Run();
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "win32_forms_app: %s\n", e.what());
+    std::fprintf(stderr, "forms e2e app: %s\n", e.what());
     return 1;
   }
   return 0;
