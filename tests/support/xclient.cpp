@@ -4,7 +4,9 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "xserver.h"
 
@@ -183,6 +185,32 @@ void TXClient::SetResources(const std::string& text) {
   XChangeProperty(Dpy_, DefaultRootWindow(Dpy_), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(text.data()), int(text.size()));
   XSync(Dpy_, False);
+}
+
+bool TXClient::MapCharacters(std::u32string_view chars) {
+  int low = 0, high = 0, perCode = 0;
+  XDisplayKeycodes(Dpy_, &low, &high);
+  KeySym* map = XGetKeyboardMapping(Dpy_, KeyCode(low), high - low + 1, &perCode);
+  if (!map) return false;
+  std::vector<KeySym> keys(map, map + (high - low + 1) * perCode);
+  XFree(map);
+  const auto mapped = [&](KeySym sym) { return std::find(keys.begin(), keys.end(), sym) != keys.end(); };
+  int code = low;
+  for (char32_t c : chars) {
+    // Latin-1 keysyms are the code points; the others are Unicode keysyms.
+    const KeySym sym = c < 0x100 ? KeySym(c) : KeySym(0x01000000 | c);
+    if (mapped(sym)) continue;
+    const auto unused = [&](int k) {
+      const auto row = keys.begin() + (k - low) * perCode;
+      return std::all_of(row, row + perCode, [](KeySym s) { return s == NoSymbol; });
+    };
+    while (code <= high && !unused(code)) ++code;
+    if (code > high) return false;
+    std::fill_n(keys.begin() + (code - low) * perCode, std::min(perCode, 2), sym);  // with and without Shift
+    XChangeKeyboardMapping(Dpy_, code, perCode, &keys[(code - low) * perCode], 1);
+  }
+  XSync(Dpy_, False);
+  return true;
 }
 
 }  // namespace pinlark::testsupport

@@ -9,6 +9,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct _XDisplay;
@@ -80,6 +81,11 @@ class TXClient {
   void RequestExpose(TWindowId w, TArea a);
   // Replaces the screen's resource database, as `xrdb -load` does.
   void SetResources(const std::string& text);
+  // Puts each character the keymap lacks on a spare keycode for good, so
+  // xdotool types it without rebinding a key per character: a client that
+  // reads its key events late would otherwise look them up in the map as
+  // it was after the rebinding was undone. False when no keycode is free.
+  bool MapCharacters(std::u32string_view chars);
 
  private:
   std::string Name_;

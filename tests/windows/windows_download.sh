@@ -22,7 +22,7 @@ rm -f "$zip"
 rm -rf "$work" && mkdir -p "$work"
 (cd "$work" && cmake -E tar xf "$zip") || fail "the ZIP does not unpack"
 folder=$work/pinlark-$version-win64
-for file in pinlark.exe lptprobe.exe LPTWDMIO.SYS pinlark-test-signing.cer README.txt DejaVu-LICENSE.txt \
+for file in pinlark.exe lptprobe.exe lptctl.exe LPTWDMIO.SYS pinlark-test-signing.cer README.txt DejaVu-LICENSE.txt \
   DejaVuSans.ttf DejaVuSans-Bold.ttf; do
   [ -f "$folder/$file" ] || fail "the ZIP has no $file"
 done
@@ -40,6 +40,11 @@ LPT3 absent"
 $output
 expected
 $expected"
+timeout 60 wineserver -w || fail "the prefix's wineserver did not end"
+# The unpacked lptctl.exe reaches the same driver.
+output=$("$run" "$prefix" "$folder/lptctl.exe" read LPT1 2>/dev/null | tr -d '\r')
+grep -q "^LPT1 data=00 status=87 control=CC simulated$" <<<"$output" || fail "the unpacked lptctl.exe read LPT1 as
+$output"
 timeout 60 wineserver -w || fail "the prefix's wineserver did not end"
 state=$("$run" "$prefix" "$build/bin/service_probe.exe" query | tr -d '\r')
 [ "$state" = 1060 ] || fail "the driver service is left behind (OpenServiceA: $state)"

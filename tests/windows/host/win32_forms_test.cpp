@@ -40,6 +40,7 @@ class Win32Forms : public ::testing::Test {
 };
 
 TEST_F(Win32Forms, WindowInputClipboardAndClose) {
+  ASSERT_TRUE(S.X().MapCharacters(U"жук ёж"));
   std::unique_ptr<TChild> app =
       S.Start({S.Bin() + "/win32_forms_app.exe"}, S.Temp() + "/stdout.txt", S.Temp() + "/stderr.txt");
   ASSERT_TRUE(app->Started());
