@@ -11,6 +11,9 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh --test
 
 jobs=$(nproc)
+# ccache keys on paths relative to the checkout, so a fresh clone elsewhere
+# still hits what an earlier run compiled.
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 # Each stage says when it starts, counted from the start of the run.
 stage() { printf '== [%dm%02ds] %s ==\n' $((SECONDS / 60)) $((SECONDS % 60)) "$1"; }
 run_suite() {
