@@ -1,7 +1,8 @@
 // The switches every unit sets before <windows.h>: the kernel, registry and
 // service parts only, so that no GDI or USER macro (TextOut, DrawText,
 // CreateWindow, MessageBox, min, max...) renames one of the framework's own
-// names. A platform file that needs USER sets NOUSER_OK before this header.
+// names. A platform file that needs USER sets NOUSER_OK before this header,
+// one that needs GDI too also NOGDI_OK; it then #undefs the macros it meets.
 #pragma once
 
 #ifndef WIN32_LEAN_AND_MEAN
@@ -10,7 +11,7 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
-#ifndef NOGDI
+#if !defined(NOGDI) && !defined(NOGDI_OK)
 #define NOGDI
 #endif
 #if !defined(NOUSER) && !defined(NOUSER_OK)

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "display.h"
+#include "display_recorder.h"
 #include "xclient.h"
 #include "xserver.h"
 
@@ -15,29 +16,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using namespace pinlark::testsupport;
-
-// Presents the frame on every Expose, as a form does, and keeps what it was told.
-class TRecorder : public display::WindowEvents {
- public:
-  void MouseButton(display::Button, bool pressed, bool, unsigned, int x, int y) override {
-    if (pressed) Presses.push_back({x, y});
-  }
-  void MouseMove(unsigned, int, int) override {}
-  void MouseLeave() override {}
-  void Key(std::uint16_t, bool, unsigned) override {}
-  void Char(char32_t) override {}
-  void CloseRequest() override {}
-  void FocusChanged(bool) override {}
-  void Exposed(display::Rect r) override {
-    ExposedArea += std::int64_t(r.Right - r.Left) * (r.Bottom - r.Top);
-    Window->Present(Frame, std::span<const display::Rect>(&r, 1));
-  }
-
-  display::Window* Window = nullptr;
-  display::PixelView Frame;
-  std::int64_t ExposedArea = 0;
-  std::vector<std::pair<int, int>> Presses;
-};
 
 class X11DisplayTest : public ::testing::Test {
  protected:

@@ -2,13 +2,9 @@
 // and shows, its window's style and place, boxes that block their owner, the
 // clipboard, wake-ups from other threads, the high-resolution factor, and
 // characters typed in two halves.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#define NOUSER_OK
+#define NOGDI_OK
+#include "winapi_lean.h"
 #undef CreateWindow
 
 #include <gtest/gtest.h>
@@ -23,32 +19,13 @@
 #include <vector>
 
 #include "display.h"
+#include "display_recorder.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using pinlark::testsupport::TRecorder;
 constexpr auto Bound = 20s;
-
-// Presents the frame on every Expose, as a form does, and keeps what it was told.
-class TRecorder : public display::WindowEvents {
- public:
-  void MouseButton(display::Button, bool pressed, bool, unsigned, int x, int y) override {
-    if (pressed) Presses.push_back({x, y});
-  }
-  void MouseMove(unsigned, int, int) override {}
-  void MouseLeave() override {}
-  void Key(std::uint16_t, bool, unsigned) override {}
-  void Char(char32_t ch) override { Chars.push_back(ch); }
-  void CloseRequest() override { ++Closes; }
-  void FocusChanged(bool) override {}
-  void Exposed(display::Rect r) override { Window->Present(Frame, std::span<const display::Rect>(&r, 1)); }
-
-  display::Window* Window = nullptr;
-  display::PixelView Frame;
-  std::vector<std::pair<int, int>> Presses;
-  std::u32string Chars;
-  int Closes = 0;
-};
 
 class Win32DisplayTest : public ::testing::Test {
  protected:

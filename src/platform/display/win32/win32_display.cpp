@@ -1,12 +1,8 @@
 // The Win32 window backend: top-level windows presenting the framework's
 // pixel surfaces with SetDIBitsToDevice on WM_PAINT.
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <windows.h>
+#define NOUSER_OK
+#define NOGDI_OK
+#include "winapi_lean.h"
 // display.h names a method so; the Windows macro would rename it here only.
 #undef CreateWindow
 
