@@ -121,6 +121,7 @@ DWORD TSimulationFile::Lock(TSimulatedPorts& ports) {
   if (::flock(Fd_, LOCK_EX | LOCK_NB) != 0) {
     if (errno != EWOULDBLOCK) return WindowsError(errno);
     TCallDeadline deadline(LockLimit);
+    if (!deadline.Armed()) return WindowsError(deadline.Error());  // unbounded, the wait could last for ever
     if (::flock(Fd_, LOCK_EX) != 0) {
       if (errno != EINTR) return WindowsError(errno);
       Messages_ << "lptwdmio: another program has held " << Path_ << " for over a second; try again\n";
@@ -159,36 +160,19 @@ DWORD TSimulationFile::Unlock(const TSimulatedPorts& ports, bool changed) {
 }
 
 DWORD TSharedSimulatedBank::BeginBatch() {
-  const DWORD status = File_->Lock(Latches_);
-  InBatch_ = status == ERROR_SUCCESS;
   Changed_ = false;
-  return status;
+  return File_->Lock(Latches_);
 }
 
-DWORD TSharedSimulatedBank::EndBatch() {
-  if (!InBatch_) return ERROR_SUCCESS;
-  InBatch_ = false;
-  return File_->Unlock(Latches_, Changed_);
-}
-
-template <typename F>
-DWORD TSharedSimulatedBank::Alone(F&& access) {
-  if (InBatch_) return access();
-  if (const DWORD status = BeginBatch(); status != ERROR_SUCCESS) return status;
-  const DWORD status = access();
-  const DWORD stored = EndBatch();
-  return status != ERROR_SUCCESS ? status : stored;
-}
+DWORD TSharedSimulatedBank::EndBatch() { return File_->Unlock(Latches_, Changed_); }
 
 DWORD TSharedSimulatedBank::Read(int slot, TRegister reg, BYTE& value) {
-  return Alone([&] { return View_.Read(slot, reg, value); });
+  return View_.Read(slot, reg, value);
 }
 
 DWORD TSharedSimulatedBank::Write(int slot, TRegister reg, BYTE value) {
-  return Alone([&] {
-    Changed_ = true;
-    return View_.Write(slot, reg, value);
-  });
+  Changed_ = true;
+  return View_.Write(slot, reg, value);
 }
 
 }  // namespace lptwdmio

@@ -56,6 +56,8 @@ class TSharedSimulatedBank : public TPortBank {
  public:
   explicit TSharedSimulatedBank(std::unique_ptr<TSimulationFile> file) : File_(std::move(file)) {}
 
+  // Registers are read and written only between these two, which the
+  // request handling pairs: the batch holds the file's lock throughout.
   DWORD BeginBatch() override;
   DWORD EndBatch() override;
   DWORD Read(int slot, TRegister reg, BYTE& value) override;
@@ -63,14 +65,9 @@ class TSharedSimulatedBank : public TPortBank {
   TPortQueryEntry Describe(int slot) const override { return View_.Describe(slot); }
 
  private:
-  // A register access outside a batch is a batch of its own.
-  template <typename F>
-  DWORD Alone(F&& access);
-
   std::unique_ptr<TSimulationFile> File_;
   TSimulatedPorts Latches_;
   TSimulatedBank View_{Latches_};
-  bool InBatch_ = false;
   bool Changed_ = false;
 };
 

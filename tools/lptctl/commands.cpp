@@ -53,8 +53,7 @@ std::optional<BYTE> PortArgument(const std::string& text, const std::string& usa
 }
 
 std::string RegisterLine(BYTE port, const TRegisters& registers, const std::string& kind) {
-  return PortName(port) + " data=" + Hex2(registers.Data) + " status=" + Hex2(registers.Status) +
-         " control=" + Hex2(registers.Control) + kind;
+  return PortName(port) + ' ' + RegisterText(registers) + kind;
 }
 
 constexpr BYTE AllPorts[] = {PortLpt1, PortLpt2, PortLpt3};
@@ -75,7 +74,7 @@ void ProbeText(TPorts& ports, BYTE port, std::ostream& out) {
   if (!ports.Present(port))
     out << PortName(port) << " absent\n";
   else if (ports.Read(port, registers, failure))
-    out << PortName(port) << " present " << RegisterLine(port, registers, ports.Kind(port)).substr(5) << '\n';
+    out << PortName(port) << " present " << RegisterText(registers) << ports.Kind(port) << '\n';
   else
     out << PortName(port) << " present error " << GetLastError() << '\n';
 }

@@ -3,6 +3,7 @@
 #include "LPTIO.h"
 #include "lines.h"
 #include "port.h"
+#include "port_text.h"
 #include "process_info.h"
 #include "winapi.h"
 
@@ -23,12 +24,6 @@ const char* Mark(TSeverity severity) {
     case TSeverity::Problem: return "[FAIL]";
   }
   return "";
-}
-
-std::string Base(WORD base) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%03x", unsigned(base));
-  return text;
 }
 
 std::uint32_t Little(const unsigned char* bytes, int size) {
@@ -99,7 +94,7 @@ std::vector<TFinding> CheckConnection(bool& realUsable) {
       simulated += (simulated.empty() ? "" : ", ") + name;
     else
       real += (real.empty() ? "" : ", ") + name +
-              (answered && reports[slot].Base ? " at " + Base(reports[slot].Base) : std::string());
+              (answered && reports[slot].Base ? " at " + BaseText(reports[slot].Base) : std::string());
   }
   findings.push_back({TSeverity::Ok, "connection", "the driver loads and opens"});
   if (!real.empty()) {

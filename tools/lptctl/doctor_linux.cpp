@@ -1,5 +1,6 @@
 #include "doctor_linux.h"
 
+#include "port_text.h"
 #include "ppdev_bank.h"
 
 #include <grp.h>
@@ -57,12 +58,6 @@ std::string GroupName(gid_t gid) {
 std::string UserNameOf(uid_t uid) {
   if (const passwd* entry = ::getpwuid(uid)) return entry->pw_name;
   return std::to_string(uid);
-}
-
-std::string Hex(unsigned value) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%03x", value);
-  return text;
 }
 
 std::string Mode(mode_t mode) {
@@ -137,7 +132,7 @@ std::vector<TFinding> CheckPorts(const TLinuxSystem& system) {
     const fs::path dir = fs::path(system.ParportDir) / name;
     std::ifstream baseFile(dir / "base-addr");
     unsigned long base = 0;
-    const std::string where = (baseFile >> base) ? " at " + Hex(unsigned(base)) : " (base unknown)";
+    const std::string where = (baseFile >> base) ? " at " + BaseText(unsigned(base)) : " (base unknown)";
     const std::string active = ReadWord(dir / "devices" / "active");
     const std::string node = system.DevDir + "/" + name;
     if (active.empty() || active == "none") {

@@ -97,4 +97,9 @@ std::string Hex2(BYTE value) {
   return text;
 }
 
+std::string RegisterText(const TRegisters& registers) {
+  return "data=" + Hex2(registers.Data) + " status=" + Hex2(registers.Status) +
+         " control=" + Hex2(registers.Control);
+}
+
 }  // namespace lptctl

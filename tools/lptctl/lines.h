@@ -55,5 +55,7 @@ std::string PortName(BYTE prefix);
 std::optional<BYTE> ParseByte(std::string_view word);
 // Two upper-case hexadecimal digits.
 std::string Hex2(BYTE value);
+// "data=.. status=.. control=..", the registers as every command prints them.
+std::string RegisterText(const TRegisters& registers);
 
 }  // namespace lptctl

@@ -1,5 +1,6 @@
 #include "port.h"
 
+#include "port_text.h"
 #include "winapi.h"
 
 #include <cstdio>
@@ -7,30 +8,9 @@
 
 namespace lptctl {
 
-namespace {
-
-struct TErrorAdvice {
-  DWORD Code;
-  const char* Text;
-};
-
-constexpr TErrorAdvice ErrorAdvice[] = {
-    {ERROR_FILE_NOT_FOUND,
-     "the driver module LPTWDMIO.SYS beside lptctl is missing or did not start, or the port has no device "
-     "node (on Linux: sudo modprobe ppdev)"},
-    {ERROR_ACCESS_DENIED,
-     "no permission to open the port: on Linux join group lp (sudo usermod -aG lp $USER, then log in "
-     "again); on Windows run as administrator"},
-    {ERROR_BUSY, "another program holds the port: close that program and try again"},
-    {ERROR_BAD_EXE_FORMAT, "the driver module LPTWDMIO.SYS is damaged: build or install it again"},
-};
-
-}  // namespace
-
 std::string AdviceFor(DWORD code) {
-  for (const TErrorAdvice& advice : ErrorAdvice)
-    if (advice.Code == code) return advice.Text;
-  return "the driver's message above, if any, says more";
+  const std::string advice = ConnectionAdvice(code, "lptctl");
+  return advice.empty() ? "the driver's message above, if any, says more" : advice;
 }
 
 std::unique_ptr<TPorts> TPorts::Open(std::ostream& err) {
@@ -55,15 +35,7 @@ bool TPorts::Present(BYTE port) const {
   return false;
 }
 
-std::string TPorts::Kind(BYTE port) const {
-  const TLptPortReport& report = Report(port);
-  if (!report.Present) return "";
-  if (report.Simulated) return " simulated";
-  if (!report.Base) return "";
-  char text[16];
-  std::snprintf(text, sizeof text, " base=0x%03x", unsigned(report.Base));
-  return text;
-}
+std::string TPorts::Kind(BYTE port) const { return PortKindText(Report(port)); }
 
 bool TPorts::Require(BYTE port, std::ostream& err) const {
   if (Present(port)) return true;

@@ -27,6 +27,7 @@ void TVcdWriter::Begin(const std::string& scope, const std::string& comment, con
 }
 
 void TVcdWriter::Sample(std::uint64_t us, const TRegisters& registers) {
+  if (registers == Last_) return;
   std::string changes;
   const auto lines = Lines();
   for (std::size_t i = 0; i < lines.size(); ++i) {

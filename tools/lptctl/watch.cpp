@@ -36,11 +36,6 @@ std::string LocalDate() {
   return text;
 }
 
-std::string Registers(const TRegisters& registers) {
-  return "data=" + Hex2(registers.Data) + " status=" + Hex2(registers.Status) +
-         " control=" + Hex2(registers.Control);
-}
-
 void ReportPace(const TPace& pace, microseconds elapsed, microseconds interval, std::ostream& err) {
   const double seconds = double(elapsed.count()) / 1e6;
   char text[160];
@@ -57,11 +52,12 @@ void ReportPace(const TPace& pace, microseconds elapsed, microseconds interval, 
 }  // namespace
 
 void TChangeLog::Start(const std::string& port, const TRegisters& registers) {
-  Out_ << Seconds(0) << ' ' << port << ' ' << Registers(registers) << std::endl;
+  Out_ << Seconds(0) << ' ' << port << ' ' << RegisterText(registers) << std::endl;
   Last_ = registers;
 }
 
 void TChangeLog::Sample(std::uint64_t us, const TRegisters& registers) {
+  if (registers == Last_) return;  // the usual sample: nothing to decode
   if (Vcd_) Vcd_->Sample(us, registers);
   std::string changes;
   for (const TLine& line : Lines()) {

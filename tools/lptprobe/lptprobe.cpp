@@ -3,10 +3,12 @@
 // connection failed, 2 for a usage error.
 #include "LPTIO.h"
 #include "pinlark_version.h"
+#include "port_text.h"
 #include "winapi.h"
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -47,38 +49,12 @@ constexpr TPortEntry Ports[] = {
     {"LPT3", PortLpt3, &TLptPortConnection::Lpt3Present},
 };
 
-struct TErrorAdvice {
-  DWORD Code;
-  const char* Text;
-};
-
-constexpr TErrorAdvice ErrorAdvice[] = {
-    {ERROR_FILE_NOT_FOUND,
-     "the driver module LPTWDMIO.SYS beside lptprobe is missing or did not start, or the port has no "
-     "device node (on Linux: sudo modprobe ppdev)"},
-    {ERROR_ACCESS_DENIED,
-     "no permission to open the port: on Linux join group lp (sudo usermod -aG lp $USER, then log in "
-     "again); on Windows run as administrator"},
-    {ERROR_BUSY, "another program holds the port: close that program and try again"},
-    {ERROR_BAD_EXE_FORMAT, "the driver module LPTWDMIO.SYS is damaged: build or install it again"},
-};
-
 constexpr const char* GenericAdvice =
     "the port connection could not be made; the driver's message above, if any, says more";
 
-const char* AdviceFor(DWORD code) {
-  for (const TErrorAdvice& advice : ErrorAdvice)
-    if (advice.Code == code) return advice.Text;
-  return GenericAdvice;
-}
-
-// What the driver said about the port, after the registers.
-void PrintKind(const TLptPortReport& report) {
-  if (!report.Present) return;
-  if (report.Simulated)
-    std::printf(" simulated");
-  else if (report.Base)
-    std::printf(" base=0x%03x", unsigned(report.Base));
+std::string AdviceFor(DWORD code) {
+  const std::string advice = ConnectionAdvice(code, "lptprobe");
+  return advice.empty() ? GenericAdvice : advice;
 }
 
 void PrintPort(TLptPortConnection& connection, const TPortEntry& port, const TLptPortReport& report) {
@@ -93,17 +69,15 @@ void PrintPort(TLptPortConnection& connection, const TPortEntry& port, const TLp
     std::printf("%s present error %lu\n", port.Name, static_cast<unsigned long>(GetLastError()));
     return;
   }
-  std::printf("%s present data=%02X status=%02X control=%02X", port.Name, pairs[0].Value, pairs[1].Value,
-              pairs[2].Value);
-  PrintKind(report);
-  std::printf("\n");
+  std::printf("%s present data=%02X status=%02X control=%02X%s\n", port.Name, pairs[0].Value, pairs[1].Value,
+              pairs[2].Value, PortKindText(report).c_str());
 }
 
 int Probe() {
   TLptPortConnection connection;
   if (!connection.IsUsable()) {
     const DWORD code = GetLastError();
-    std::printf("error %lu\n%s\n", static_cast<unsigned long>(code), AdviceFor(code));
+    std::printf("error %lu\n%s\n", static_cast<unsigned long>(code), AdviceFor(code).c_str());
     return ExitConnectionFailed;
   }
   // Without an answer (direct path, older driver) nothing is added to the lines.
