@@ -15,14 +15,6 @@ TApplication* Application = nullptr;
 
 namespace {
 
-std::string ExecutableTitle() {
-  std::string name = platform::ExecutablePath();
-  name = name.substr(name.find_last_of("/\\") + 1);
-  const std::size_t dot = name.find_last_of('.');
-  if (dot != std::string::npos && dot > 0) name.resize(dot);
-  return name;
-}
-
 std::string MessageOf(const std::exception& e) {
   if (auto* ex = dynamic_cast<const Exception*>(&e)) return ex->Message();
   return e.what();
@@ -31,7 +23,7 @@ std::string MessageOf(const std::exception& e) {
 }  // namespace
 
 TApplication::TApplication(std::unique_ptr<display::Display> display)
-    : TComponent(nullptr), Display_(std::move(display)), Title_(ExecutableTitle()) {
+    : TComponent(nullptr), Display_(std::move(display)), Title_(platform::ProgramName()) {
   if (!Display_) Display_ = display::CreateDefaultDisplay();
   Application = this;
   BindMainThread(Display_.get());

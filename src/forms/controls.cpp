@@ -82,9 +82,8 @@ void TControl::SetParentColor(bool v) {
 
 void TControl::ParentFontChanged() {
   if (!ParentFont_ || !Parent_ || Font_->SameAs(Parent_->Font())) return;
-  UpdatingParentFont_ = true;
+  const TFlagGuard updating(UpdatingParentFont_);
   Font_->Assign(Parent_->Font());
-  UpdatingParentFont_ = false;
 }
 
 void TControl::ParentColorChanged() {
@@ -226,16 +225,17 @@ TCanvas& TGraphicControl::Canvas() {
 }
 
 void TGraphicControl::PaintIn(const TRect& clip) {
-  InPaint_ = true;
-  PaintClip_ = clip;
-  Canvas();
-  try {
-    Paint();
-  } catch (const std::exception& e) {
-    // A modal error box in the middle of a paint pass would re-enter it.
-    std::fprintf(stderr, "%s: paint failed: %s\n", ClassName().c_str(), e.what());
+  {
+    const TFlagGuard painting(InPaint_);
+    PaintClip_ = clip;
+    Canvas();
+    try {
+      Paint();
+    } catch (const std::exception& e) {
+      // A modal error box in the middle of a paint pass would re-enter it.
+      std::fprintf(stderr, "%s: paint failed: %s\n", ClassName().c_str(), e.what());
+    }
   }
-  InPaint_ = false;
   Canvas();
 }
 

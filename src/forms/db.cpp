@@ -346,14 +346,8 @@ bool TDataLink::Edit() {
 
 void TDataLink::UpdateRecord() {
   if (Updating_) return;
-  Updating_ = true;
-  try {
-    UpdateData();
-  } catch (...) {
-    Updating_ = false;
-    throw;
-  }
-  Updating_ = false;
+  const TFlagGuard updating(Updating_);
+  UpdateData();
 }
 
 void TDataLink::RefreshState() {

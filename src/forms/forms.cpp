@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <functional>
 
+#include "change.h"
 #include "display.h"
 
 namespace {
@@ -303,13 +304,14 @@ void TCustomForm::Close() {
 
 int TCustomForm::ShowModal() {
   ModalResult_ = 0;
-  InModal_ = true;
   const TApplication::TModalScope modal(this);
-  Show();
-  while (ModalResult_ == 0 && Showing() && Application && !Application->Terminated()) {
-    Application->HandleMessage();
+  {
+    const TFlagGuard inModal(InModal_);
+    Show();
+    while (ModalResult_ == 0 && Showing() && Application && !Application->Terminated()) {
+      Application->HandleMessage();
+    }
   }
-  InModal_ = false;
   SetVisible(false);
   return ModalResult_ ? ModalResult_ : IDCANCEL;
 }

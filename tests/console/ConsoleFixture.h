@@ -8,9 +8,9 @@
 #include <optional>
 #include <vector>
 
-#include "ScriptedPort.h"
 #include "Unit1.h"
 #include "headless.h"
+#include "scripted_port.h"
 
 class ConsoleTest : public ::testing::Test {
  protected:

@@ -283,9 +283,9 @@ TEST_F(Poll, SteadyPortPresentsNothing) {
   Device.Ports[0].Status = 0x78;
   Start();
   Tick(2);
-  const std::uint64_t before = Window->PresentedPixelCount();
+  const std::uint64_t before = Window->UploadedPixels();
   Tick(5);
-  EXPECT_EQ(Window->PresentedPixelCount(), before);
+  EXPECT_EQ(Window->UploadedPixels(), before);
 }
 
 // ------------------------------------------------------------ commands

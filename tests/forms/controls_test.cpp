@@ -46,7 +46,7 @@ TEST_F(PaintTest, SettingPropertiesToTheirCurrentValuesPaintsNothing) {
   edit->SetBounds(80, 40, 60, 20);
   edit->SetText("00");
   ShowForm();
-  const std::uint64_t presented = Win().PresentedPixelCount();
+  const std::uint64_t presented = Win().UploadedPixels();
   const int paints = box->Paints;
 
   box->SetBounds(10, 10, 50, 50);
@@ -62,23 +62,23 @@ TEST_F(PaintTest, SettingPropertiesToTheirCurrentValuesPaintsNothing) {
   Form->SetCaption("Test form");
   Headless.App().RunFor(std::chrono::milliseconds(500));
 
-  EXPECT_EQ(Win().PresentedPixelCount(), presented);
+  EXPECT_EQ(Win().UploadedPixels(), presented);
   EXPECT_EQ(Form->PresentedPixels(), presented);
   EXPECT_EQ(box->Paints, paints);
 
   label->SetCaption("Other");
   Headless.Flush();
-  EXPECT_GT(Win().PresentedPixelCount(), presented);
+  EXPECT_GT(Win().UploadedPixels(), presented);
 }
 
 TEST_F(PaintTest, OnlyTheChangedRectangleIsPresented) {
   auto* box = new TBox(Form, Rect(10, 10, 30, 30), clRed);
   ShowForm();
-  const std::uint64_t before = Win().PresentedPixelCount();
+  const std::uint64_t before = Win().UploadedPixels();
   box->Fill = clBlue;
   box->Invalidate();
   Headless.Flush();
-  EXPECT_EQ(Win().PresentedPixelCount() - before, 20u * 20u);
+  EXPECT_EQ(Win().UploadedPixels() - before, 20u * 20u);
   EXPECT_EQ(Pixel(10, 10), clBlue);
 }
 

@@ -38,6 +38,8 @@ TEST(Scaling, AScreenRectangleCoversEveryFramePixelItTouches) {
   EXPECT_EQ(r.Bottom, 3);
   const Rect back = display::ToScreen(Rect{1, 2, 3, 5}, 3);
   EXPECT_EQ(back.Left, 3);
+  EXPECT_EQ(back.Top, 6);
+  EXPECT_EQ(back.Right, 9);
   EXPECT_EQ(back.Bottom, 15);
 }
 

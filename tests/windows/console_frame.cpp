@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
   app.App().MessageBoxAnswerer = [&](const TMessageBoxRequest& request) -> std::optional<int> {
     TCustomForm* shown = app.App().ModalForm();
     const display::HeadlessWindow* window = shown ? app.WindowOf(*shown) : nullptr;
-    if (!window || window->PresentedPixelCount() == 0) return std::nullopt;
+    if (!window || window->UploadedPixels() == 0) return std::nullopt;
     if (box && !saved) {
       saved = Save(app, *shown, argv[2]);
       std::printf("%s\n%s\n", request.Caption.c_str(), request.Text.c_str());

@@ -21,6 +21,7 @@ TEST(ExecutablePathTest, IsTheAbsolutePathOfThisProgram) {
   EXPECT_EQ(path.substr(1, 2), ":\\") << path;
   EXPECT_EQ(FileName(path), "platform_win32_test.exe");
   EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(platform::ProgramName(), "platform_win32_test");  // no folder, no extension
 }
 
 // A family registered for the current user, pointing at files of our own,

@@ -71,7 +71,6 @@ class HeadlessWindow : public Window {
   int Height() const { return Params_.ClientHeight; }
   const std::vector<std::uint32_t>& Presented() const { return Pixels_; }
   const std::vector<std::uint32_t>& IconPixels() const { return Icon_; }
-  std::uint64_t PresentedPixelCount() const { return PresentedCount_; }
 
   // Input, delivered at once to the window's owner (client coordinates).
   void MouseMove(int x, int y, unsigned mods = 0);

@@ -82,9 +82,7 @@ SIZE OuterSize(int width, int height, DWORD style, DWORD exStyle, UINT dpi) {
 }
 
 std::string ProgramName() {
-  std::string name = platform::ExecutablePath();
-  name = name.substr(name.find_last_of("\\/") + 1);
-  if (const std::size_t dot = name.find_last_of('.'); dot != std::string::npos && dot > 0) name.resize(dot);
+  const std::string name = platform::ProgramName();
   return name.empty() ? "pinlark" : name;
 }
 

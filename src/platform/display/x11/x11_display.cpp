@@ -118,8 +118,7 @@ unsigned ModsOf(unsigned state) {
 }
 
 std::string ProgramName() {
-  const std::string path = platform::ExecutablePath();
-  std::string name = path.substr(path.find_last_of('/') + 1);
+  const std::string name = platform::ProgramName();
   return name.empty() ? "pinlark" : name;
 }
 
@@ -151,7 +150,8 @@ int ReportXError(::Display* dpy, XErrorEvent* e) {
   if (e->request_code == X_SetInputFocus) return 0;
   char text[256] = {};
   XGetErrorText(dpy, e->error_code, text, sizeof text);
-  std::fprintf(stderr, "%s: X error: %s (request %d)\n", ProgramName().c_str(), text, int(e->request_code));
+  static const std::string program = ProgramName();
+  std::fprintf(stderr, "%s: X error: %s (request %d)\n", program.c_str(), text, int(e->request_code));
   return 0;
 }
 
