@@ -155,7 +155,9 @@ TEST_F(ProgramTest, InterruptedWatchLeavesACompleteDump) {
   posix_spawn_file_actions_destroy(&actions);
 
   const bool started = WaitFor(err, "Ctrl+C ends");
-  const bool changed = started && Lptctl("set 1 D1").ExitCode == 0 && WaitFor(out, "D1(3)=1 SEL(13)=1");
+  // The set's own start-up probe may flash other data lines first, as on a
+  // real port, so only D1 going high is certain.
+  const bool changed = started && Lptctl("set 1 D1").ExitCode == 0 && WaitFor(out, " D1(3)=1");
   ::kill(pid, SIGINT);
   int status = 0;
   for (int i = 0; i < 1000 && ::waitpid(pid, &status, WNOHANG) == 0; ++i)

@@ -188,7 +188,7 @@ int WriteCommand(const TArgs& args, std::ostream& out, std::ostream& err) {
     if ((registers.Control ^ *value) & 0xF0)
       err << "lptctl: control bits 4-7 stay as the port has them (" << Hex2(registers.Control & 0xF0)
           << "); only the four line bits were written\n";
-    if (!ports->WriteControlLines(*port, *value, err)) return ExitFailed;
+    if (!ports->WriteControlLines(*port, registers.Control, *value, err)) return ExitFailed;
   }
   if (!ports->Read(*port, registers, err)) return ExitFailed;
   out << RegisterLine(*port, registers, ports->Kind(*port)) << '\n';
@@ -242,7 +242,8 @@ int ChangeLines(const std::string& usage, TLineChange change, const TArgs& args,
   TRegisters registers;
   if (!ports || !ports->Require(*port, err) || !ports->Read(*port, registers, err)) return ExitFailed;
   if (dataMask && !ports->WriteData(*port, Changed(registers.Data, dataMask, change), err)) return ExitFailed;
-  if (controlMask && !ports->WriteControlLines(*port, Changed(registers.Control, controlMask, change), err))
+  if (controlMask && !ports->WriteControlLines(*port, registers.Control,
+                                               Changed(registers.Control, controlMask, change), err))
     return ExitFailed;
   if (!ports->Read(*port, registers, err)) return ExitFailed;
   out << RegisterLine(*port, registers, ports->Kind(*port)) << '\n';

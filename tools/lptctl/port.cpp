@@ -69,10 +69,8 @@ bool TPorts::WriteControl(BYTE port, BYTE value, std::ostream& err) {
   return Write(port, RegControl, value, err);
 }
 
-bool TPorts::WriteControlLines(BYTE port, BYTE value, std::ostream& err) {
-  TRegisters now;
-  if (!Read(port, now, err)) return false;
-  return WriteControl(port, BYTE((now.Control & 0xF0) | (value & 0x0F)), err);
+bool TPorts::WriteControlLines(BYTE port, BYTE current, BYTE value, std::ostream& err) {
+  return WriteControl(port, BYTE((current & 0xF0) | (value & 0x0F)), err);
 }
 
 }  // namespace lptctl

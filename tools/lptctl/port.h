@@ -30,9 +30,9 @@ class TPorts {
   // The three registers in one batch; on failure a line on err.
   bool Read(BYTE port, TRegisters& registers, std::ostream& err);
   bool WriteData(BYTE port, BYTE value, std::ostream& err);
-  // The four control lines only: bits 4-7 (direction, interrupt) stay as the
-  // port has them.
-  bool WriteControlLines(BYTE port, BYTE value, std::ostream& err);
+  // The four control lines only: bits 4-7 (direction, interrupt) stay as in
+  // `current`, the control register as just read.
+  bool WriteControlLines(BYTE port, BYTE current, BYTE value, std::ostream& err);
   bool WriteControl(BYTE port, BYTE value, std::ostream& err);
 
  private:
