@@ -33,4 +33,25 @@ class TPortBank {
   virtual TPortQueryEntry Describe(int slot) const = 0;
 };
 
+// Serves a checked batch of address/value pairs in order, in place, inside
+// the bank's batch; the first failure ends it. Both drivers call this.
+inline DWORD TransferPairs(TPortBank& bank, bool read, uint8_t* pairs, uint32_t length) {
+  if (const DWORD status = bank.BeginBatch(); status != ERROR_SUCCESS) return status;
+  DWORD status = ERROR_SUCCESS;
+  for (uint32_t i = 0; i < length && status == ERROR_SUCCESS; i += PairSize) {
+    const int slot = SlotOfAddress(pairs[i]);
+    const auto reg = TRegister(RegisterOfAddress(pairs[i]));
+    status = read ? bank.Read(slot, reg, pairs[i + 1]) : bank.Write(slot, reg, pairs[i + 1]);
+  }
+  const DWORD ended = bank.EndBatch();
+  return status != ERROR_SUCCESS ? status : ended;
+}
+
+// The port query's reply, one entry per slot.
+inline TPortQueryReply DescribePorts(const TPortBank& bank) {
+  TPortQueryReply reply{};
+  for (int slot = 0; slot < SlotCount; ++slot) reply.Ports[slot] = bank.Describe(slot);
+  return reply;
+}
+
 }  // namespace lptwdmio

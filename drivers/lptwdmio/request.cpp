@@ -7,39 +7,13 @@ namespace lptwdmio {
 
 namespace {
 
-struct TPair {
-  BYTE Address;
-  BYTE Value;
-};
-static_assert(sizeof(TPair) == PairSize);
-
-TRegister RegisterOf(BYTE address) { return TRegister(RegisterOfAddress(address)); }
-
-DWORD TransferPairs(TPortBank& bank, bool read, std::vector<TPair>& pairs) {
-  for (TPair& pair : pairs) {
-    const int slot = SlotOfAddress(pair.Address);
-    const DWORD status = read ? bank.Read(slot, RegisterOf(pair.Address), pair.Value)
-                              : bank.Write(slot, RegisterOf(pair.Address), pair.Value);
-    if (status != ERROR_SUCCESS) return status;
-  }
-  return ERROR_SUCCESS;
-}
-
-DWORD Transfer(TPortBank& bank, bool read, std::vector<TPair>& pairs) {
-  if (const DWORD status = bank.BeginBatch(); status != ERROR_SUCCESS) return status;
-  const DWORD status = TransferPairs(bank, read, pairs);
-  const DWORD ended = bank.EndBatch();
-  return status != ERROR_SUCCESS ? status : ended;
-}
-
 DWORD ServeBatch(TPortBank& bank, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
                  DWORD* returned) {
   // A private copy: the caller's input and output are usually the same buffer.
-  std::vector<TPair> pairs(inLength / PairSize);
-  std::memcpy(pairs.data(), in, inLength);
-  if (!AreValidPairs(reinterpret_cast<const uint8_t*>(pairs.data()), inLength))
-    return ERROR_INVALID_PARAMETER;
-  if (const DWORD status = Transfer(bank, code == IoctlBatchRead, pairs); status != ERROR_SUCCESS)
+  std::vector<uint8_t> pairs(static_cast<const uint8_t*>(in), static_cast<const uint8_t*>(in) + inLength);
+  if (!AreValidPairs(pairs.data(), inLength)) return ERROR_INVALID_PARAMETER;
+  if (const DWORD status = TransferPairs(bank, code == IoctlBatchRead, pairs.data(), inLength);
+      status != ERROR_SUCCESS)
     return status;
   std::memcpy(out, pairs.data(), outLength);
   if (returned) *returned = outLength;
@@ -47,8 +21,7 @@ DWORD ServeBatch(TPortBank& bank, DWORD code, const void* in, DWORD inLength, vo
 }
 
 DWORD ServeQuery(const TPortBank& bank, void* out, DWORD* returned) {
-  TPortQueryReply reply{};
-  for (int slot = 0; slot < SlotCount; ++slot) reply.Ports[slot] = bank.Describe(slot);
+  const TPortQueryReply reply = DescribePorts(bank);
   std::memcpy(out, &reply, sizeof reply);
   if (returned) *returned = sizeof reply;
   return ERROR_SUCCESS;

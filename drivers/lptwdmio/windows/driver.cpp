@@ -65,17 +65,6 @@ void CloseSession(PFILE_OBJECT file) {
   ExFreePoolWithTag(session, PoolTag);
 }
 
-NTSTATUS Transfer(TPortBank& bank, ULONG code, UCHAR* pairs, ULONG length) {
-  for (ULONG i = 0; i < length; i += PairSize) {
-    const int slot = SlotOfAddress(pairs[i]);
-    const auto reg = TRegister(RegisterOfAddress(pairs[i]));
-    const DWORD error =
-        code == IoctlBatchRead ? bank.Read(slot, reg, pairs[i + 1]) : bank.Write(slot, reg, pairs[i + 1]);
-    if (error != ERROR_SUCCESS) return STATUS_IO_DEVICE_ERROR;
-  }
-  return STATUS_SUCCESS;
-}
-
 // Buffered requests: the I/O manager's system buffer is our private copy of
 // the input and becomes the output, so nothing the caller does meanwhile
 // can change a request after it was checked.
@@ -92,16 +81,15 @@ NTSTATUS Control(TDeviceState& state, TSession& session, PIRP irp) {
     case TRequestVerdict::Accept: break;
   }
   if (code == IoctlQueryPorts) {
-    TPortQueryReply reply{};
-    for (int slot = 0; slot < SlotCount; ++slot) reply.Ports[slot] = session.Bank->Describe(slot);
+    const TPortQueryReply reply = DescribePorts(*session.Bank);
     RtlCopyMemory(buffer, &reply, sizeof reply);
     return Complete(irp, STATUS_SUCCESS, sizeof reply);
   }
   if (!AreValidPairs(buffer, inLength)) return Complete(irp, STATUS_INVALID_PARAMETER);
   ExAcquireFastMutex(&state.Lock);
-  const NTSTATUS status = Transfer(*session.Bank, code, buffer, inLength);
+  const bool served = TransferPairs(*session.Bank, code == IoctlBatchRead, buffer, inLength) == ERROR_SUCCESS;
   ExReleaseFastMutex(&state.Lock);
-  return Complete(irp, status, NT_SUCCESS(status) ? outLength : 0);
+  return served ? Complete(irp, STATUS_SUCCESS, outLength) : Complete(irp, STATUS_IO_DEVICE_ERROR);
 }
 
 NTSTATUS DispatchCreate(PDEVICE_OBJECT device, PIRP irp) {
