@@ -51,7 +51,9 @@ bool IsRailValue(BYTE value) { return value == 0x00 || value == 0xFF; }
 
 }  // namespace
 
-TLptPortConnection::TLptPortConnection() {
+TLptPortConnection::TLptPortConnection() : TLptPortConnection(TLptConnectionOptions{}) {}
+
+TLptPortConnection::TLptPortConnection(const TLptConnectionOptions& options) {
   DeviceHandle = INVALID_HANDLE_VALUE;
   StartedService = false;
   ServiceLibrary = nullptr;
@@ -64,14 +66,24 @@ TLptPortConnection::TLptPortConnection() {
 
   DeviceHandle = OpenDevice();
   if (DeviceHandle == INVALID_HANDLE_VALUE && IsNt) {
-    BootstrapDriver();
+    BootstrapDriver(options.DriverFolder);
     DeviceHandle = OpenDevice();
   }
-  if (IsUsable()) {
+  if (IsUsable()) FindPorts(options.EchoProbe);
+}
+
+void TLptPortConnection::FindPorts(bool echoProbe) {
+  TLptPortReports reports;
+  if (echoProbe || !QueryPorts(reports)) {
+    // Without a driver to ask (the direct path), a tool takes what the probe finds.
     FLpt1Present = ProbePort(PortLpt1);
     FLpt2Present = ProbePort(PortLpt2);
     FLpt3Present = ProbePort(PortLpt3);
+    return;
   }
+  FLpt1Present = reports[0].Present;
+  FLpt2Present = reports[1].Present;
+  FLpt3Present = reports[2].Present;
 }
 
 TLptPortConnection::~TLptPortConnection() {
@@ -88,12 +100,12 @@ HANDLE TLptPortConnection::OpenDevice() {
                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-void TLptPortConnection::BootstrapDriver() {
+void TLptPortConnection::BootstrapDriver(const std::string& driverFolder) {
   ServiceLibrary = LoadLibraryA(ServiceLibraryName);
   if (!ServiceLibrary || !ResolveServiceProcs()) return;
   SC_HANDLE manager = Procs.OpenSCManagerA(nullptr, nullptr, ScManagerAccess);
   if (!manager) return;
-  StartDriverService(manager);
+  StartDriverService(manager, driverFolder);
   Procs.CloseServiceHandle(manager);
 }
 
@@ -108,10 +120,10 @@ bool TLptPortConnection::ResolveServiceProcs() {
          Procs.OpenServiceA && Procs.DeleteService;
 }
 
-void TLptPortConnection::StartDriverService(SC_HANDLE manager) {
+void TLptPortConnection::StartDriverService(SC_HANDLE manager, const std::string& driverFolder) {
   // Without the executable's folder there is no driver file to name; a
   // relative path would depend on the working directory.
-  const std::optional<std::string> folder = ExecutableFolder();
+  const std::optional<std::string> folder = driverFolder.empty() ? ExecutableFolder() : driverFolder;
   if (!folder) return;
   DriverPath = *folder + DriverFileName;
   SC_HANDLE service = Procs.CreateServiceA(manager, ServiceName, ServiceDisplayName, ServiceAccess,
@@ -212,10 +224,32 @@ bool TLptPortConnection::QueryPorts(TLptPortReports& reports) {
   for (std::size_t slot = 0; slot < reports.size(); ++slot) {
     const BYTE* entry = reply + slot * EntrySize;
     const BYTE flags = entry[0];
-    reports[slot].Present = (flags & lptwdmio::PortPresent) != 0;
-    reports[slot].Simulated = (flags & lptwdmio::PortSimulated) != 0;
-    reports[slot].Base = (flags & lptwdmio::PortBaseKnown) ? WORD(entry[2] | (entry[3] << 8)) : WORD(0);
+    TLptPortReport& report = reports[slot];
+    report.Present = (flags & lptwdmio::PortPresent) != 0;
+    report.Simulated = (flags & lptwdmio::PortSimulated) != 0;
+    report.Base = (flags & lptwdmio::PortBaseKnown) ? WORD(entry[2] | (entry[3] << 8)) : WORD(0);
+    report.Held = (flags & lptwdmio::PortHeld) != 0;
+    report.Loopback = (flags & lptwdmio::PortLoopback) != 0;
+    report.SystemNumber = entry[1];
+    report.Holder = report.Held ? DWORD(entry[4] | (entry[5] << 8) | (entry[6] << 16) | (DWORD(entry[7]) << 24)) : 0;
   }
+  return true;
+}
+
+bool TLptPortConnection::SimulatedInputs(BYTE port, TLptFarSide& side, bool change) {
+  if (!IsUsable()) return false;
+  if (DeviceHandle == INVALID_HANDLE_VALUE) {
+    SetLastError(ERROR_NOT_SUPPORTED);  // the direct path has no simulation
+    return false;
+  }
+  BYTE record[sizeof(lptwdmio::TSimulatedInputs)] = {BYTE(lptwdmio::SlotOfAddress(port)), BYTE(change ? 1 : 0),
+                                                     side.Driven, side.Levels};
+  DWORD returned = 0;
+  SetLastError(0);
+  DeviceIoControl(DeviceHandle, lptwdmio::IoctlSimulatedInputs, record, sizeof record, record, sizeof record,
+                  &returned, nullptr);
+  if (GetLastError() != 0) return false;
+  side = {record[2], record[3]};
   return true;
 }
 

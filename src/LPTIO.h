@@ -42,16 +42,40 @@ struct TLptPortReport {
   bool Present = false;
   bool Simulated = false;  // the driver's simulation, not hardware
   WORD Base = 0;           // the port's I/O base; 0 when the driver does not know it
+  bool Held = false;       // another program holds it now
+  bool Loopback = false;   // simulated, its inputs wired to D0-D4 by a loopback plug
+  BYTE SystemNumber = 0;   // n of the system's own name for it (Windows' LPTn); 0 when none
+  DWORD Holder = 0;        // the process holding it, when held and the system can tell
   friend bool operator==(const TLptPortReport&, const TLptPortReport&) = default;
 };
 // LPT1, LPT2, LPT3, in that order.
 using TLptPortReports = std::array<TLptPortReport, 3>;
+
+// What the device at the far end of a simulated port's cable drives on the
+// five status inputs: ERR, SEL, PE, ACK, BUSY in bits 0-4, as levels at the
+// pins. A line not driven floats high.
+struct TLptFarSide {
+  BYTE Driven = 0;
+  BYTE Levels = 0;
+  friend bool operator==(const TLptFarSide&, const TLptFarSide&) = default;
+};
+
+struct TLptConnectionOptions {
+  // The window's presence test, which writes patterns to every port's data
+  // register. Without it presence comes from the driver's port query and
+  // opening writes nothing: what a tool that only looks must do.
+  bool EchoProbe = true;
+  // The folder of LPTWDMIO.SYS with its trailing separator; empty: the
+  // executable's folder.
+  std::string DriverFolder;
+};
 
 class TLptPortConnection {
  public:
   // Never fails; IsUsable tells the outcome. When not usable, the thread's
   // last error holds the code of the final device-open attempt.
   TLptPortConnection();
+  explicit TLptPortConnection(const TLptConnectionOptions& options);
   virtual ~TLptPortConnection();
   TLptPortConnection(const TLptPortConnection&) = delete;
   TLptPortConnection& operator=(const TLptPortConnection&) = delete;
@@ -77,6 +101,12 @@ class TLptPortConnection {
   // reason is then in GetLastError).
   bool QueryPorts(TLptPortReports& reports);
 
+  // The far side of a simulated port's cable: sets it when change is true,
+  // and reads it back into side. Holds nothing. False, with the reason in
+  // GetLastError, for a port that is not simulated or whose inputs follow a
+  // loopback plug (ERROR_NOT_SUPPORTED), or without a driver.
+  bool SimulatedInputs(BYTE port, TLptFarSide& side, bool change);
+
  private:
   using TOpenSCManagerA = SC_HANDLE(WINAPI*)(LPCSTR, LPCSTR, DWORD);
   using TCloseServiceHandle = BOOL(WINAPI*)(SC_HANDLE);
@@ -96,9 +126,10 @@ class TLptPortConnection {
   };
 
   HANDLE OpenDevice();
-  void BootstrapDriver();
+  void FindPorts(bool echoProbe);
+  void BootstrapDriver(const std::string& driverFolder);
   bool ResolveServiceProcs();
-  void StartDriverService(SC_HANDLE manager);
+  void StartDriverService(SC_HANDLE manager, const std::string& driverFolder);
   void DeleteDriverService();
   bool AcceptBatch(const PortIoPair* pairs, DWORD count);
   bool DriverRequest(DWORD code, PortIoPair* pairs, DWORD count);

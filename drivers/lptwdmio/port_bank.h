@@ -23,19 +23,43 @@ constexpr BYTE ControlLineBits = 0x0F;
 class TPortBank {
  public:
   virtual ~TPortBank() = default;
+  // A session holds a port from the first request that touches it to its
+  // end, as one program at a time holds a real one. ERROR_BUSY when another
+  // holds it (within the bank's bound on waiting); a slot without a port is
+  // always had.
+  virtual DWORD Acquire(int) { return ERROR_SUCCESS; }
   // Around each batch: a bank whose registers other processes share takes
   // them here, whole, and hands them back at the end.
   virtual DWORD BeginBatch() { return ERROR_SUCCESS; }
   virtual DWORD EndBatch() { return ERROR_SUCCESS; }
   virtual DWORD Read(int slot, TRegister reg, BYTE& value) = 0;
   virtual DWORD Write(int slot, TRegister reg, BYTE value) = 0;
-  // What the port query reports for the slot: present, simulated, base.
+  // What the port query reports for the slot: present, simulated, base,
+  // held by another. Holds nothing.
   virtual TPortQueryEntry Describe(int slot) const = 0;
+  // The far side of a simulated port's cable (IoctlSimulatedInputs, already
+  // checked): takes it when inputs.Change, and reports it back in inputs.
+  // ERROR_NOT_SUPPORTED for a real or absent port, or a simulated one whose
+  // inputs follow a loopback plug.
+  virtual DWORD SimulatedInputs(TSimulatedInputs&) { return ERROR_NOT_SUPPORTED; }
 };
 
+// Holds, in slot order, every port a checked batch names, before any
+// register is touched: a batch that cannot have all its ports touches none.
+inline DWORD AcquirePorts(TPortBank& bank, const uint8_t* pairs, uint32_t length) {
+  bool named[SlotCount] = {};
+  for (uint32_t i = 0; i < length; i += PairSize) named[SlotOfAddress(pairs[i])] = true;
+  for (int slot = 0; slot < SlotCount; ++slot)
+    if (named[slot])
+      if (const DWORD status = bank.Acquire(slot); status != ERROR_SUCCESS) return status;
+  return ERROR_SUCCESS;
+}
+
 // Serves a checked batch of address/value pairs in order, in place, inside
-// the bank's batch; the first failure ends it. Both drivers call this.
+// the bank's batch, once its ports are held; the first failure ends it. Both
+// drivers call this.
 inline DWORD TransferPairs(TPortBank& bank, bool read, uint8_t* pairs, uint32_t length) {
+  if (const DWORD status = AcquirePorts(bank, pairs, length); status != ERROR_SUCCESS) return status;
   if (const DWORD status = bank.BeginBatch(); status != ERROR_SUCCESS) return status;
   DWORD status = ERROR_SUCCESS;
   for (uint32_t i = 0; i < length && status == ERROR_SUCCESS; i += PairSize) {

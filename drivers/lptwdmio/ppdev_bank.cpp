@@ -176,9 +176,9 @@ int TPpdevPort::Claim(TPpdevSystem& system, const std::string& path, TPpdevPort&
 TPpdevBank::TPpdevBank(TPorts ports, TBases bases) : Ports_(std::move(ports)), Bases_(bases) {}
 
 TPortQueryEntry TPpdevBank::Describe(int slot) const {
-  if (!Ports_[slot]) return {0, 0, 0};
+  if (!Ports_[slot]) return {0, 0, 0, 0};
   const std::optional<unsigned>& base = Bases_[slot];
-  return {uint8_t(PortPresent | (base ? PortBaseKnown : 0)), 0, uint16_t(base.value_or(0))};
+  return {uint8_t(PortPresent | (base ? PortBaseKnown : 0)), 0, uint16_t(base.value_or(0)), 0};
 }
 
 DWORD TPpdevBank::Call(int slot, unsigned long request, void* argument) {

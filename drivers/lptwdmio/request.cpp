@@ -27,6 +27,16 @@ DWORD ServeQuery(const TPortBank& bank, void* out, DWORD* returned) {
   return ERROR_SUCCESS;
 }
 
+DWORD ServeSimulatedInputs(TPortBank& bank, const void* in, void* out, DWORD* returned) {
+  TSimulatedInputs inputs;
+  std::memcpy(&inputs, in, sizeof inputs);
+  if (!IsValidSimulatedInputs(inputs)) return ERROR_INVALID_PARAMETER;
+  if (const DWORD status = bank.SimulatedInputs(inputs); status != ERROR_SUCCESS) return status;
+  std::memcpy(out, &inputs, sizeof inputs);
+  if (returned) *returned = sizeof inputs;
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 DWORD HandleRequest(TPortBank& bank, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
@@ -38,6 +48,7 @@ DWORD HandleRequest(TPortBank& bank, DWORD code, const void* in, DWORD inLength,
     case TRequestVerdict::Accept: break;
   }
   if (code == IoctlQueryPorts) return ServeQuery(bank, out, returned);
+  if (code == IoctlSimulatedInputs) return ServeSimulatedInputs(bank, in, out, returned);
   return ServeBatch(bank, code, in, inLength, out, outLength, returned);
 }
 

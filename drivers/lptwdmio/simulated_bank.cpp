@@ -51,7 +51,7 @@ DWORD TSimulatedBank::Write(int slot, TRegister reg, BYTE value) {
 
 // A simulated port has no I/O base: nothing on the machine answers there.
 TPortQueryEntry TSimulatedBank::Describe(int slot) const {
-  return {Ports_.Ports[slot].Present ? uint8_t(PortPresent | PortSimulated) : uint8_t(0), 0, 0};
+  return {Ports_.Ports[slot].Present ? uint8_t(PortPresent | PortSimulated) : uint8_t(0), 0, 0, 0};
 }
 
 }  // namespace lptwdmio

@@ -24,7 +24,7 @@ class TRecordingBank : public TPortBank {
   }
   TPortQueryEntry Describe(int slot) const override { return Entries[slot]; }
   std::vector<std::string> Log;
-  std::array<TPortQueryEntry, SlotCount> Entries{{{}, {PortPresent | PortBaseKnown, 0, 0x378}, {}}};
+  std::array<TPortQueryEntry, SlotCount> Entries{{{}, {PortPresent | PortBaseKnown, 0, 0x378, 0}, {}}};
   DWORD FailWith = ERROR_SUCCESS;
 };
 
@@ -126,8 +126,9 @@ TEST_F(RequestTest, BatchLengthsAtTheirLimits) {
   };
   const TCase cases[] = {
       {0, 0, false}, {1, 1, false},      {2, 2, true},        {3, 3, false}, {4, 4, true},
-      {5, 5, false}, {8192, 8192, true}, {8191, 8191, false}, {4, 3, false}, {4, 5, false},
-      {2, 1, false}, {2, 3, false},      {2, 4, false},       {4, 2, false}, {8192, 8190, false},
+      {5, 5, false}, {4096, 4096, true}, {4095, 4095, false}, {4098, 4098, false}, {4, 3, false},
+      {4, 5, false}, {2, 1, false},      {2, 3, false},       {2, 4, false},       {4, 2, false},
+      {4096, 4094, false},
   };
   for (const TCase& c : cases) {
     for (DWORD code : {IoctlBatchRead, IoctlBatchWrite}) {
@@ -167,15 +168,16 @@ TEST_F(RequestTest, BankFailureIsTheRequestStatusAndReturnsNothing) {
 }
 
 TEST_F(RequestTest, QueryReplyCarriesEverySlotInOrderAndTouchesNoRegister) {
-  Bank.Entries = {{{PortPresent | PortSimulated, 0, 0},
-                   {PortPresent | PortBaseKnown, 0, 0xD010},
-                   {PortPresent | PortBaseKnown, 0, 0x278}}};
+  Bank.Entries = {{{PortPresent | PortSimulated, 0, 0, 0},
+                   {PortPresent | PortBaseKnown, 0, 0xD010, 0},
+                   {PortPresent | PortBaseKnown | PortHeld, 2, 0x278, 12345}}};
   std::vector<BYTE> reply(sizeof(TPortQueryReply), 0xEE);
   EXPECT_EQ(HandleRequest(Bank, IoctlQueryPorts, nullptr, 0, reply.data(), DWORD(reply.size()), &Returned),
             ERROR_SUCCESS);
   EXPECT_EQ(Returned, sizeof(TPortQueryReply));
-  EXPECT_EQ(reply, (std::vector<BYTE>{PortPresent | PortSimulated, 0, 0, 0, PortPresent | PortBaseKnown, 0,
-                                      0x10, 0xD0, PortPresent | PortBaseKnown, 0, 0x78, 0x02}));
+  EXPECT_EQ(reply, (std::vector<BYTE>{PortPresent | PortSimulated, 0, 0, 0, 0, 0, 0, 0,
+                                      PortPresent | PortBaseKnown, 0, 0x10, 0xD0, 0, 0, 0, 0,
+                                      PortPresent | PortBaseKnown | PortHeld, 2, 0x78, 0x02, 0x39, 0x30, 0, 0}));
   EXPECT_TRUE(Bank.Log.empty());
 }
 

@@ -136,8 +136,14 @@ DWORD ExpectedStatus(DWORD code, const BYTE* in, DWORD inLength, const BYTE* out
   if (code == IoctlQueryPorts)
     return inLength == 0 && out && outLength == sizeof(TPortQueryReply) ? ERROR_SUCCESS
                                                                         : ERROR_INVALID_PARAMETER;
+  if (code == IoctlSimulatedInputs) {
+    if (!in || !out || inLength != 4 || outLength != 4) return ERROR_INVALID_PARAMETER;
+    const bool valid = in[0] < 3 && in[1] <= 1 && !(in[2] & 0xE0) && !(in[3] & ~in[2]);
+    // The checking bank stands in for no simulation of its own.
+    return valid ? ERROR_NOT_SUPPORTED : ERROR_INVALID_PARAMETER;
+  }
   if (code != IoctlBatchRead && code != IoctlBatchWrite) return ERROR_INVALID_FUNCTION;
-  if (!in || !out || inLength == 0 || inLength % 2 != 0 || inLength != outLength)
+  if (!in || !out || inLength == 0 || inLength % 2 != 0 || inLength > 4096 || inLength != outLength)
     return ERROR_INVALID_PARAMETER;
   for (DWORD i = 0; i < inLength; i += 2) {
     bool valid = false;
@@ -285,7 +291,7 @@ class TRun {
       TPortQueryReply reply{};
       std::memcpy(&reply, request.OutPointer(), sizeof reply);
       for (const TPortQueryEntry& entry : reply.Ports)
-        Require(entry.Reserved == 0 && (entry.Flags & ~(PortPresent | PortSimulated | PortBaseKnown)) == 0,
+        Require((entry.Flags & ~PortFlagsKnown) == 0 && (entry.Holder == 0 || (entry.Flags & PortHeld)),
                 "query reply with unknown bits");
       Require(BankAccesses == accesses, "the query touched a register");
       return;

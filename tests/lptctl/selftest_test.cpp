@@ -38,7 +38,7 @@ class TFaultyPlug : public lptwdmio::TPortBank {
     return ERROR_SUCCESS;
   }
   lptwdmio::TPortQueryEntry Describe(int slot) const override {
-    return {uint8_t(slot == 0 ? lptwdmio::PortPresent : 0), 0, 0};
+    return {uint8_t(slot == 0 ? lptwdmio::PortPresent : 0), 0, 0, 0};
   }
 
  private:

@@ -32,7 +32,7 @@ TEST_F(QueryTest, OneRequestWithNoInputAndRoomForTheReply) {
   emulation::ClearTrace();
   EXPECT_TRUE(connection->QueryPorts(Reports));
   ExpectCalls(TraceText(),
-              {"SetLastError(0)", "DeviceIoControl(*, 0x220070, null, 0, *, 12, *, null)", "GetLastError()"});
+              {"SetLastError(0)", "DeviceIoControl(*, 0x220070, null, 0, *, 24, *, null)", "GetLastError()"});
   EXPECT_EQ(Reports[0], (TLptPortReport{true, true, 0}));
   EXPECT_EQ(Reports[1], (TLptPortReport{true, false, 0x378}));
   EXPECT_EQ(Reports[2], (TLptPortReport{false, false, 0}));

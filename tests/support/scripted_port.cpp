@@ -42,9 +42,9 @@ class TScriptedPort::TBank : public TPortBank {
   }
   TPortQueryEntry Describe(int slot) const override {
     const TFakePort& port = Owner_.Ports[slot];
-    if (!port.Present) return {0, 0, 0};
+    if (!port.Present) return {0, 0, 0, 0};
     const int flags = PortPresent | (port.Simulated ? PortSimulated : 0) | (port.Base ? PortBaseKnown : 0);
-    return {uint8_t(flags), 0, port.Base};
+    return {uint8_t(flags), 0, port.Base, 0};
   }
 
  private:

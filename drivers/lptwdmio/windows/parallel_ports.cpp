@@ -140,9 +140,9 @@ DWORD THeldPorts::Write(int slot, TRegister reg, BYTE value) {
 }
 
 TPortQueryEntry THeldPorts::Describe(int slot) const {
-  if (!Held_[slot]) return {0, 0, 0};
+  if (!Held_[slot]) return {0, 0, 0, 0};
   return {uint8_t(PortPresent | PortBaseKnown), 0,
-          uint16_t(Ports_.Port(slot).Info.OriginalController.LowPart)};
+          uint16_t(Ports_.Port(slot).Info.OriginalController.LowPart), 0};
 }
 
 }  // namespace lptwdmio::kernel
