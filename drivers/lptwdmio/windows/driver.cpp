@@ -101,7 +101,9 @@ NTSTATUS StatusOf(DWORD error) {
   }
 }
 
-// The open's access as the system granted it; under Wine there is none to read.
+// The access the open asked for and was granted; under Wine there is none
+// to read. Taken at the open, not per request: XP's kernel does not export
+// IoValidateDeviceIoControlAccess, and Wine's is a stub that faults.
 bool GrantsWrite(PIO_STACK_LOCATION stack) {
   const PIO_SECURITY_CONTEXT context = stack->Parameters.Create.SecurityContext;
   return OpenMayWrite(context != nullptr, context ? uint32_t(context->DesiredAccess) : 0);
