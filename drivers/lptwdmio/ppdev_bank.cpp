@@ -2,6 +2,7 @@
 
 #include "call_deadline.h"
 #include "errno_map.h"
+#include "slot_rule.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -21,8 +22,6 @@
 namespace lptwdmio {
 
 namespace {
-
-constexpr unsigned ClassicBases[SlotCount] = {0x3BC, 0x378, 0x278};
 
 std::optional<int> ParportNumber(const std::string& name) {
   const std::string prefix = "parport";
@@ -47,12 +46,6 @@ bool ReadInUse(const std::filesystem::path& file) {
   std::ifstream in(file);
   std::string active;
   return (in >> active) && active != "none";
-}
-
-int ClassicSlot(const std::optional<unsigned>& base) {
-  if (!base) return -1;
-  const auto* it = std::find(std::begin(ClassicBases), std::end(ClassicBases), *base);
-  return it == std::end(ClassicBases) ? -1 : int(it - std::begin(ClassicBases));
 }
 
 bool IsPermissionError(int error) { return error == EACCES || error == EPERM; }
@@ -83,21 +76,11 @@ bool KernelHasParports(const std::string& procDir) {
 }
 
 std::array<int, SlotCount> AssignSlots(const std::vector<TParportNode>& nodes) {
-  std::array<int, SlotCount> slots;
-  slots.fill(-1);
-  std::vector<int> others;
-  for (int i = 0; i < int(nodes.size()); ++i) {
-    const int slot = ClassicSlot(nodes[i].BaseAddress);
-    if (slot >= 0 && slots[slot] < 0)
-      slots[slot] = i;
-    else
-      others.push_back(i);
-  }
-  auto next = others.begin();
-  for (int& slot : slots) {
-    if (slot < 0 && next != others.end()) slot = *next++;
-  }
-  return slots;
+  int slots[SlotCount];
+  AssignSlotsByBase(
+      int(nodes.size()),
+      [&nodes](int i) { return nodes[i].BaseAddress ? long(*nodes[i].BaseAddress) : UnknownBase; }, slots);
+  return {slots[0], slots[1], slots[2]};
 }
 
 int TPpdevSystem::Open(const std::string& path) {

@@ -17,9 +17,11 @@ BYTE TSimulatedBank::DataLines(const TPort& port) {
 }
 
 // The five inputs ERR, SEL, PE, ACK, BUSY as pin levels, packed low to high;
-// the loopback plug wires D0-D4 to them, an open socket lets them float high.
+// the loopback plug wires D0-D4 to them; otherwise the far end drives some
+// and the rest float high.
 BYTE TSimulatedBank::Status(const TPort& port) {
-  const BYTE inputs = port.Loopback ? BYTE(DataLines(port) & InputsFloating) : InputsFloating;
+  const BYTE farSide = BYTE((port.FarLevels | ~port.FarDriven) & InputsFloating);
+  const BYTE inputs = port.Loopback ? BYTE(DataLines(port) & InputsFloating) : farSide;
   const BYTE busy = (inputs & 0x10) ? 0x00 : StatusBusyBit;
   return BYTE(StatusUnusedBits | ((inputs & 0x0F) << 3) | busy);
 }
@@ -49,9 +51,47 @@ DWORD TSimulatedBank::Write(int slot, TRegister reg, BYTE value) {
   return ERROR_SUCCESS;
 }
 
-// A simulated port has no I/O base: nothing on the machine answers there.
+DWORD TSimulatedBank::Acquire(int slot) {
+  TPort& port = Ports_.Ports[slot];
+  if (!port.Present || Holds_[slot]) return ERROR_SUCCESS;
+  if (port.Holder) return ERROR_BUSY;
+  port.Holder = this;
+  port.HolderProcess = Process_;
+  Holds_[slot] = true;
+  return ERROR_SUCCESS;
+}
+
+void TSimulatedBank::Release() {
+  for (int slot = 0; slot < SlotCount; ++slot) {
+    if (!Holds_[slot]) continue;
+    Ports_.Ports[slot].Holder = nullptr;
+    Ports_.Ports[slot].HolderProcess = 0;
+    Holds_[slot] = false;
+  }
+}
+
+// A simulated port has no I/O base, nothing on the machine answers there,
+// and the system has no name of its own for it.
 TPortQueryEntry TSimulatedBank::Describe(int slot) const {
-  return {Ports_.Ports[slot].Present ? uint8_t(PortPresent | PortSimulated) : uint8_t(0), 0, 0, 0};
+  const TPort& port = Ports_.Ports[slot];
+  if (!port.Present) return {0, 0, 0, 0};
+  const bool heldByOther = port.Holder && port.Holder != this;
+  const uint8_t flags = uint8_t(PortPresent | PortSimulated | (port.Loopback ? PortLoopback : 0) |
+                                (heldByOther ? PortHeld : 0));
+  return {flags, 0, 0, heldByOther ? port.HolderProcess : 0};
+}
+
+// As a device plugged into a real port, the far end needs no holding of it.
+DWORD TSimulatedBank::SimulatedInputs(TSimulatedInputs& inputs) {
+  TPort& port = Ports_.Ports[inputs.Slot];
+  if (!port.Present || port.Loopback) return ERROR_NOT_SUPPORTED;
+  if (inputs.Change) {
+    port.FarDriven = inputs.Driven;
+    port.FarLevels = inputs.Levels;
+  }
+  inputs.Driven = port.FarDriven;
+  inputs.Levels = port.FarLevels;
+  return ERROR_SUCCESS;
 }
 
 }  // namespace lptwdmio

@@ -151,7 +151,7 @@ TEST_F(SharedSimulationTest, SessionsShareTheFileOrFallBackToTheirOwnLatches) {
     TSession own(driver);
     ASSERT_EQ(OpenSession(config, own, messages), ERROR_SUCCESS);
     EXPECT_EQ(Read(*own.Bank, 0x20), 0x00);
-    EXPECT_EQ(own.Bank->Describe(0).Flags, PortPresent | PortSimulated);
+    EXPECT_EQ(own.Bank->Describe(0).Flags, PortPresent | PortSimulated | PortLoopback);
   }
   const std::string said = out.str();
   EXPECT_EQ(said.find("stay private"), said.rfind("stay private")) << "said once: " << said;

@@ -5,7 +5,7 @@
 // declare them a second time, differently, in C++.
 #define __INTRINSIC_DEFINED_InterlockedBitTestAndSet
 #define __INTRINSIC_DEFINED_InterlockedBitTestAndReset
-#include <ntddk.h>
+#include <ntifs.h>  // ntddk.h and the object and security calls
 #include <parallel.h>
 
 namespace lptwdmio::kernel {

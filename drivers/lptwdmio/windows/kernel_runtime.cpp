@@ -9,7 +9,7 @@ void operator delete(void* block) noexcept {
   if (block) ExFreePoolWithTag(block, PoolTag);
 }
 
-void operator delete(void* block, unsigned long long) noexcept { operator delete(block); }
+void operator delete(void* block, decltype(sizeof 0)) noexcept { operator delete(block); }
 
 namespace {
 

@@ -1,12 +1,16 @@
 #include "parallel_ports.h"
 
+#include "kernel_rules.h"
 #include "port_names.h"
+#include "slot_rule.h"
 
 namespace lptwdmio::kernel {
 
 namespace {
 
 constexpr ULONG NameChars = 64;
+// Ports past these in Windows' list are not looked at.
+constexpr int MaxListed = 8;
 
 // An internal device control to the port driver, waited for.
 NTSTATUS InternalRequest(PDEVICE_OBJECT device, ULONG code, void* out, ULONG outLength) {
@@ -38,111 +42,173 @@ void PortDeviceName(WCHAR (&buffer)[NameChars], int index) {
   buffer[i] = L'\0';
 }
 
-// The port's own name from its driver ("LPT1") decides; the device map's
-// is what a driver without one leaves.
-int ConfirmedSlot(PDEVICE_OBJECT device, int mapSlot) {
-  PARALLEL_PNP_INFORMATION pnp{};
-  if (NT_SUCCESS(InternalRequest(device, IOCTL_INTERNAL_GET_PARALLEL_PNP_INFO, &pnp, sizeof pnp)) &&
-      pnp.PortName)
-    if (const int slot = SlotOfName(pnp.PortName, NameChars); slot >= 0) return slot;
-  return mapSlot;
-}
-
-}  // namespace
+struct TListedPort {
+  int Index;         // N of \Device\ParallelN, the port driver's ParallelPortN
+  int SystemNumber;  // the LPTn the device map gives it
+};
 
 // Windows lists the ports it names LPTn in the device map ("\Device\Parallel0"
-// = "\DosDevices\LPT1"); a machine without a parallel port has no entry,
-// and no port driver's device is then asked anything.
-void TParallelPorts::Discover() {
+// = "\DosDevices\LPT1"), in its own order; a machine without a parallel port
+// has no entry, and no port driver's device is then asked anything.
+int ListPorts(TListedPort (&listed)[MaxListed]) {
   UNICODE_STRING path;
   RtlInitUnicodeString(&path, L"\\Registry\\Machine\\HARDWARE\\DEVICEMAP\\PARALLEL PORTS");
   OBJECT_ATTRIBUTES attributes;
   InitializeObjectAttributes(&attributes, &path, OBJ_CASE_INSENSITIVE | OBJ_KERNEL_HANDLE, nullptr, nullptr);
   HANDLE key = nullptr;
-  if (!NT_SUCCESS(ZwOpenKey(&key, KEY_READ, &attributes))) return;
+  if (!NT_SUCCESS(ZwOpenKey(&key, KEY_READ, &attributes))) return 0;
   alignas(8) UCHAR buffer[512];
   auto* value = reinterpret_cast<KEY_VALUE_FULL_INFORMATION*>(buffer);
-  for (ULONG i = 0;; ++i) {
+  int count = 0;
+  for (ULONG i = 0; count < MaxListed; ++i) {
     ULONG length = 0;
     const NTSTATUS status =
         ZwEnumerateValueKey(key, i, KeyValueFullInformation, value, sizeof buffer, &length);
     if (status == STATUS_NO_MORE_ENTRIES) break;
     if (!NT_SUCCESS(status) || value->Type != REG_SZ) continue;
     const int index = ClassDeviceIndex(value->Name, value->NameLength / sizeof(WCHAR));
-    const int slot = SlotOfName(reinterpret_cast<const WCHAR*>(buffer + value->DataOffset),
-                                value->DataLength / sizeof(WCHAR));
-    if (index >= 0 && slot >= 0) Open(index, slot);
+    const int number = LptNumberOfName(reinterpret_cast<const WCHAR*>(buffer + value->DataOffset),
+                                       value->DataLength / sizeof(WCHAR));
+    if (index >= 0) listed[count++] = {index, number};
   }
   ZwClose(key);
+  return count;
 }
 
-void TParallelPorts::Open(int index, int mapSlot) {
+// The port's own name from its driver ("LPT1") is Windows' name for it; the
+// device map's is what a driver without one leaves.
+uint8_t SystemNumberOf(PDEVICE_OBJECT device, int listed) {
+  PARALLEL_PNP_INFORMATION pnp{};
+  if (NT_SUCCESS(InternalRequest(device, IOCTL_INTERNAL_GET_PARALLEL_PNP_INFO, &pnp, sizeof pnp)) &&
+      pnp.PortName)
+    if (const int number = LptNumberOfName(pnp.PortName, NameChars); number > 0) return uint8_t(number);
+  return uint8_t(listed);
+}
+
+void ClosePort(TPortDevice& port) {
+  if (!port.File) return;
+  InternalRequest(port.Device, IOCTL_INTERNAL_RELEASE_PARALLEL_PORT_INFO, nullptr, 0);
+  ObDereferenceObject(port.File);
+  port = {};
+}
+
+// Takes a reference to a listed port's device and its driver's description
+// of it; false, holding nothing, for a port the driver may not touch.
+bool OpenPort(const TListedPort& listed, TPortDevice& port) {
   WCHAR name[NameChars];
-  PortDeviceName(name, index);
+  PortDeviceName(name, listed.Index);
   UNICODE_STRING path;
   RtlInitUnicodeString(&path, name);
   PFILE_OBJECT file = nullptr;
   PDEVICE_OBJECT device = nullptr;
-  if (!NT_SUCCESS(IoGetDeviceObjectPointer(&path, FILE_READ_ATTRIBUTES, &file, &device))) return;
-  if (!file || !device) return;
-  PARALLEL_PORT_INFORMATION info{};
-  const int slot = ConfirmedSlot(device, mapSlot);
-  if (slot < 0 || Ports_[slot].Found ||
-      !NT_SUCCESS(InternalRequest(device, IOCTL_INTERNAL_GET_PARALLEL_PORT_INFO, &info, sizeof info)) ||
-      !info.TryAllocatePort || !info.FreePort || !info.Controller) {
+  if (!NT_SUCCESS(IoGetDeviceObjectPointer(&path, FILE_READ_ATTRIBUTES, &file, &device))) return false;
+  if (!file) return false;
+  if (!device) {
     ObDereferenceObject(file);
-    return;
+    return false;
   }
-  Ports_[slot] = {true, file, device, info};
+  PARALLEL_PORT_INFORMATION info{};
+  if (!NT_SUCCESS(InternalRequest(device, IOCTL_INTERNAL_GET_PARALLEL_PORT_INFO, &info, sizeof info))) {
+    ObDereferenceObject(file);
+    return false;
+  }
+  port = {file, device, info, uint16_t(info.OriginalController.QuadPart),
+          SystemNumberOf(device, listed.SystemNumber)};
+  const bool usable = info.TryAllocatePort && info.FreePort &&
+                      IsUsablePort(uint64_t(info.OriginalController.QuadPart),
+                                   uint64_t(ULONG_PTR(info.Controller)), info.SpanOfController);
+  if (!usable) ClosePort(port);
+  return usable;
 }
 
-void TParallelPorts::Release() {
-  for (TFoundPort& port : Ports_) {
-    if (!port.Found) continue;
-    InternalRequest(port.Device, IOCTL_INTERNAL_RELEASE_PARALLEL_PORT_INFO, nullptr, 0);
-    ObDereferenceObject(port.File);
-    port = {};
-  }
-}
-
-bool TParallelPorts::Any() const {
-  for (const TFoundPort& port : Ports_)
-    if (port.Found) return true;
+// Another program's hold shows only in a try; a port that was free is let go
+// at once, and the port driver's queued requests only wait for it.
+bool HeldByAnotherProgram(const TPortDevice& port) {
+  if (!port.Info.TryAllocatePort(port.Info.Context)) return true;
+  port.Info.FreePort(port.Info.Context);
   return false;
 }
 
-THeldPorts::~THeldPorts() {
-  for (int slot = 0; slot < SlotCount; ++slot)
-    if (Held_[slot]) Ports_.Port(slot).Info.FreePort(Ports_.Port(slot).Info.Context);
+}  // namespace
+
+TParallelPorts::~TParallelPorts() {
+  Free();
+  Close();
 }
 
-bool THeldPorts::Allocate() {
+bool TParallelPorts::Find() {
+  TListedPort listed[MaxListed];
+  const int count = ListPorts(listed);
+  TPortDevice found[MaxListed];
+  int opened = 0;
+  for (int i = 0; i < count; ++i)
+    if (OpenPort(listed[i], found[opened])) ++opened;
+  int slots[SlotCount];
+  AssignSlotsByBase(
+      opened, [&found](int i) { return long(found[i].Base); }, slots);
   bool any = false;
   for (int slot = 0; slot < SlotCount; ++slot) {
-    const TFoundPort& port = Ports_.Port(slot);
-    Held_[slot] = port.Found && port.Info.TryAllocatePort(port.Info.Context);
-    any = any || Held_[slot];
+    if (slots[slot] < 0) continue;
+    Ports_[slot] = found[slots[slot]];
+    found[slots[slot]] = {};
+    any = true;
   }
+  for (int i = 0; i < opened; ++i) ClosePort(found[i]);  // the ports no slot took
   return any;
 }
 
-// Only a base the port driver reported is ever touched.
-PUCHAR THeldPorts::Register(int slot, TRegister reg) const { return Ports_.Port(slot).Info.Controller + reg; }
+void TParallelPorts::Free() {
+  for (int slot = 0; slot < SlotCount; ++slot) {
+    if (!Held_[slot]) continue;
+    Ports_[slot].Info.FreePort(Ports_[slot].Info.Context);
+    if (Holders_.Session[slot] == this) {
+      Holders_.Session[slot] = nullptr;
+      Holders_.Process[slot] = 0;
+      Holders_.Base[slot] = 0;
+    }
+    Held_[slot] = false;
+  }
+}
 
-DWORD THeldPorts::Read(int slot, TRegister reg, BYTE& value) {
-  value = Held_[slot] ? READ_PORT_UCHAR(Register(slot, reg)) : AbsentValue;
+void TParallelPorts::Close() {
+  for (TPortDevice& port : Ports_) ClosePort(port);
+}
+
+DWORD TParallelPorts::Acquire(int slot) {
+  const TPortDevice& port = Ports_[slot];
+  if (!port.File || Held_[slot]) return ERROR_SUCCESS;
+  if (!port.Info.TryAllocatePort(port.Info.Context)) return ERROR_BUSY;
+  Held_[slot] = true;
+  Holders_.Session[slot] = this;
+  Holders_.Process[slot] = Process_;
+  Holders_.Base[slot] = port.Base;
   return ERROR_SUCCESS;
 }
 
-DWORD THeldPorts::Write(int slot, TRegister reg, BYTE value) {
-  if (Held_[slot]) WRITE_PORT_UCHAR(Register(slot, reg), value);
+// Only a base the port driver reported, of a port this session holds, is
+// ever touched.
+DWORD TParallelPorts::Read(int slot, TRegister reg, BYTE& value) {
+  value = Held_[slot] ? READ_PORT_UCHAR(Ports_[slot].Info.Controller + reg) : AbsentValue;
   return ERROR_SUCCESS;
 }
 
-TPortQueryEntry THeldPorts::Describe(int slot) const {
-  if (!Held_[slot]) return {0, 0, 0, 0};
-  return {uint8_t(PortPresent | PortBaseKnown), 0,
-          uint16_t(Ports_.Port(slot).Info.OriginalController.LowPart), 0};
+DWORD TParallelPorts::Write(int slot, TRegister reg, BYTE value) {
+  if (Held_[slot]) WRITE_PORT_UCHAR(Ports_[slot].Info.Controller + reg, value);
+  return ERROR_SUCCESS;
+}
+
+TPortQueryEntry TParallelPorts::Describe(int slot) const {
+  const TPortDevice& port = Ports_[slot];
+  if (!port.File) return {0, 0, 0, 0};
+  TPortQueryEntry entry{uint8_t(PortPresent | PortBaseKnown), port.SystemNumber, port.Base, 0};
+  if (Held_[slot]) return entry;
+  if (Holders_.Session[slot] && Holders_.Base[slot] == port.Base) {
+    entry.Flags |= PortHeld;
+    entry.Holder = Holders_.Process[slot];
+  } else if (HeldByAnotherProgram(port)) {
+    entry.Flags |= PortHeld;
+  }
+  return entry;
 }
 
 }  // namespace lptwdmio::kernel

@@ -17,17 +17,24 @@ constexpr unsigned long NameLength(const Char* name, unsigned long limit) {
 constexpr int FoldCase(int c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; }
 constexpr bool SameLetter(int a, int b) { return FoldCase(a) == FoldCase(b); }
 
-// "LPT1" to "LPT3", alone or after a backslash ("\DosDevices\LPT2"), is slot
-// 0 to 2; any other name is -1.
+// n of "LPTn" (1-255), alone or after a backslash ("\DosDevices\LPT4"): the
+// system's own number of the port; 0 for any other name.
 template <typename Char>
-constexpr int SlotOfName(const Char* name, unsigned long length) {
+constexpr int LptNumberOfName(const Char* name, unsigned long length) {
   length = NameLength(name, length);
-  if (length < 4) return -1;
-  const Char* tail = name + length - 4;
-  if (length > 4 && tail[-1] != Char('\\')) return -1;
-  if (!SameLetter(tail[0], 'l') || !SameLetter(tail[1], 'p') || !SameLetter(tail[2], 't')) return -1;
-  const int slot = int(tail[3]) - '1';
-  return slot >= 0 && slot < SlotCount ? slot : -1;
+  unsigned long start = length;
+  while (start > 0 && name[start - 1] != Char('\\')) --start;
+  const Char* tail = name + start;
+  const unsigned long tailLength = length - start;
+  if (tailLength < 4 || tailLength > 6) return 0;
+  if (!SameLetter(tail[0], 'l') || !SameLetter(tail[1], 'p') || !SameLetter(tail[2], 't')) return 0;
+  if (tail[3] == Char('0')) return 0;
+  int number = 0;
+  for (unsigned long i = 3; i < tailLength; ++i) {
+    if (tail[i] < Char('0') || tail[i] > Char('9')) return 0;
+    number = number * 10 + int(tail[i] - Char('0'));
+  }
+  return number <= 255 ? number : 0;
 }
 
 // N of the class device "\Device\Parallel<N>" (any case, up to four digits),
