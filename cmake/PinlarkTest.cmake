@@ -15,7 +15,17 @@ function(pinlark_add_test name)
   endif()
   target_link_libraries(${name} PRIVATE ${T_LIBS} pinlark_test_private_simulation GTest::gtest GTest::gmock
                                         GTest::gtest_main Threads::Threads)
+  # Discovery passes PROPERTIES through several list expansions, and a list
+  # of labels comes out as stray property names; the labels are set by a
+  # script of our own that runs after the discovered tests exist.
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 DISCOVERY_MODE PRE_TEST
     WORKING_DIRECTORY ${PINLARK_BIN_DIR}
-    PROPERTIES LABELS "${T_LABELS}" TIMEOUT 120)
+    TEST_LIST ${name}_TESTS
+    PROPERTIES TIMEOUT 120)
+  if(T_LABELS)
+    set(_script "${CMAKE_CURRENT_BINARY_DIR}/${name}_labels.cmake")
+    file(WRITE "${_script}"
+         "if(${name}_TESTS)\n  set_tests_properties(\${${name}_TESTS} PROPERTIES LABELS \"${T_LABELS}\")\nendif()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${_script}")
+  endif()
 endfunction()

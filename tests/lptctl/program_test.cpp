@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -30,9 +31,7 @@ class ProgramTest : public ::testing::Test {
     fs::remove_all(Scratch);
     ::unsetenv("LPTWDMIO_BACKEND");
   }
-  TRun Lptctl(const std::string& args) {
-    return RunCommand(std::string(LPTCTL_PATH) + " " + args, Scratch / "err");
-  }
+  TRun Lptctl(const std::string& args) { return RunCommand(Bounded + " " + args, Scratch / "err"); }
   static std::string Slurp(const fs::path& file) {
     std::ostringstream text;
     text << std::ifstream(file).rdbuf();
@@ -47,7 +46,18 @@ class ProgramTest : public ::testing::Test {
     }
     return false;
   }
+  // The closing time stamp is there and sigrok-cli reads the dump whole.
+  void ExpectCompleteDump(const fs::path& vcd) {
+    const std::string dump = Slurp(vcd);
+    ASSERT_FALSE(dump.empty());
+    EXPECT_EQ(dump.substr(dump.rfind('\n', dump.size() - 2) + 1, 1), "#");
+    const TRun show = RunCommand("sigrok-cli -I vcd -i " + vcd.string() + " --show", Scratch / "err");
+    EXPECT_EQ(show.ExitCode, 0) << show.Errors;
+    EXPECT_NE(show.Output.find("Channels: 17"), std::string::npos) << show.Output;
+  }
   fs::path Scratch;
+  // lptctl under a bound: a watch that never ends fails its test instead.
+  const std::string Bounded = "timeout -k 5 20 " LPTCTL_PATH;
 };
 
 TEST_F(ProgramTest, OneProgramsWritesAreTheNextOnesReads) {
@@ -93,6 +103,14 @@ TEST_F(ProgramTest, UsageErrorsExitTwoAndSayWhatIsValid) {
       {"clear 1 25", "'25' is no line; the lines you can change are D0-D7"},
       {"toggle 1", "give PORT and at least one LINE"},
       {"watch 1 --interval fast", "'fast' is no interval"},
+      {"watch 1 --interval 0x10",
+       "'0x10' is no interval; give milliseconds from 0 to 60000 as a plain decimal"},
+      {"watch 1 --interval 1e9", "'1e9' is no interval"},
+      {"watch 1 --interval 60000.001", "'60000.001' is no interval"},
+      {"watch 1 --interval -1", "'-1' is no interval"},
+      {"watch 1 --duration 1e3", "'1e3' is no duration; give seconds up to 30 days as a plain decimal"},
+      {"watch 1 --duration 2592000.000001", "'2592000.000001' is no duration"},
+      {"watch 1 --format xml", "'xml' is no format; use text, jsonl or csv"},
       {"watch 1 --duration", "--duration needs a value"},
       {"probe --xml", "unexpected argument '--xml'"},
   };
@@ -171,12 +189,50 @@ TEST_F(ProgramTest, InterruptedWatchLeavesACompleteDump) {
   ASSERT_TRUE(changed) << Slurp(out);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_NE(Slurp(err).find(" samples in "), std::string::npos) << Slurp(err);
-  const std::string dump = Slurp(vcd);
-  ASSERT_FALSE(dump.empty());
-  EXPECT_EQ(dump.substr(dump.rfind('\n', dump.size() - 2) + 1, 1), "#");  // the closing time stamp
-  const TRun show = RunCommand("sigrok-cli -I vcd -i " + vcd.string() + " --show", Scratch / "err");
-  EXPECT_EQ(show.ExitCode, 0) << show.Errors;
-  EXPECT_NE(show.Output.find("Channels: 17"), std::string::npos) << show.Output;
+  ExpectCompleteDump(vcd);
+}
+
+// `| head -1` on a quiet port: the watch learns that its reader has gone
+// without waiting for a change to write, and still closes the dump.
+TEST_F(ProgramTest, AWatchWhoseReaderLeavesStopsAndCompletesTheDump) {
+  const fs::path vcd = Scratch / "run.vcd", err = Scratch / "watch-err", status = Scratch / "status";
+  const TRun run = RunCommand("{ " + Bounded + " watch LPT2 --vcd " + vcd.string() + " 2>" + err.string() +
+                                  "; echo $? >" + status.string() + "; } | head -1",
+                              Scratch / "err");
+  EXPECT_EQ(run.Output.rfind("0.000000 LPT2 data=", 0), 0u) << run.Output;
+  EXPECT_EQ(Slurp(status), "1\n") << Slurp(err);
+  EXPECT_NE(Slurp(err).find("lptctl: standard output was closed; the watch stopped\n"), std::string::npos)
+      << Slurp(err);
+  ExpectCompleteDump(vcd);
+}
+
+// Output that cannot be written ends the watch at once, not when its
+// duration (here 1000 s) is over, and says why.
+TEST_F(ProgramTest, OutputThatCannotBeWrittenEndsTheWatchAtOnce) {
+  struct TCase {
+    std::string Command;
+    std::string Says;
+  };
+  const fs::path fifo = Scratch / "fifo", missing = Scratch / "no" / "run.vcd",
+                 limited = Scratch / "limited.vcd";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string watch = Bounded + " watch 2 --duration 1000";
+  const TCase cases[] = {
+      {watch + " >/dev/full",
+       "writing to standard output failed (No space left on device); the watch stopped"},
+      {watch + " --vcd /dev/full", "/dev/full is not a regular file"},
+      {watch + " --vcd " + fifo.string(), fifo.string() + " is not a regular file"},
+      {watch + " --vcd " + missing.string(),
+       "cannot write " + missing.string() + ": No such file or directory"},
+      // The dump's header does not fit under a 512-byte limit on file size.
+      {"trap '' XFSZ; ulimit -f 1; " + watch + " --vcd " + limited.string(),
+       "writing " + limited.string() + " failed (File too large)"},
+  };
+  for (const TCase& c : cases) {
+    const TRun run = RunCommand("sh -c \"" + c.Command + "\"", Scratch / "err");
+    EXPECT_EQ(run.ExitCode, 1) << c.Command << ": " << run.Errors;
+    EXPECT_NE(run.Errors.find("lptctl: " + c.Says), std::string::npos) << c.Command << ": " << run.Errors;
+  }
 }
 
 }  // namespace

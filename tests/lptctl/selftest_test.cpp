@@ -1,8 +1,8 @@
 // The loopback self-test against a made-up plug with faults put in on purpose.
 #include "selftest.h"
+#include "bank_device.h"
 #include "emulation_control.h"
 #include "port.h"
-#include "request.h"
 
 #include <gtest/gtest.h>
 
@@ -60,17 +60,7 @@ class SelfTestTest : public ::testing::Test {
  protected:
   void SetUp() override {
     emulation::Reset();
-    emulation::TEmulatedDevice device;
-    device.Open = [](void** session) {
-      *session = nullptr;
-      return DWORD(ERROR_SUCCESS);
-    };
-    device.Control = [this](void*, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
-                            DWORD* returned) {
-      return lptwdmio::HandleRequest(Plug, code, in, inLength, out, outLength, returned);
-    };
-    device.Close = [](void*) {};
-    ASSERT_EQ(emulation::RegisterDevice("LptAccessAgent", device), DWORD(ERROR_SUCCESS));
+    ASSERT_EQ(RegisterBankDevice(Plug), DWORD(ERROR_SUCCESS));
   }
   void TearDown() override { emulation::Reset(); }
 

@@ -1,6 +1,7 @@
-// A damaged driver module (cut short, not ELF, built for another machine)
-// fails the service start with ERROR_BAD_EXE_FORMAT and one line on stderr;
-// the connection and lptprobe report the failed open, and nothing crashes.
+// A damaged driver module (cut short, not ELF, built for another machine, a
+// named pipe in its place) fails the service start with ERROR_BAD_EXE_FORMAT
+// and one line on stderr; the connection and lptprobe report the failed open,
+// lptctl doctor names the problem, and nothing crashes or hangs.
 #include "LPTIO.h"
 #include "emulation_control.h"
 #include "run_command.h"
@@ -8,6 +9,7 @@
 #include <elf.h>
 #include <gtest/gtest.h>
 #include <link.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -22,6 +24,9 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// A program that hangs fails its test instead of holding it up.
+const std::string Bounded = "timeout -k 5 30 ";
 
 std::string ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
@@ -55,9 +60,16 @@ struct TModule {
   std::string Cut(std::size_t length) const { return Bytes.substr(0, length); }
 };
 
+// Puts the damaged module at a path.
+using TPlace = std::function<void(const TModule&, const fs::path&)>;
+
+TPlace Writes(std::function<std::string(const TModule&)> make) {
+  return [make](const TModule& module, const fs::path& path) { WriteFile(path, make(module)); };
+}
+
 struct TDamage {
   const char* Name;
-  std::function<std::string(const TModule&)> Make;
+  TPlace Place;
   const char* Problem;  // part of the stderr line
 };
 
@@ -78,23 +90,34 @@ std::string Patched(const TModule& module, std::size_t offset, T value) {
 }
 
 const TDamage Damages[] = {
-    {"Empty", [](const TModule&) { return std::string(); }, "the file is empty"},
-    {"InsideTheElfHeader", [](const TModule& m) { return m.Cut(20); }, "inside the ELF header (20 of"},
+    {"Empty", Writes([](const TModule&) { return std::string(); }), "the file is empty"},
+    {"InsideTheElfHeader", Writes([](const TModule& m) { return m.Cut(20); }),
+     "inside the ELF header (20 of"},
     {"InsideTheProgramHeaders",
-     [](const TModule& m) { return m.Cut(m.Header().e_phoff + sizeof(ElfW(Phdr)) + 3); },
+     Writes([](const TModule& m) { return m.Cut(m.Header().e_phoff + sizeof(ElfW(Phdr)) + 3); }),
      "inside the program headers"},
-    {"InsideALoadableSegment",
-     [](const TModule& m) { return m.Cut(m.LastLoadable().p_offset + m.LastLoadable().p_filesz / 2); },
+    {"InsideALoadableSegment", Writes([](const TModule& m) {
+       return m.Cut(m.LastLoadable().p_offset + m.LastLoadable().p_filesz / 2);
+     }),
      "inside loadable segment"},
-    {"OneByteShort", [](const TModule& m) { return m.Cut(m.Bytes.size() - 1); },
+    {"OneByteShort", Writes([](const TModule& m) { return m.Cut(m.Bytes.size() - 1); }),
      "inside the section headers"},
-    {"RandomBytes", [](const TModule&) { return RandomBytes(); }, "not an ELF file"},
-    {"AnotherProcessor",
-     [](const TModule& m) { return Patched(m, offsetof(ElfW(Ehdr), e_machine), ElfW(Half){EM_AARCH64}); },
+    {"RandomBytes", Writes([](const TModule&) { return RandomBytes(); }), "not an ELF file"},
+    {"AnotherProcessor", Writes([](const TModule& m) {
+       return Patched(m, offsetof(ElfW(Ehdr), e_machine), ElfW(Half){EM_AARCH64});
+     }),
      "built for another processor"},
     {"AProgramNotAModule",
-     [](const TModule& m) { return Patched(m, offsetof(ElfW(Ehdr), e_type), ElfW(Half){ET_EXEC}); },
+     Writes([](const TModule& m) { return Patched(m, offsetof(ElfW(Ehdr), e_type), ElfW(Half){ET_EXEC}); }),
      "not a shared object"},
+    // The range's end does not fit in 64 bits: no wrapped sum in the message.
+    {"ProgramHeadersPastTheLastByte", Writes([](const TModule& m) {
+       return Patched(m, offsetof(ElfW(Ehdr), e_phoff), ElfW(Off){~ElfW(Off){0} - 15});
+     }),
+     "program headers (bytes 18446744073709551600 and "},
+    // Opening it for reading would wait for a writer that never comes.
+    {"ANamedPipe", [](const TModule&, const fs::path& path) { ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0); },
+     "it is a named pipe"},
 };
 
 class DamagedModuleTest : public ::testing::TestWithParam<TDamage> {
@@ -106,7 +129,7 @@ class DamagedModuleTest : public ::testing::TestWithParam<TDamage> {
         fs::temp_directory_path() / ("damaged-module-" + std::to_string(::getpid()) + "-" + GetParam().Name);
     fs::create_directories(Folder);
     Module = Folder / "LPTWDMIO.SYS";
-    WriteFile(Module, GetParam().Make(TModule{}));
+    GetParam().Place(TModule{}, Module);
   }
   void TearDown() override {
     emulation::Reset();
@@ -164,13 +187,26 @@ TEST_P(DamagedModuleTest, ConnectionIsNotUsableAndKeepsTheOpenError) {
 TEST_P(DamagedModuleTest, LptprobeReportsTheOpenErrorInsteadOfDying) {
   const fs::path probe = Folder / "lptprobe";
   fs::copy_file(LPTPROBE_PATH, probe);
-  const TRun run = RunCommand(probe.string(), Folder / "stderr.txt");
+  const TRun run = RunCommand(Bounded + probe.string(), Folder / "stderr.txt");
   EXPECT_EQ(run.Signal, 0);
   EXPECT_EQ(run.ExitCode, 1);
   // The code, then what it means to the user.
   EXPECT_EQ(run.Output.substr(0, run.Output.find('\n') + 1), "error 2\n");
   EXPECT_EQ(std::count(run.Output.begin(), run.Output.end(), '\n'), 2);
   ExpectOneLineNamingTheProblem(run.Errors);
+}
+
+// The doctor makes the check the service start makes.
+TEST_P(DamagedModuleTest, DoctorSaysTheModuleCannotBeLoaded) {
+  const fs::path lptctl = Folder / "lptctl";
+  fs::copy_file(LPTCTL_PATH, lptctl);
+  const TRun run = RunCommand(Bounded + lptctl.string() + " doctor", Folder / "stderr.txt");
+  EXPECT_EQ(run.ExitCode, 1);
+  const std::string finding = "[FAIL] driver module: " + Module.string() + " cannot be loaded: ";
+  const std::size_t at = run.Output.find(finding);
+  ASSERT_NE(at, std::string::npos) << run.Output;
+  EXPECT_NE(run.Output.substr(at, run.Output.find('\n', at) - at).find(GetParam().Problem), std::string::npos)
+      << run.Output;
 }
 
 INSTANTIATE_TEST_SUITE_P(Damages, DamagedModuleTest, ::testing::ValuesIn(Damages),

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -67,6 +68,30 @@ TEST_F(CloseSignalWatcherTest, AnIdleWatcherStopsWhenDestroyed) {
   EXPECT_EQ(Calls, 0);
   TCloseSignalWatcher next([&] { ++Calls; });
   ASSERT_TRUE(Deliver(SIGINT, 1));
+}
+
+// nohup starts the program with SIGHUP ignored. Blocked for the watcher, it
+// would wait as pending until sigwait took it and closed the window; it must
+// be dropped. In a child, which starts as a program does: nothing blocked.
+TEST(CloseSignalsTest, ASignalIgnoredAtStartStaysIgnored) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    sigset_t none;
+    sigemptyset(&none);
+    ::pthread_sigmask(SIG_SETMASK, &none, nullptr);
+    ::signal(SIGHUP, SIG_IGN);
+    BlockCloseSignals();
+    ::kill(::getpid(), SIGHUP);
+    ::kill(::getpid(), SIGTERM);
+    sigset_t pending;
+    ::sigpending(&pending);
+    ::_exit((sigismember(&pending, SIGHUP) ? 1 : 0) | (sigismember(&pending, SIGTERM) ? 0 : 2));
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << status;
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: SIGHUP waits for the watcher; 2: SIGTERM is not held for it";
 }
 
 }  // namespace

@@ -253,27 +253,70 @@ int ChangeLines(const std::string& usage, TLineChange change, const TArgs& args,
 // ---- watch ----------------------------------------------------------------
 
 const std::string WatchUsage =
-    "usage: lptctl watch PORT [--interval MS] [--duration S] [--vcd FILE]\n"
+    "usage: lptctl watch PORT [--interval MS] [--duration S] [--format F] [--vcd FILE]\n"
     "\n"
     "Samples the registers of PORT every MS milliseconds (default 1; 0 as fast as\n"
-    "it can) and prints a line for each change of a connector line, its time in\n"
-    "seconds and each changed line's name, pin and new level at the pin:\n"
+    "it can; at most 60000) and reports each change of a connector line: its time\n"
+    "in seconds and each changed line's name, pin and new level at the pin. MS and\n"
+    "S are plain decimals (0.5, 250), down to the microsecond. F is text (the\n"
+    "default), jsonl or csv; text prints a line per sample with a change:\n"
     "\n"
     "  0.000000 LPT1 data=00 status=87 control=CC\n"
     "  0.412007 D0(2)=1 ERR(15)=1\n"
     "\n"
-    "It runs for S seconds, or until Ctrl+C. --vcd writes a Value Change Dump of\n"
-    "every line (one wire each, named by signal and pin, 1 us timescale) that\n"
-    "logic-analyser viewers open; the file is complete however the watch ends.\n"
-    "At the end it says on stderr how many samples it took and whether it fell\n"
-    "behind its interval.\n";
+    "--format jsonl prints one JSON object per changed line, and a summary object\n"
+    "(samples, seconds, late and missed samples) at the end:\n"
+    "\n"
+    "  {\"t\":0.412007,\"port\":\"LPT1\",\"line\":\"D0\",\"pin\":2,\"level\":1}\n"
+    "  {\"port\":\"LPT1\",\"samples\":9982,\"seconds\":10.000114,\"late\":0,\"missed\":0}\n"
+    "\n"
+    "--format csv prints the header t,port,line,pin,level and one row per changed\n"
+    "line. Both start with every line's level at t=0.\n"
+    "\n"
+    "It runs for S seconds (at most 30 days), or until Ctrl+C. --vcd writes a Value\n"
+    "Change Dump of every line (one wire each, named by signal and pin, 1 us\n"
+    "timescale) that logic-analyser viewers open; FILE must be a new or ordinary\n"
+    "file, and the dump is complete however the watch ends. A read that fails\n"
+    "while the port is busy counts as a missed sample and the watch goes on; a\n"
+    "port that keeps failing ends it. When the output goes away (`| head`), the\n"
+    "watch stops, completes the dump and exits 1. At the end it says on stderr how\n"
+    "many samples it took, whether it fell behind its interval and what it missed.\n";
 
-// A non-negative decimal number, scaled to microseconds.
-std::optional<std::chrono::microseconds> Duration(const std::string& text, double scale) {
-  char* end = nullptr;
-  const double value = std::strtod(text.c_str(), &end);
-  if (text.empty() || *end || !std::isfinite(value) || value < 0 || value * scale > 1e15) return std::nullopt;
-  return std::chrono::microseconds(std::llround(value * scale));
+constexpr std::uint64_t MaxIntervalUs = 60000ull * 1000;
+constexpr std::uint64_t MaxDurationUs = 30ull * 24 * 3600 * 1000000;
+
+// A plain decimal ("250", "0.5"; no sign, exponent or hexadecimal) with at
+// most `decimals` digits after the point, in units of 10^-decimals, and at
+// most limit of them.
+std::optional<std::uint64_t> PlainDecimal(const std::string& text, int decimals, std::uint64_t limit) {
+  const std::size_t point = text.find('.');
+  const std::string whole = text.substr(0, point);
+  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
+  const auto digits = [](const std::string& part) {
+    return part.find_first_not_of("0123456789") == std::string::npos;
+  };
+  if ((whole.empty() && fraction.empty()) || !digits(whole) || !digits(fraction) ||
+      fraction.size() > std::size_t(decimals))
+    return std::nullopt;
+  std::uint64_t value = 0;
+  for (const char digit : whole + fraction + std::string(decimals - fraction.size(), '0')) {
+    value = value * 10 + std::uint64_t(digit - '0');
+    if (value > limit) return std::nullopt;
+  }
+  return value;
+}
+
+// --name VALUE or --name=VALUE; false when the value is missing.
+bool OptionValue(const TArgs& args, std::size_t& i, std::string& option, std::string& value) {
+  option = args[i];
+  if (const auto equals = option.find('='); equals != std::string::npos) {
+    value = option.substr(equals + 1);
+    option.resize(equals);
+    return true;
+  }
+  if (i + 1 >= args.size()) return false;
+  value = args[++i];
+  return true;
 }
 
 int WatchCommand(const TArgs& args, std::ostream& out, std::ostream& err) {
@@ -282,27 +325,29 @@ int WatchCommand(const TArgs& args, std::ostream& out, std::ostream& err) {
   if (!port) return ExitUsage;
   TWatchOptions options;
   for (std::size_t i = 1; i < args.size(); ++i) {
-    std::string option = args[i], value;
-    if (const auto equals = option.find('='); equals != std::string::npos) {
-      value = option.substr(equals + 1);
-      option.resize(equals);
-    } else if (i + 1 < args.size()) {
-      value = args[++i];
-    } else {
-      return UsageError(option + " needs a value", WatchUsage, err);
-    }
+    std::string option, value;
+    if (!OptionValue(args, i, option, value)) return UsageError(option + " needs a value", WatchUsage, err);
     if (option == "--interval") {
-      const auto interval = Duration(value, 1e3);
-      if (!interval) return UsageError("'" + value + "' is no interval in milliseconds", WatchUsage, err);
-      options.Interval = *interval;
+      const auto us = PlainDecimal(value, 3, MaxIntervalUs);
+      if (!us)
+        return UsageError(
+            "'" + value + "' is no interval; give milliseconds from 0 to 60000 as a plain decimal",
+            WatchUsage, err);
+      options.Interval = std::chrono::microseconds(*us);
     } else if (option == "--duration") {
-      const auto duration = Duration(value, 1e6);
-      if (!duration) return UsageError("'" + value + "' is no duration in seconds", WatchUsage, err);
-      options.Duration = *duration;
+      const auto us = PlainDecimal(value, 6, MaxDurationUs);
+      if (!us)
+        return UsageError("'" + value + "' is no duration; give seconds up to 30 days as a plain decimal",
+                          WatchUsage, err);
+      options.Duration = std::chrono::microseconds(*us);
+    } else if (option == "--format") {
+      const auto format = ParseWatchFormat(value);
+      if (!format) return UsageError("'" + value + "' is no format; use text, jsonl or csv", WatchUsage, err);
+      options.Format = *format;
     } else if (option == "--vcd" && !value.empty()) {
       options.VcdPath = value;
     } else {
-      return UsageError("unexpected argument '" + args[i] + "'", WatchUsage, err);
+      return UsageError("unexpected argument '" + option + "'", WatchUsage, err);
     }
   }
   auto ports = TPorts::Open(err);

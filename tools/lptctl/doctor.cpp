@@ -59,13 +59,18 @@ bool HasEmbeddedSignature(const std::string& path) {
   return Little(certificates, 4) != 0 && Little(certificates + 4, 4) != 0;
 }
 
-TFinding CheckDriverFile(bool needSignature) {
+TFinding CheckDriverFile(bool needSignature, TModuleImageCheck imageCheck) {
   const std::filesystem::path module =
       std::filesystem::path(platform::ExecutablePath()).parent_path() / "LPTWDMIO.SYS";
+  constexpr const char* Reinstall = "install lptctl again: the module must lie beside the program";
   std::error_code error;
+  if (!std::filesystem::exists(module, error))
+    return {TSeverity::Problem, "driver module", module.string() + " is missing", Reinstall};
+  if (const std::string problem = imageCheck ? imageCheck(module.string()) : std::string(); !problem.empty())
+    return {TSeverity::Problem, "driver module", module.string() + " cannot be loaded: " + problem,
+            Reinstall};
   if (!std::filesystem::is_regular_file(module, error))
-    return {TSeverity::Problem, "driver module", module.string() + " is missing",
-            "install lptctl again: the module must lie beside the program"};
+    return {TSeverity::Problem, "driver module", module.string() + " is not a regular file", Reinstall};
   if (needSignature && !HasEmbeddedSignature(module.string()))
     return {TSeverity::Problem, "driver module", module.string() + " carries no signature",
             "use the signed LPTWDMIO.SYS of the build"};

@@ -19,9 +19,13 @@ struct TFinding {
 
 void PrintFindings(const std::vector<TFinding>& findings, std::ostream& out);
 
-// Whether the driver module lies beside the executable (and, where the
-// system asks for one, carries a signature).
-TFinding CheckDriverFile(bool needSignature);
+// What is wrong with a driver module's image; empty when it looks whole.
+using TModuleImageCheck = std::string (*)(const std::string& path);
+
+// Whether the driver module lies beside the executable, passes the
+// platform's image check (when there is one) and, where the system asks for
+// one, carries a signature.
+TFinding CheckDriverFile(bool needSignature, TModuleImageCheck imageCheck = nullptr);
 
 // Whether the driver loads and opens, and whether the ports it serves are
 // real or simulated. realUsable is set when some present port is hardware.

@@ -1,5 +1,6 @@
 #include "doctor_linux.h"
 
+#include "emulation/module_image.h"
 #include "port_text.h"
 #include "ppdev_bank.h"
 
@@ -228,9 +229,17 @@ std::vector<TFinding> CheckLinuxSystem(const TLinuxSystem& system) {
   return findings;
 }
 
+namespace {
+
+// The check the service start makes, so that the doctor never calls a module
+// whole that the start then refuses.
+std::string ModuleImageProblem(const std::string& path) { return emulation::CheckModuleImage(path).Problem; }
+
+}  // namespace
+
 int Doctor(std::ostream& out, std::ostream&) {
   std::vector<TFinding> findings = CheckLinuxSystem(TLinuxSystem::Current());
-  findings.push_back(CheckDriverFile(false));
+  findings.push_back(CheckDriverFile(false, ModuleImageProblem));
   bool realUsable = false;
   for (TFinding& finding : CheckConnection(realUsable)) findings.push_back(std::move(finding));
   PrintFindings(findings, out);

@@ -36,6 +36,9 @@ TInterrupt::~TInterrupt() {
 
 bool TInterrupt::Requested() const { return Flag; }
 
+// A closed pipe fails the next write on Windows; there is no signal to lose.
+bool TInterrupt::OutputGone() const { return false; }
+
 bool TInterrupt::WaitUntil(TClock::time_point deadline) {
   while (!Flag) {
     const auto left = deadline - TClock::now();

@@ -1,11 +1,26 @@
 #include "vcd.h"
 
+#include <cerrno>
 #include <ostream>
 
 namespace lptctl {
 
+// A write that failed while the stream filled its buffer has left its errno.
+int FlushFailure(std::ostream& out) {
+  if (out) {
+    errno = 0;
+    out.flush();
+    if (out) return 0;
+  }
+  return errno ? errno : EIO;
+}
+
 // One printable character per wire, from '!' on.
 std::string TVcdWriter::Code(std::size_t wire) { return std::string(1, char('!' + wire)); }
+
+void TVcdWriter::Flush() {
+  if (!Failure_) Failure_ = FlushFailure(Out_);
+}
 
 void TVcdWriter::Begin(const std::string& scope, const std::string& comment, const std::string& date,
                        const TRegisters& registers) {
@@ -21,7 +36,7 @@ void TVcdWriter::Begin(const std::string& scope, const std::string& comment, con
   for (std::size_t i = 0; i < lines.size(); ++i)
     Out_ << (lines[i].PinHigh(registers) ? '1' : '0') << Code(i) << '\n';
   Out_ << "$end\n";
-  Out_.flush();
+  Flush();
   Last_ = registers;
   LastTime_ = 0;
 }
@@ -42,12 +57,12 @@ void TVcdWriter::Sample(std::uint64_t us, const TRegisters& registers) {
     LastTime_ = us;
   }
   Out_ << changes;
-  Out_.flush();
+  Flush();
 }
 
 void TVcdWriter::End(std::uint64_t us) {
   Out_ << '#' << (us > LastTime_ ? us : LastTime_ + 1) << '\n';
-  Out_.flush();
+  Flush();
 }
 
 }  // namespace lptctl

@@ -21,13 +21,22 @@ class TVcdWriter {
   void Sample(std::uint64_t us, const TRegisters& registers);
   // The closing time stamp: without it a viewer drops the last change.
   void End(std::uint64_t us);
+  // 0 while every flush went through; else the errno of the first that
+  // failed (a full disk shows at once, not when the watch ends).
+  int Failure() const { return Failure_; }
 
  private:
   static std::string Code(std::size_t wire);
+  void Flush();
 
   std::ostream& Out_;
   TRegisters Last_{};
   std::uint64_t LastTime_ = 0;
+  int Failure_ = 0;
 };
+
+// Flushes out: 0 when it took everything so far, else the errno of the
+// write that failed (EIO when the system left none).
+int FlushFailure(std::ostream& out);
 
 }  // namespace lptctl

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace emulation {
@@ -42,7 +43,10 @@ constexpr unsigned NativeMachine = EM_S390;
 
 class TFile {
  public:
-  explicit TFile(const std::string& path) : Fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+  // Without O_NONBLOCK a FIFO in the module's place would block the open
+  // until some writer came, for ever.
+  explicit TFile(const std::string& path)
+      : Fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)) {}
   ~TFile() {
     if (Fd_ >= 0) ::close(Fd_);
   }
@@ -50,12 +54,7 @@ class TFile {
   TFile& operator=(const TFile&) = delete;
 
   bool IsOpen() const { return Fd_ >= 0; }
-  bool Size(std::uint64_t& size) const {
-    struct stat status {};
-    if (::fstat(Fd_, &status) != 0) return false;
-    size = static_cast<std::uint64_t>(status.st_size);
-    return true;
-  }
+  bool Stat(struct stat& status) const { return ::fstat(Fd_, &status) == 0; }
   bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length) const {
     auto* bytes = static_cast<char*>(buffer);
     while (length > 0) {
@@ -82,8 +81,19 @@ bool Inside(std::uint64_t offset, std::uint64_t length, std::uint64_t size) {
   return offset <= size && length <= size - offset;
 }
 
+// A garbled header can name a range whose end does not fit in 64 bits.
 std::string Range(std::uint64_t offset, std::uint64_t length) {
+  if (length > std::numeric_limits<std::uint64_t>::max() - offset)
+    return "bytes " + Text(offset) + " and " + Text(length) + " more";
   return "bytes " + Text(offset) + " to " + Text(offset + length);
+}
+
+const char* FileKind(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a named pipe";
+  if (S_ISSOCK(mode)) return "a socket";
+  if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
+  return "no regular file";
 }
 
 TImageCheck CheckIdentity(const TElfHeader& header) {
@@ -146,8 +156,10 @@ TImageCheck CheckModuleImage(const std::string& path) {
     if (errno == EACCES || errno == EPERM) return {ERROR_ACCESS_DENIED, "no permission to read it"};
     return Damaged(std::strerror(errno));
   }
-  std::uint64_t size = 0;
-  if (!file.Size(size)) return Damaged(std::strerror(errno));
+  struct stat status {};
+  if (!file.Stat(status)) return Damaged(std::strerror(errno));
+  if (!S_ISREG(status.st_mode)) return Damaged(std::string("it is ") + FileKind(status.st_mode));
+  const auto size = static_cast<std::uint64_t>(status.st_size);
   if (size == 0) return Damaged("the file is empty");
   TElfHeader header{};
   if (size < sizeof header)

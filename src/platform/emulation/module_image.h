@@ -15,9 +15,10 @@ struct TImageCheck {
   std::string Problem;          // what is wrong, for the user
 };
 
-// Reads the ELF and program headers with ordinary reads (never a mapping) and
-// checks them against this process's class and machine and against the size
-// of the file.
+// Refuses anything but a regular file (a named pipe in the module's place
+// must not block the start), then reads the ELF and program headers with
+// ordinary reads (never a mapping) and checks them against this process's
+// class and machine and against the size of the file.
 TImageCheck CheckModuleImage(const std::string& path);
 
 }  // namespace emulation
