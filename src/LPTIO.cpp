@@ -231,7 +231,8 @@ bool TLptPortConnection::QueryPorts(TLptPortReports& reports) {
     report.Held = (flags & lptwdmio::PortHeld) != 0;
     report.Loopback = (flags & lptwdmio::PortLoopback) != 0;
     report.SystemNumber = entry[1];
-    report.Holder = report.Held ? DWORD(entry[4] | (entry[5] << 8) | (entry[6] << 16) | (DWORD(entry[7]) << 24)) : 0;
+    report.Holder =
+        report.Held ? DWORD(entry[4] | (entry[5] << 8) | (entry[6] << 16) | (DWORD(entry[7]) << 24)) : 0;
   }
   return true;
 }
@@ -242,8 +243,8 @@ bool TLptPortConnection::SimulatedInputs(BYTE port, TLptFarSide& side, bool chan
     SetLastError(ERROR_NOT_SUPPORTED);  // the direct path has no simulation
     return false;
   }
-  BYTE record[sizeof(lptwdmio::TSimulatedInputs)] = {BYTE(lptwdmio::SlotOfAddress(port)), BYTE(change ? 1 : 0),
-                                                     side.Driven, side.Levels};
+  BYTE record[sizeof(lptwdmio::TSimulatedInputs)] = {BYTE(lptwdmio::SlotOfAddress(port)),
+                                                     BYTE(change ? 1 : 0), side.Driven, side.Levels};
   DWORD returned = 0;
   SetLastError(0);
   DeviceIoControl(DeviceHandle, lptwdmio::IoctlSimulatedInputs, record, sizeof record, record, sizeof record,

@@ -88,10 +88,13 @@ enum class TRequestVerdict {
 // one record each way.
 constexpr TRequestVerdict CheckRequestShape(uint32_t code, const void* in, uint32_t inLength, const void* out,
                                             uint32_t outLength) {
-  auto verdict = [](bool shaped) { return shaped ? TRequestVerdict::Accept : TRequestVerdict::InvalidParameter; };
+  auto verdict = [](bool shaped) {
+    return shaped ? TRequestVerdict::Accept : TRequestVerdict::InvalidParameter;
+  };
   if (code == IoctlQueryPorts) return verdict(inLength == 0 && out && outLength == sizeof(TPortQueryReply));
   if (code == IoctlSimulatedInputs)
-    return verdict(in && out && inLength == sizeof(TSimulatedInputs) && outLength == sizeof(TSimulatedInputs));
+    return verdict(in && out && inLength == sizeof(TSimulatedInputs) &&
+                   outLength == sizeof(TSimulatedInputs));
   if (code != IoctlBatchRead && code != IoctlBatchWrite) return TRequestVerdict::UnknownCode;
   return verdict(in && out && inLength != 0 && inLength % PairSize == 0 && inLength <= MaxBatchLength &&
                  inLength == outLength);
