@@ -7,51 +7,72 @@ namespace {
 // Status bits 0-2 are not implemented and read 1; BUSY (bit 7) reads inverted.
 constexpr BYTE StatusUnusedBits = 0x07;
 constexpr BYTE StatusBusyBit = 0x80;
-constexpr BYTE InputsFloating = 0x1F;
-
-}  // namespace
 
 // With the data lines turned to input nothing drives them and they float high.
-BYTE TSimulatedBank::DataLines(const TPort& port) {
-  return (port.Control & ControlDirectionBit) ? 0xFF : port.Data;
+BYTE DataLines(const TSimulatedLatches& latches) {
+  return (latches.Control & ControlDirectionBit) ? 0xFF : latches.Data;
 }
 
-// The five inputs ERR, SEL, PE, ACK, BUSY as pin levels, packed low to high;
-// the loopback plug wires D0-D4 to them, an open socket lets them float high.
-BYTE TSimulatedBank::Status(const TPort& port) {
-  const BYTE inputs = port.Loopback ? BYTE(DataLines(port) & InputsFloating) : InputsFloating;
+// The five inputs ERR, SEL, PE, ACK, BUSY as pin levels, low to high.
+BYTE InputLevels(TSimulatedKind kind, const TSimulatedLatches& latches, const TSimulatedFarSide& far) {
+  if (kind == TSimulatedKind::Loopback) return BYTE(DataLines(latches) & SimulatedInputLines);
+  const BYTE driven = far.Driven & SimulatedInputLines;
+  return BYTE((SimulatedInputLines & ~driven) | (far.Levels & driven));
+}
+
+BYTE Status(BYTE inputs) {
   const BYTE busy = (inputs & 0x10) ? 0x00 : StatusBusyBit;
   return BYTE(StatusUnusedBits | ((inputs & 0x0F) << 3) | busy);
 }
 
-DWORD TSimulatedBank::Read(int slot, TRegister reg, BYTE& value) {
-  const TPort& port = Ports_.Ports[slot];
-  if (!port.Present) {
-    value = AbsentValue;
-    return ERROR_SUCCESS;
-  }
+}  // namespace
+
+BYTE ReadSimulated(TSimulatedKind kind, const TSimulatedLatches& latches, const TSimulatedFarSide& far,
+                   TRegister reg) {
+  if (kind == TSimulatedKind::Absent) return AbsentValue;
   switch (reg) {
-    case RegisterData: value = DataLines(port); break;
-    case RegisterStatus: value = Status(port); break;
-    case RegisterControl: value = BYTE(ControlUnusedBits | port.Control); break;
+    case RegisterData: return DataLines(latches);
+    case RegisterStatus: return Status(InputLevels(kind, latches, far));
+    case RegisterControl: return BYTE(ControlUnusedBits | latches.Control);
   }
+  return AbsentValue;
+}
+
+bool WriteSimulated(TSimulatedKind kind, TSimulatedLatches& latches, TRegister reg, BYTE value) {
+  if (kind == TSimulatedKind::Absent) return false;
+  if (reg == RegisterData)
+    latches.Data = value;
+  else if (reg == RegisterControl)
+    latches.Control = BYTE(value & ~ControlUnusedBits);
+  // The status register is read-only; a write to it goes nowhere, as on hardware.
+  return reg != RegisterStatus;
+}
+
+// A simulated port has no I/O base: nothing on the machine answers there.
+TPortQueryEntry DescribeSimulated(TSimulatedKind kind) {
+  if (kind == TSimulatedKind::Absent) return {0, 0, 0, 0};
+  const int flags = PortPresent | PortSimulated | (kind == TSimulatedKind::Loopback ? PortLoopback : 0);
+  return {uint8_t(flags), 0, 0, 0};
+}
+
+DWORD TSimulatedBank::Read(int slot, TRegister reg, BYTE& value) {
+  const TSimulatedPorts::TPort& port = Ports_.Ports[slot];
+  value = ReadSimulated(SimulatedKinds[slot], port.Latches, port.FarSide, reg);
   return ERROR_SUCCESS;
 }
 
 DWORD TSimulatedBank::Write(int slot, TRegister reg, BYTE value) {
-  TPort& port = Ports_.Ports[slot];
-  if (!port.Present) return ERROR_SUCCESS;
-  if (reg == RegisterData)
-    port.Data = value;
-  else if (reg == RegisterControl)
-    port.Control = BYTE(value & ~ControlUnusedBits);
-  // The status register is read-only; a write to it goes nowhere, as on hardware.
+  WriteSimulated(SimulatedKinds[slot], Ports_.Ports[slot].Latches, reg, value);
   return ERROR_SUCCESS;
 }
 
-// A simulated port has no I/O base: nothing on the machine answers there.
-TPortQueryEntry TSimulatedBank::Describe(int slot) const {
-  return {Ports_.Ports[slot].Present ? uint8_t(PortPresent | PortSimulated) : uint8_t(0), 0, 0, 0};
+DWORD TSimulatedBank::SimulatedInputs(TSimulatedInputs& inputs) {
+  if (SimulatedKinds[inputs.Slot] != TSimulatedKind::Open) return ERROR_NOT_SUPPORTED;
+  TSimulatedFarSide& far = Ports_.Ports[inputs.Slot].FarSide;
+  if (inputs.Change) far = {inputs.Driven, inputs.Levels};
+  inputs.Driven = far.Driven;
+  inputs.Levels = far.Levels;
+  return ERROR_SUCCESS;
 }
 
 }  // namespace lptwdmio

@@ -1,5 +1,5 @@
 // Ports for a machine without any: LPT1 with a loopback plug, LPT2 with
-// nothing attached, LPT3 absent.
+// nothing attached (or whatever its far side drives), LPT3 absent.
 #pragma once
 
 #include "port_bank.h"
@@ -8,34 +8,58 @@
 
 namespace lptwdmio {
 
-// The simulated ports' latches. One per loaded driver, shared by every
-// session, as a port's registers outlive an open.
+// What a simulated slot holds.
+enum class TSimulatedKind : uint8_t {
+  Absent,    // the floating bus
+  Loopback,  // D0-D4 wired to ERR, SEL, PE, ACK and BUSY
+  Open,      // the inputs are what the far end of the cable drives, high when nothing does
+};
+constexpr TSimulatedKind SimulatedKinds[SlotCount] = {TSimulatedKind::Loopback, TSimulatedKind::Open,
+                                                      TSimulatedKind::Absent};
+
+// What a simulated port keeps: its data latch and the control bits 0-5.
+struct TSimulatedLatches {
+  BYTE Data = 0x00;
+  BYTE Control = 0x0C;  // INIT and SELIN high, as firmware leaves a port
+};
+
+// What the far end drives on the five inputs, as TSimulatedInputs carries it.
+struct TSimulatedFarSide {
+  BYTE Driven = 0;
+  BYTE Levels = 0;
+};
+
+// The registers of a simulated port, whoever keeps its latches.
+BYTE ReadSimulated(TSimulatedKind kind, const TSimulatedLatches& latches, const TSimulatedFarSide& far,
+                   TRegister reg);
+// False when the write goes nowhere (an absent port, the read-only status).
+bool WriteSimulated(TSimulatedKind kind, TSimulatedLatches& latches, TRegister reg, BYTE value);
+// Present, simulated, and whose inputs follow a plug; never held.
+TPortQueryEntry DescribeSimulated(TSimulatedKind kind);
+
+// The simulated ports' latches when they live in memory: one per loaded
+// driver, shared by every session, as a port's registers outlive an open.
 class TSimulatedPorts {
  public:
   struct TPort {
-    bool Present;
-    bool Loopback;
-    BYTE Data = 0x00;
-    BYTE Control = 0x0C;  // INIT and SELIN high, as firmware leaves a port
+    TSimulatedLatches Latches;
+    TSimulatedFarSide FarSide;
   };
 
-  std::array<TPort, SlotCount> Ports{{{true, true}, {true, false}, {false, false}}};
+  std::array<TPort, SlotCount> Ports{};
 };
 
-// A session's view of the simulated ports.
+// A session's view of in-memory simulated ports.
 class TSimulatedBank : public TPortBank {
  public:
   explicit TSimulatedBank(TSimulatedPorts& ports) : Ports_(ports) {}
 
   DWORD Read(int slot, TRegister reg, BYTE& value) override;
   DWORD Write(int slot, TRegister reg, BYTE value) override;
-  TPortQueryEntry Describe(int slot) const override;
+  TPortQueryEntry Describe(int slot) const override { return DescribeSimulated(SimulatedKinds[slot]); }
+  DWORD SimulatedInputs(TSimulatedInputs& inputs) override;
 
  private:
-  using TPort = TSimulatedPorts::TPort;
-  static BYTE DataLines(const TPort& port);
-  static BYTE Status(const TPort& port);
-
   TSimulatedPorts& Ports_;
 };
 
