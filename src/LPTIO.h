@@ -73,7 +73,9 @@ struct TLptConnectionOptions {
 class TLptPortConnection {
  public:
   // Never fails; IsUsable tells the outcome. When not usable, the thread's
-  // last error holds the code of the final device-open attempt.
+  // last error holds the code of the final device-open attempt, or
+  // ERROR_BUSY when, with the echo probe, the driver said every port it has
+  // is held by another program.
   TLptPortConnection();
   explicit TLptPortConnection(const TLptConnectionOptions& options);
   virtual ~TLptPortConnection();
