@@ -1,6 +1,7 @@
 #include "port_text.h"
 
 #include <cstdio>
+#include <fstream>
 
 #include "winapi.h"
 
@@ -19,7 +20,9 @@ constexpr TErrorAdvice ErrorAdvice[] = {
      "no permission to open the port: on Linux join group lp (sudo usermod -aG lp $USER, then log in "
      "again); on Windows run as administrator",
      nullptr},
-    {ERROR_BUSY, "another program holds the port: close that program and try again", nullptr},
+    {ERROR_BUSY, "another program holds the port: close that program, or let it finish, and try again",
+     nullptr},
+    {ERROR_OPERATION_ABORTED, "the wait for the port was interrupted", nullptr},
     {ERROR_BAD_EXE_FORMAT, "the driver module LPTWDMIO.SYS is damaged: build or install it again", nullptr},
 };
 
@@ -40,5 +43,21 @@ std::string BaseText(unsigned base) {
 std::string PortKindText(const TLptPortReport& report) {
   if (!report.Present) return "";
   if (report.Simulated) return " simulated";
-  return report.Base ? " base=" + BaseText(report.Base) : "";
+  std::string text = report.Base ? " base=" + BaseText(report.Base) : "";
+  if (report.SystemNumber) text += " windows=LPT" + std::to_string(report.SystemNumber);
+  return text;
+}
+
+// Where the system keeps it (Linux); elsewhere nothing is known.
+std::string ProcessName(DWORD pid) {
+  std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+  std::string name;
+  std::getline(comm, name);
+  return name;
+}
+
+std::string HolderText(const TLptPortReport& report) {
+  if (!report.Holder) return "held by another program";
+  const std::string name = ProcessName(report.Holder);
+  return "held by pid " + std::to_string(report.Holder) + (name.empty() ? "" : " (" + name + ")");
 }

@@ -13,6 +13,14 @@ std::string ConnectionAdvice(DWORD code, const std::string& program);
 // A port base as "0x378".
 std::string BaseText(unsigned base);
 
-// " simulated" or " base=0x378" after a present port's registers; empty when
+// " simulated", " base=0x378" or " base=0x378 windows=LPT1" (the name the
+// system itself gives the port) after a present port's registers; empty when
 // the port is absent or the driver did not say.
 std::string PortKindText(const TLptPortReport& report);
+
+// The name of a running process, empty when the system does not say.
+std::string ProcessName(DWORD pid);
+
+// Who holds a port another program holds: "held by pid 4242 (pinlark)", or
+// "held by another program" when the driver could not tell.
+std::string HolderText(const TLptPortReport& report);
