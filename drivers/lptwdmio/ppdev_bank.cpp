@@ -57,12 +57,10 @@ std::vector<TParportNode> FindParports(const std::string& devDir, const std::str
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(devDir, error)) {
     const std::string name = entry.path().filename().string();
-    if (const std::optional<int> number = ParportNumber(name)) {
-      const std::string active = (std::filesystem::path(procDir) / name / "devices" / "active").string();
+    if (const std::optional<int> number = ParportNumber(name))
       nodes.push_back({*number, entry.path().string(),
                        ReadBaseAddress(std::filesystem::path(procDir) / name / "base-addr"),
-                       ReadInUse(active), active});
-    }
+                       (std::filesystem::path(procDir) / name / "devices" / "active").string()});
   }
   std::sort(nodes.begin(), nodes.end(),
             [](const TParportNode& a, const TParportNode& b) { return a.Number < b.Number; });

@@ -17,12 +17,11 @@ struct TParportNode {
   int Number = 0;
   std::string Path;                     // /dev/parportN
   std::optional<unsigned> BaseAddress;  // from /proc/sys/dev/parport/parportN/base-addr
-  bool InUse = false;                   // claimed by someone (devices/active is not "none")
-  std::string ActiveFile;               // that devices/active, to look again later
+  std::string ActiveFile;               // its devices/active, which names who has claimed it
 };
 
 // The parportN nodes of devDir in kernel order, each with the base address
-// procDir reports for it (none when unreadable) and whether it is claimed.
+// procDir reports for it (none when unreadable).
 std::vector<TParportNode> FindParports(const std::string& devDir, const std::string& procDir);
 
 // Whether the kernel knows any parallel port: procDir holds a parportN entry,

@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 namespace {
 
 TParportNode Node(int number, std::optional<unsigned> base) {
-  return {number, "/dev/parport" + std::to_string(number), base, false, ""};
+  return {number, "/dev/parport" + std::to_string(number), base, ""};
 }
 
 TEST(SlotAssignment, ClassicBasesPickTheirSlotWhateverTheKernelOrder) {
@@ -94,9 +94,9 @@ TEST_F(ParportTreeTest, KnowsWhichPortsSomeoneHolds) {
   std::ofstream(Root / "proc" / "parport1" / "devices" / "active") << "ppdev1\n";
   const auto nodes = FindParports((Root / "dev").string(), (Root / "proc").string());
   ASSERT_EQ(nodes.size(), 3u);
-  EXPECT_FALSE(nodes[0].InUse);
-  EXPECT_TRUE(nodes[1].InUse);
-  EXPECT_FALSE(nodes[2].InUse);  // nothing to tell: try the claim
+  EXPECT_FALSE(ReadInUse(nodes[0].ActiveFile));
+  EXPECT_TRUE(ReadInUse(nodes[1].ActiveFile));
+  EXPECT_FALSE(ReadInUse(nodes[2].ActiveFile));  // nothing to tell: try the claim
 }
 
 std::string Text(const TPortQueryEntry& entry) {
