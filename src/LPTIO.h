@@ -94,6 +94,8 @@ class TLptPortConnection {
   BYTE ReadRegister(BYTE port, BYTE offset);
   bool WriteRegister(BYTE port, BYTE offset, BYTE value);
 
+  // The echo test on the data register, then the looser looks at control
+  // and status. A data register that cannot be read is never written.
   bool ProbePort(BYTE port);
 
   // Asks the driver which ports it serves, whether they are simulated and

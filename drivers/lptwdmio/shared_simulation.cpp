@@ -334,7 +334,7 @@ DWORD TSharedSimulatedBank::Acquire(int slot) {
 // A look at the path costs two system calls, so it is taken now and then,
 // and only while there is something to carry over.
 DWORD TSharedSimulatedBank::BeginBatch() {
-  if (!Held_[0] && !Held_[1] && !Held_[2]) return ERROR_SUCCESS;
+  if (std::find(Held_.begin(), Held_.end(), true) == Held_.end()) return ERROR_SUCCESS;
   const long long now = CoarseNow();
   if (now < NextCheck_) return ERROR_SUCCESS;
   NextCheck_ = now + Options_.Recheck.count();
