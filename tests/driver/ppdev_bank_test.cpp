@@ -1,13 +1,10 @@
 #include "ppdev_bank.h"
 #include "backend.h"
-#include "call_deadline.h"
 #include "errno_map.h"
 #include "request.h"
 
 #include <gtest/gtest.h>
 #include <linux/ppdev.h>
-#include <pthread.h>
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -312,7 +309,6 @@ class TFakePpdev : public TPpdevSystem {
   std::map<int, std::string> Paths;
   std::vector<std::string> Calls;
   std::set<std::string> Held;  // nodes another program (pid 4242) has claimed
-  bool LateSleep = false;      // the deadline's signal comes and goes before a claim sleeps
   int ClaimError = 0;
   int DataDirError = 0;
   bool DataDirThrows = false;
@@ -321,8 +317,7 @@ class TFakePpdev : public TPpdevSystem {
 
  private:
   // A read of an empty pipe sleeps interruptibly, as PPCLAIM does.
-  int SleepUntilInterrupted() const {
-    if (LateSleep) LetTheDeadlineSignalPass();
+  static int SleepUntilInterrupted() {
     int ends[2];
     if (::pipe(ends) != 0) return -errno;
     char byte;
@@ -330,18 +325,6 @@ class TFakePpdev : public TPpdevSystem {
     ::close(ends[0]);
     ::close(ends[1]);
     return result;
-  }
-  static void LetTheDeadlineSignalPass() {
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, TCallDeadline::Signal());
-    pthread_sigmask(SIG_BLOCK, &only, nullptr);
-    sigset_t pending;
-    const auto limit = std::chrono::steady_clock::now() + 10s;
-    do {
-      sigpending(&pending);
-    } while (!sigismember(&pending, TCallDeadline::Signal()) && std::chrono::steady_clock::now() < limit);
-    pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
   }
 };
 
@@ -492,20 +475,17 @@ TEST_F(PpdevBankTest, APortHeldElsewhereIsPresentHeldAndBusyWithinTheBound) {
 TEST_F(PpdevBankTest, AClaimsWaitEndsAsBusyOnlyWhenItRanOut) {
   struct TCase {
     const char* Name;
-    bool Late;
     int ClaimError;
     DWORD Status;
   };
   const TCase cases[] = {
-      {"the claim sleeps until the deadline", false, 0, ERROR_BUSY},
-      {"the deadline's signal came before the claim slept", true, 0, ERROR_BUSY},
-      {"another signal ended the claim", false, EINTR, ERROR_OPERATION_ABORTED},
+      {"the claim sleeps until the deadline", 0, ERROR_BUSY},
+      {"another signal ended the claim", EINTR, ERROR_OPERATION_ABORTED},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
     Bank.reset();
     System = TFakePpdev();
-    System.LateSleep = c.Late;
     System.ClaimError = c.ClaimError;
     TParportNode node = c.ClaimError ? Node(0, 0x378) : HeldNode(0, 0x378);
     ASSERT_EQ(Open({node}), ERROR_SUCCESS);

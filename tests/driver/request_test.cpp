@@ -125,10 +125,10 @@ TEST_F(RequestTest, BatchLengthsAtTheirLimits) {
     bool Accepted;
   };
   const TCase cases[] = {
-      {0, 0, false}, {1, 1, false},      {2, 2, true},        {3, 3, false}, {4, 4, true},
-      {5, 5, false}, {4096, 4096, true}, {4095, 4095, false}, {4098, 4098, false}, {4, 3, false},
-      {4, 5, false}, {2, 1, false},      {2, 3, false},       {2, 4, false},       {4, 2, false},
-      {4096, 4094, false},
+      {0, 0, false},       {1, 1, false}, {2, 2, true},       {3, 3, false},
+      {4, 4, true},        {5, 5, false}, {4096, 4096, true}, {4095, 4095, false},
+      {4098, 4098, false}, {4, 3, false}, {4, 5, false},      {2, 1, false},
+      {2, 3, false},       {2, 4, false}, {4, 2, false},      {4096, 4094, false},
   };
   for (const TCase& c : cases) {
     for (DWORD code : {IoctlBatchRead, IoctlBatchWrite}) {
@@ -175,9 +175,30 @@ TEST_F(RequestTest, QueryReplyCarriesEverySlotInOrderAndTouchesNoRegister) {
   EXPECT_EQ(HandleRequest(Bank, IoctlQueryPorts, nullptr, 0, reply.data(), DWORD(reply.size()), &Returned),
             ERROR_SUCCESS);
   EXPECT_EQ(Returned, sizeof(TPortQueryReply));
-  EXPECT_EQ(reply, (std::vector<BYTE>{PortPresent | PortSimulated, 0, 0, 0, 0, 0, 0, 0,
-                                      PortPresent | PortBaseKnown, 0, 0x10, 0xD0, 0, 0, 0, 0,
-                                      PortPresent | PortBaseKnown | PortHeld, 2, 0x78, 0x02, 0x39, 0x30, 0, 0}));
+  EXPECT_EQ(reply, (std::vector<BYTE>{PortPresent | PortSimulated,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      PortPresent | PortBaseKnown,
+                                      0,
+                                      0x10,
+                                      0xD0,
+                                      0,
+                                      0,
+                                      0,
+                                      0,
+                                      PortPresent | PortBaseKnown | PortHeld,
+                                      2,
+                                      0x78,
+                                      0x02,
+                                      0x39,
+                                      0x30,
+                                      0,
+                                      0}));
   EXPECT_TRUE(Bank.Log.empty());
 }
 

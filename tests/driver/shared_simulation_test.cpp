@@ -1,7 +1,6 @@
 // The user's one simulated bank in its shared file: one holder per port, the
 // latches kept between holders, the far side open to anyone.
 #include "shared_simulation.h"
-#include "backend.h"
 #include "request.h"
 
 #include <gtest/gtest.h>
@@ -163,23 +162,6 @@ TEST_F(SharedSimulationTest, ADeadHoldersPortIsFreeAndKeepsItsLatches) {
   EXPECT_EQ(Read(*next, 0x20), 0x3C);
 }
 
-// What the far end drives needs no holding and shows at the holder's next read.
-TEST_F(SharedSimulationTest, TheFarSideReachesTheHoldersNextRead) {
-  auto holder = OpenBank();
-  auto far = OpenBank();
-  ASSERT_TRUE(holder && far);
-  EXPECT_EQ(Read(*holder, 0x21), 0x7F);
-  TSimulatedInputs ackLow{1, 1, 0x08, 0x00};
-  ASSERT_EQ(FarSide(*far, ackLow), ERROR_SUCCESS);
-  EXPECT_EQ(Read(*holder, 0x21), 0x3F);
-  TSimulatedInputs asked{1, 0, 0, 0};
-  ASSERT_EQ(FarSide(*OpenBank(), asked), ERROR_SUCCESS);  // kept in the file
-  EXPECT_EQ(asked.Driven, 0x08);
-  TSimulatedInputs plugged{0, 1, 0x01, 0x00};
-  EXPECT_EQ(FarSide(*far, plugged), ERROR_NOT_SUPPORTED);
-  EXPECT_EQ(far->Describe(1).Flags, PortPresent | PortSimulated | PortHeld);
-}
-
 TEST_F(SharedSimulationTest, DamageIsRebuiltNotTrusted) {
   struct TCase {
     const char* Name;
@@ -318,24 +300,6 @@ TEST_F(SharedSimulationTest, ARemovedOrReplacedFileIsFollowed) {
     holder.reset();
     EXPECT_EQ(Read(*other, 0x10), 0x5A);
   }
-}
-
-TEST_F(SharedSimulationTest, ARefusedBankFailsTheSessionSayingWhy) {
-  std::ostringstream out;
-  TMessages messages(out);
-  TDriverState driver;
-  TBackendConfig config{TBackendChoice::Simulated, "/dev", "/proc", Dir.string(), 20ms};
-  TSession shared(driver);
-  ASSERT_EQ(OpenSession(config, shared, messages), ERROR_SUCCESS);
-  fs::permissions(Dir, fs::perms::all);
-  for (int i = 0; i < 2; ++i) {
-    TSession refused(driver);
-    EXPECT_EQ(OpenSession(config, refused, messages), ERROR_ACCESS_DENIED);
-    EXPECT_FALSE(refused.Bank);
-  }
-  const std::string said = out.str();
-  EXPECT_NE(said.find(Dir.string() + " is not a folder of this user's alone"), std::string::npos) << said;
-  EXPECT_EQ(said.find("not a folder"), said.rfind("not a folder")) << "said once: " << said;
 }
 
 }  // namespace
