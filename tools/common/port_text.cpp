@@ -61,3 +61,33 @@ std::string HolderText(const TLptPortReport& report) {
   const std::string name = ProcessName(report.Holder);
   return "held by pid " + std::to_string(report.Holder) + (name.empty() ? "" : " (" + name + ")");
 }
+
+TPortLook LookAtPort(TLptPortConnection& connection, BYTE port, bool present, const TLptPortReport& report) {
+  TPortLook look{TPortLook::Absent, report, 0, 0, 0, 0};
+  if (!present) return look;
+  if (report.Held) {
+    look.State = TPortLook::Held;
+    return look;
+  }
+  PortIoPair pairs[] = {{BYTE(port | RegData), 0}, {BYTE(port | RegStatus), 0}, {BYTE(port | RegControl), 0}};
+  if (connection.ReadPairs(pairs, 3)) {
+    look = {TPortLook::Read, report, pairs[0].Value, pairs[1].Value, pairs[2].Value, 0};
+    return look;
+  }
+  look.Error = GetLastError();
+  look.State = look.Error == ERROR_BUSY ? TPortLook::Held : TPortLook::Failed;
+  return look;
+}
+
+std::string PortLine(const std::string& name, const TPortLook& look) {
+  switch (look.State) {
+    case TPortLook::Absent: return name + " absent";
+    case TPortLook::Held: return name + ' ' + HolderText(look.Report) + PortKindText(look.Report);
+    case TPortLook::Failed: return name + " present error " + std::to_string(look.Error);
+    case TPortLook::Read: break;
+  }
+  char registers[48];
+  std::snprintf(registers, sizeof registers, " present data=%02X status=%02X control=%02X", look.Data,
+                look.Status, look.Control);
+  return name + registers + PortKindText(look.Report);
+}

@@ -24,3 +24,21 @@ std::string ProcessName(DWORD pid);
 // Who holds a port another program holds: "held by pid 4242 (pinlark)", or
 // "held by another program" when the driver could not tell.
 std::string HolderText(const TLptPortReport& report);
+
+// What a look at one port found.
+struct TPortLook {
+  enum TState { Absent, Held, Read, Failed } State = Absent;
+  TLptPortReport Report;
+  BYTE Data = 0, Status = 0, Control = 0;  // when Read
+  DWORD Error = 0;                         // when Failed
+};
+
+// Reads the three registers of a present port in one batch, unless the
+// driver says another program holds it; a port taken since then is held
+// too. Writes nothing.
+TPortLook LookAtPort(TLptPortConnection& connection, BYTE port, bool present, const TLptPortReport& report);
+
+// The probe's line: "LPT1 present data=00 status=87 control=CC simulated",
+// "LPT2 held by pid 4242 (pinlark) simulated", "LPT3 absent", or
+// "LPT2 present error 50".
+std::string PortLine(const std::string& name, const TPortLook& look);

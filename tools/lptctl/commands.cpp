@@ -78,37 +78,12 @@ const std::string ProbeUsage =
     "the base are numbers there, the base, Windows' name and the holder null when\n"
     "not known.\n";
 
-// What a probe found of a present port: its registers, or who holds it.
-struct TProbed {
-  bool Held = false;
-  TLptPortReport Report;
-  TRegisters Registers;
-  DWORD Error = 0;
-};
-
-TProbed Probed(TPorts& ports, BYTE port) {
-  TProbed probed{ports.Report(port).Held, ports.Report(port), {}, 0};
-  std::ostringstream failure;
-  if (probed.Held || ports.Read(port, probed.Registers, failure)) return probed;
-  probed.Error = GetLastError();
-  // Taken by another program since the driver was asked.
-  probed.Held = probed.Error == ERROR_BUSY;
-  return probed;
+TPortLook Look(TPorts& ports, BYTE port) {
+  return LookAtPort(ports.Connection(), port, ports.Present(port), ports.Report(port));
 }
 
 void ProbeText(TPorts& ports, BYTE port, std::ostream& out) {
-  out << PortName(port);
-  if (!ports.Present(port)) {
-    out << " absent\n";
-    return;
-  }
-  const TProbed probed = Probed(ports, port);
-  if (probed.Held)
-    out << ' ' << HolderText(probed.Report) << ports.Kind(port) << '\n';
-  else if (probed.Error)
-    out << " present error " << probed.Error << '\n';
-  else
-    out << " present " << RegisterText(probed.Registers) << ports.Kind(port) << '\n';
+  out << PortLine(PortName(port), Look(ports, port)) << '\n';
 }
 
 // A process name may hold anything; control characters become spaces.
@@ -135,21 +110,22 @@ void ProbeJson(TPorts& ports, BYTE port, bool last, std::ostream& out) {
   out << "  {\"port\": \"" << PortName(port)
       << "\", \"present\": " << (ports.Present(port) ? "true" : "false");
   if (ports.Present(port)) {
-    const TProbed probed = Probed(ports, port);
-    const TLptPortReport& report = probed.Report;
+    const TPortLook look = Look(ports, port);
+    const TLptPortReport& report = look.Report;
+    const bool held = look.State == TPortLook::Held;
     const std::string holder = report.Holder ? ProcessName(report.Holder) : "";
-    out << ", \"held\": " << (probed.Held ? "true" : "false");
-    if (probed.Held)
+    out << ", \"held\": " << (held ? "true" : "false");
+    if (held)
       out << ", \"holder\": " << JsonOrNull(report.Holder != 0, report.Holder)
           << ", \"holder_name\": " << JsonOrNull(!holder.empty(), JsonString(holder));
     out << ", \"simulated\": " << (report.Simulated ? "true" : "false")
         << ", \"base\": " << JsonOrNull(report.Base != 0, report.Base) << ", \"windows\": "
         << JsonOrNull(report.SystemNumber != 0, "\"LPT" + std::to_string(report.SystemNumber) + "\"");
-    if (probed.Error && !probed.Held)
-      out << ", \"error\": " << probed.Error;
-    else if (!probed.Held)
-      out << ", \"data\": " << int(probed.Registers.Data) << ", \"status\": " << int(probed.Registers.Status)
-          << ", \"control\": " << int(probed.Registers.Control);
+    if (look.State == TPortLook::Failed)
+      out << ", \"error\": " << look.Error;
+    else if (look.State == TPortLook::Read)
+      out << ", \"data\": " << int(look.Data) << ", \"status\": " << int(look.Status)
+          << ", \"control\": " << int(look.Control);
   }
   out << '}' << (last ? "" : ",") << '\n';
 }

@@ -61,30 +61,6 @@ std::string AdviceFor(DWORD code) {
   return advice.empty() ? GenericAdvice : advice;
 }
 
-void PrintHeld(const TPortEntry& port, const TLptPortReport& report) {
-  std::printf("%s %s%s\n", port.Name, HolderText(report).c_str(), PortKindText(report).c_str());
-}
-
-void PrintPort(TLptPortConnection& connection, const TPortEntry& port, const TLptPortReport& report) {
-  if (!(connection.*port.Present)()) {
-    std::printf("%s absent\n", port.Name);
-    return;
-  }
-  if (report.Held) return PrintHeld(port, report);
-  PortIoPair pairs[] = {{BYTE(port.Prefix | RegData), 0},
-                        {BYTE(port.Prefix | RegStatus), 0},
-                        {BYTE(port.Prefix | RegControl), 0}};
-  if (!connection.ReadPairs(pairs, 3)) {
-    const DWORD code = GetLastError();
-    // Taken by another program since the driver was asked.
-    if (code == ERROR_BUSY) return PrintHeld(port, report);
-    std::printf("%s present error %lu\n", port.Name, static_cast<unsigned long>(code));
-    return;
-  }
-  std::printf("%s present data=%02X status=%02X control=%02X%s\n", port.Name, pairs[0].Value, pairs[1].Value,
-              pairs[2].Value, PortKindText(report).c_str());
-}
-
 int Probe() {
   TLptPortConnection connection(TLptConnectionOptions{.EchoProbe = false, .DriverFolder = {}});
   if (!connection.IsUsable()) {
@@ -95,7 +71,12 @@ int Probe() {
   // Without an answer (direct path, older driver) nothing is added to the lines.
   TLptPortReports reports{};
   connection.QueryPorts(reports);
-  for (std::size_t i = 0; i < std::size(Ports); ++i) PrintPort(connection, Ports[i], reports[i]);
+  for (std::size_t i = 0; i < std::size(Ports); ++i) {
+    const TPortEntry& port = Ports[i];
+    const bool present = (connection.*port.Present)();
+    std::printf("%s\n",
+                PortLine(port.Name, LookAtPort(connection, port.Prefix, present, reports[i])).c_str());
+  }
   return ExitProbed;
 }
 
