@@ -49,6 +49,17 @@ T ResolveProc(HMODULE library, const char* name) {
 // Both rails are what an absent port or an unusable connection reads.
 bool IsRailValue(BYTE value) { return value == 0x00 || value == 0xFF; }
 
+// Every port the driver has is held by another program: the window would
+// open with no port at all, so the connection is refused as busy instead.
+bool AllHeld(const TLptPortReports& reports) {
+  bool any = false;
+  for (const TLptPortReport& report : reports) {
+    if (report.Present && !report.Held) return false;
+    any = any || report.Present;
+  }
+  return any;
+}
+
 }  // namespace
 
 TLptPortConnection::TLptPortConnection() : TLptPortConnection(TLptConnectionOptions{}) {}
@@ -74,7 +85,14 @@ TLptPortConnection::TLptPortConnection(const TLptConnectionOptions& options) {
 
 void TLptPortConnection::FindPorts(bool echoProbe) {
   TLptPortReports reports;
-  if (echoProbe || !QueryPorts(reports)) {
+  const bool answered = QueryPorts(reports);
+  if (answered && echoProbe && AllHeld(reports)) {
+    CloseHandle(DeviceHandle);
+    DeviceHandle = INVALID_HANDLE_VALUE;
+    SetLastError(ERROR_BUSY);
+    return;
+  }
+  if (echoProbe || !answered) {
     // Without a driver to ask (the direct path), a tool takes what the probe finds.
     FLpt1Present = ProbePort(PortLpt1);
     FLpt2Present = ProbePort(PortLpt2);
@@ -193,16 +211,20 @@ bool TLptPortConnection::WriteRegister(BYTE port, BYTE offset, BYTE value) {
 }
 
 bool TLptPortConnection::ProbePort(BYTE port) {
-  const BYTE saved = ReadRegister(port, RegData);
-  bool echoes = true;
-  // Every pattern is written even after a failed echo, so the traffic of a
-  // probe does not depend on where it failed.
-  for (BYTE pattern : EchoPatterns) {
-    WriteRegister(port, RegData, pattern);
-    if (echoes) echoes = ReadRegister(port, RegData) == pattern;
+  PortIoPair saved{BYTE(port | RegData), 0};
+  // A byte that was never read is never written back: when the first read
+  // fails (a port another program holds), the data register is left alone.
+  if (ReadPairs(&saved, 1)) {
+    bool echoes = true;
+    // Every pattern is written even after a failed echo, so the traffic of a
+    // probe does not depend on where it failed.
+    for (BYTE pattern : EchoPatterns) {
+      WriteRegister(port, RegData, pattern);
+      if (echoes) echoes = ReadRegister(port, RegData) == pattern;
+    }
+    WriteRegister(port, RegData, saved.Value);
+    if (echoes) return true;
   }
-  WriteRegister(port, RegData, saved);
-  if (echoes) return true;
   if (!IsRailValue(ReadRegister(port, RegControl))) return true;
   return !IsRailValue(ReadRegister(port, RegStatus));
 }

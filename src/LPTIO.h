@@ -73,7 +73,9 @@ struct TLptConnectionOptions {
 class TLptPortConnection {
  public:
   // Never fails; IsUsable tells the outcome. When not usable, the thread's
-  // last error holds the code of the final device-open attempt.
+  // last error holds the code of the final device-open attempt, or
+  // ERROR_BUSY when, with the echo probe, the driver said every port it has
+  // is held by another program.
   TLptPortConnection();
   explicit TLptPortConnection(const TLptConnectionOptions& options);
   virtual ~TLptPortConnection();
@@ -92,6 +94,8 @@ class TLptPortConnection {
   BYTE ReadRegister(BYTE port, BYTE offset);
   bool WriteRegister(BYTE port, BYTE offset, BYTE value);
 
+  // The echo test on the data register, then the looser looks at control
+  // and status. A data register that cannot be read is never written.
   bool ProbePort(BYTE port);
 
   // Asks the driver which ports it serves, whether they are simulated and

@@ -1,13 +1,31 @@
 // Cost of the console's poll: one batch read of data, status and control,
-// then the writes and the status read of a tick.
+// then the writes and the status read of a tick, through the driver module's
+// simulated port (in a bank of the benchmark's own) and, side by side, on
+// the direct path.
 #include "LPTIO.h"
 #include "emulation_control.h"
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <string>
 
 namespace {
+
+// The simulated bank in a folder of the run's own, never the user's, whose
+// ports a window may hold.
+const bool OwnBank = [] {
+  static const std::string dir =
+      (std::filesystem::temp_directory_path() / ("lptio-bench-" + std::to_string(::getpid()))).string();
+  ::setenv("LPTWDMIO_SIM_DIR", dir.c_str(), 1);
+  std::atexit([] {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir, ignored);
+  });
+  return true;
+}();
 
 // What Timer1Timer sends each tick once the connection test passed.
 bool ConsoleTick(TLptPortConnection& connection, BYTE port) {

@@ -3,11 +3,22 @@
 #include <pthread.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+
+// The name Linux documents; older C libraries know only the union member.
+#ifndef sigev_notify_thread_id
+#define sigev_notify_thread_id _sigev_un._tid
+#endif
 
 namespace lptwdmio {
 
 namespace {
+
+timespec TimeSpec(std::chrono::nanoseconds span) {
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(span);
+  return {static_cast<time_t>(seconds.count()), static_cast<long>((span - seconds).count())};
+}
 
 std::mutex& DeadlineTurn() {
   static std::mutex turn;
@@ -29,7 +40,8 @@ sigset_t OnlyDeadlineSignal() {
 
 int TCallDeadline::Signal() { return SIGRTMAX - 1; }
 
-TCallDeadline::TCallDeadline(std::chrono::milliseconds limit) : Turn_(DeadlineTurn()) {
+TCallDeadline::TCallDeadline(std::chrono::milliseconds limit)
+    : Turn_(DeadlineTurn()), End_(std::chrono::steady_clock::now() + limit) {
   struct sigaction action {};
   action.sa_handler = &InterruptCall;
   sigemptyset(&action.sa_mask);
@@ -49,17 +61,17 @@ TCallDeadline::TCallDeadline(std::chrono::milliseconds limit) : Turn_(DeadlineTu
   struct sigevent event {};
   event.sigev_notify = SIGEV_THREAD_ID;
   event.sigev_signo = Signal();
-  event._sigev_un._tid = gettid();
+  event.sigev_notify_thread_id = gettid();
   if (timer_create(CLOCK_MONOTONIC, &event, &Timer_) != 0) {
     Error_ = errno;
     return;
   }
   TimerCreated_ = true;
-  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(limit);
+  // Armed after End_ was taken, so the timer's signal never comes before it.
   struct itimerspec when {};
-  when.it_value.tv_sec = seconds.count();
-  when.it_value.tv_nsec = std::chrono::duration_cast<std::chrono::nanoseconds>(limit - seconds).count();
-  if (when.it_value.tv_sec == 0 && when.it_value.tv_nsec == 0) when.it_value.tv_nsec = 1;  // 0 would disarm
+  when.it_value =
+      TimeSpec(std::max<std::chrono::nanoseconds>(limit, std::chrono::nanoseconds(1)));  // 0 disarms
+  when.it_interval = TimeSpec(Repeat);
   if (timer_settime(Timer_, 0, &when, nullptr) != 0) {
     Error_ = errno;
     return;

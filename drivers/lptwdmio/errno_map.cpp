@@ -13,7 +13,7 @@ struct TErrnoCode {
 };
 
 // The one statement of the mapping; anything not listed is ERROR_GEN_FAILURE.
-constexpr std::array<TErrnoCode, 11> ErrnoCodes{{
+constexpr std::array<TErrnoCode, 13> ErrnoCodes{{
     {0, ERROR_SUCCESS},
     {EACCES, ERROR_ACCESS_DENIED},
     {EPERM, ERROR_ACCESS_DENIED},
@@ -25,6 +25,8 @@ constexpr std::array<TErrnoCode, 11> ErrnoCodes{{
     {ENOTTY, ERROR_NOT_SUPPORTED},  // the node is no ppdev device
     {EIO, ERROR_IO_DEVICE},
     {ENOMEM, ERROR_NOT_ENOUGH_MEMORY},
+    {EINTR, ERROR_OPERATION_ABORTED},  // a signal ended a wait: interrupted, not busy
+    {ELOOP, ERROR_ACCESS_DENIED},      // a link where a file of our own should be
 }};
 
 }  // namespace

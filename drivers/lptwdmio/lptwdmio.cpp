@@ -3,8 +3,9 @@
 #include "driver_abi.h"
 #include "request.h"
 
+#include <cstdio>
 #include <iostream>
-#include <new>
+#include <string>
 
 namespace lptwdmio {
 
@@ -18,35 +19,30 @@ TMessages& ProcessMessages() {
   return messages;
 }
 
-// Nothing may unwind across the C boundary into the host.
-template <typename F>
-uint32_t Guarded(F&& body) {
-  try {
-    return body();
-  } catch (const std::bad_alloc&) {
-    return ERROR_NOT_ENOUGH_MEMORY;
-  } catch (...) {
-    return ERROR_GEN_FAILURE;
-  }
-}
-
 uint32_t OpenDevice(void* context, void** session) {
-  return Guarded([&]() -> uint32_t {
-    auto& driver = *static_cast<TDriverState*>(context);
-    auto opened = std::make_unique<TSession>(driver);
-    TMessages& messages = ProcessMessages();
-    const DWORD status = OpenSession(TBackendConfig::FromEnvironment(messages), *opened, messages);
-    if (status == ERROR_SUCCESS) *session = opened.release();
-    return status;
-  });
+  return Guarded(
+      ProcessMessages().Out, [] { return "opening a session of the device"; },
+      [&]() -> uint32_t {
+        auto& driver = *static_cast<TDriverState*>(context);
+        auto opened = std::make_unique<TSession>(driver);
+        TMessages& messages = ProcessMessages();
+        const DWORD status = OpenSession(TBackendConfig::FromEnvironment(messages), *opened, messages);
+        if (status == ERROR_SUCCESS) *session = opened.release();
+        return status;
+      });
 }
 
 uint32_t ControlDevice(void* session, uint32_t code, const void* in, uint32_t inLength, void* out,
                        uint32_t outLength, uint32_t* returned) {
-  return Guarded([&]() -> uint32_t {
+  const auto what = [code] {
+    char text[40];
+    std::snprintf(text, sizeof text, "serving request 0x%X", unsigned(code));
+    return std::string(text);
+  };
+  return Guarded(ProcessMessages().Out, what, [&]() -> uint32_t {
     auto& opened = *static_cast<TSession*>(session);
-    // A batch runs whole; another session's batch never interleaves with it.
-    std::lock_guard<std::mutex> lock(opened.Driver.Mutex);
+    // Another session's batch may run meanwhile: the ports it touches are its own.
+    std::lock_guard<std::mutex> lock(opened.Mutex);
     return HandleRequest(*opened.Bank, code, in, inLength, out, outLength, returned);
   });
 }
@@ -63,14 +59,16 @@ extern "C" __attribute__((visibility("default"))) uint32_t DriverEntry(PinlarkDr
   using namespace lptwdmio;
   if (!driver || driver->AbiVersion != PINLARK_DRIVER_ABI_VERSION || !driver->RegisterDevice)
     return ERROR_INVALID_PARAMETER;
-  return Guarded([&]() -> uint32_t {
-    auto state = std::make_unique<TDriverState>();
-    const PinlarkDeviceOps ops{state.get(), &OpenDevice, &ControlDevice, &CloseDevice};
-    if (const uint32_t status = driver->RegisterDevice(driver->Host, DeviceName, &ops);
-        status != ERROR_SUCCESS)
-      return status;
-    driver->DriverContext = state.release();
-    driver->Unload = &UnloadDriver;
-    return ERROR_SUCCESS;
-  });
+  return Guarded(
+      ProcessMessages().Out, [] { return "starting the driver"; },
+      [&]() -> uint32_t {
+        auto state = std::make_unique<TDriverState>();
+        const PinlarkDeviceOps ops{state.get(), &OpenDevice, &ControlDevice, &CloseDevice};
+        if (const uint32_t status = driver->RegisterDevice(driver->Host, DeviceName, &ops);
+            status != ERROR_SUCCESS)
+          return status;
+        driver->DriverContext = state.release();
+        driver->Unload = &UnloadDriver;
+        return ERROR_SUCCESS;
+      });
 }

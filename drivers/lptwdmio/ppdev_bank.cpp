@@ -41,13 +41,6 @@ std::optional<unsigned> ReadBaseAddress(const std::filesystem::path& file) {
   return static_cast<unsigned>(base);
 }
 
-// devices/active names the device holding the port, "none" when it is free.
-bool ReadInUse(const std::filesystem::path& file) {
-  std::ifstream in(file);
-  std::string active;
-  return (in >> active) && active != "none";
-}
-
 bool IsPermissionError(int error) { return error == EACCES || error == EPERM; }
 
 }  // namespace
@@ -60,11 +53,18 @@ std::vector<TParportNode> FindParports(const std::string& devDir, const std::str
     if (const std::optional<int> number = ParportNumber(name))
       nodes.push_back({*number, entry.path().string(),
                        ReadBaseAddress(std::filesystem::path(procDir) / name / "base-addr"),
-                       ReadInUse(std::filesystem::path(procDir) / name / "devices" / "active")});
+                       (std::filesystem::path(procDir) / name / "devices" / "active").string()});
   }
   std::sort(nodes.begin(), nodes.end(),
             [](const TParportNode& a, const TParportNode& b) { return a.Number < b.Number; });
   return nodes;
+}
+
+// devices/active names the device holding the port, "none" when it is free.
+bool ReadInUse(const std::string& activeFile) {
+  std::ifstream in(activeFile);
+  std::string active;
+  return (in >> active) && active != "none";
 }
 
 bool KernelHasParports(const std::string& procDir) {
@@ -88,6 +88,10 @@ int TPpdevSystem::Open(const std::string& path) {
   return fd >= 0 ? fd : -errno;
 }
 
+int TPpdevSystem::Access(const std::string& path) {
+  return ::faccessat(AT_FDCWD, path.c_str(), R_OK | W_OK, AT_EACCESS) == 0 ? 0 : -errno;
+}
+
 int TPpdevSystem::Ioctl(int fd, unsigned long request, void* argument) {
   return ::ioctl(fd, request, argument) == 0 ? 0 : -errno;
 }
@@ -99,6 +103,24 @@ std::string TPpdevSystem::GroupOf(const std::string& path) {
   if (::stat(path.c_str(), &info) != 0) return "lp";
   const struct group* entry = ::getgrgid(info.st_gid);
   return entry && info.st_gid != 0 ? entry->gr_name : "lp";
+}
+
+// Looks through the open files of every process this one may see.
+uint32_t TPpdevSystem::HolderOf(const std::string& path) {
+  namespace fs = std::filesystem;
+  std::error_code error;
+  for (fs::directory_iterator process("/proc", error), end; !error && process != end;
+       process.increment(error)) {
+    const std::string name = process->path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::error_code unreadable;
+    for (fs::directory_iterator fd(process->path() / "fd", unreadable); !unreadable && fd != end;
+         fd.increment(unreadable)) {
+      std::error_code gone;
+      if (fs::read_symlink(fd->path(), gone) == path) return uint32_t(std::stoul(name));
+    }
+  }
+  return 0;
 }
 
 TPpdevPort::~TPpdevPort() { Free(); }
@@ -134,16 +156,17 @@ int TPpdevPort::Ioctl(unsigned long request, void* argument) const {
 // the deadline ends the sleep. An interrupted claim leaves the node on the
 // port's wait list, where a second claim on it would corrupt the list, so the
 // node is closed, which takes it off.
-int TPpdevPort::Claim(TPpdevSystem& system, const std::string& path, TPpdevPort& port,
-                      std::ostream& messages) {
+int TPpdevPort::Claim(TPpdevSystem& system, const std::string& path, std::chrono::milliseconds wait,
+                      TPpdevPort& port, std::ostream& messages) {
   const int fd = system.Open(path);
   if (fd < 0) return fd;
   TPpdevPort opened(system, fd);
   int result = 0;
   {
-    TCallDeadline deadline(system.ClaimLimit);
+    TCallDeadline deadline(wait);
     if (!deadline.Armed()) return -deadline.Error();
     result = system.Ioctl(fd, PPCLAIM, nullptr);
+    if (result == -EINTR && deadline.Passed()) result = -ETIMEDOUT;
   }
   if (result < 0) return result;
   opened.Claimed_ = true;
@@ -156,12 +179,40 @@ int TPpdevPort::Claim(TPpdevSystem& system, const std::string& path, TPpdevPort&
   return 0;
 }
 
-TPpdevBank::TPpdevBank(TPorts ports, TBases bases) : Ports_(std::move(ports)), Bases_(bases) {}
+TPpdevBank::TPpdevBank(TPpdevSystem& system, TSlots slots, std::chrono::milliseconds wait,
+                       std::ostream& messages)
+    : System_(system), Slots_(std::move(slots)), Wait_(wait), Messages_(messages) {}
+
+DWORD TPpdevBank::Acquire(int slot) {
+  if (!Slots_[slot] || Ports_[slot]) return ERROR_SUCCESS;
+  const std::string& path = Slots_[slot]->Path;
+  const int result = TPpdevPort::Claim(System_, path, WaitedOut_ ? std::chrono::milliseconds(0) : Wait_,
+                                       Ports_[slot], Messages_);
+  if (result == 0) {
+    ControlHigh_[slot] = 0;  // output, as the claim left it
+    return ERROR_SUCCESS;
+  }
+  if (result != -ETIMEDOUT) return WindowsError(-result);
+  if (!WaitedOut_) {
+    const uint32_t holder = System_.HolderOf(path);
+    Messages_ << "lptwdmio: " << path << " is in use by another program"
+              << (holder ? " (pid " + std::to_string(holder) + ")" : std::string())
+              << "; close that program and try again\n";
+  }
+  WaitedOut_ = true;
+  return ERROR_BUSY;
+}
 
 TPortQueryEntry TPpdevBank::Describe(int slot) const {
-  if (!Ports_[slot]) return {0, 0, 0, 0};
-  const std::optional<unsigned>& base = Bases_[slot];
-  return {uint8_t(PortPresent | (base ? PortBaseKnown : 0)), 0, uint16_t(base.value_or(0)), 0};
+  if (!Slots_[slot]) return {0, 0, 0, 0};
+  const TPpdevSlot& port = *Slots_[slot];
+  TPortQueryEntry entry{uint8_t(PortPresent | (port.Base ? PortBaseKnown : 0)), 0,
+                        uint16_t(port.Base.value_or(0)), 0};
+  if (!Ports_[slot] && ReadInUse(port.ActiveFile)) {
+    entry.Flags |= PortHeld;
+    entry.Holder = System_.HolderOf(port.Path);
+  }
+  return entry;
 }
 
 DWORD TPpdevBank::Call(int slot, unsigned long request, void* argument) {
@@ -170,10 +221,11 @@ DWORD TPpdevBank::Call(int slot, unsigned long request, void* argument) {
 }
 
 DWORD TPpdevBank::Read(int slot, TRegister reg, BYTE& value) {
-  if (!Ports_[slot]) {
+  if (!Slots_[slot]) {
     value = AbsentValue;
     return ERROR_SUCCESS;
   }
+  if (!Ports_[slot]) return ERROR_BUSY;  // not acquired
   unsigned char byte = 0;
   const unsigned long requests[RegisterCount] = {PPRDATA, PPRSTATUS, PPRCONTROL};
   if (const DWORD status = Call(slot, requests[reg], &byte); status != ERROR_SUCCESS) return status;
@@ -183,7 +235,8 @@ DWORD TPpdevBank::Read(int slot, TRegister reg, BYTE& value) {
 }
 
 DWORD TPpdevBank::Write(int slot, TRegister reg, BYTE value) {
-  if (!Ports_[slot]) return ERROR_SUCCESS;
+  if (!Slots_[slot]) return ERROR_SUCCESS;
+  if (!Ports_[slot]) return ERROR_BUSY;  // not acquired
   if (reg == RegisterData) {
     unsigned char byte = value;
     return Call(slot, PPWDATA, &byte);
@@ -206,53 +259,37 @@ DWORD TPpdevBank::WriteControl(int slot, BYTE value) {
   return Call(slot, PPWCONTROL, &lines);
 }
 
-namespace {
-
-struct TOpenFailure {
-  int Error = 0;
-  std::string Path;
-};
-
-}  // namespace
-
 DWORD OpenPpdevBank(TPpdevSystem& system, const std::vector<TParportNode>& nodes,
-                    std::unique_ptr<TPortBank>& bank, std::ostream& messages) {
+                    std::chrono::milliseconds wait, std::unique_ptr<TPortBank>& bank,
+                    std::ostream& messages) {
   const std::array<int, SlotCount> slots = AssignSlots(nodes);
-  TPpdevBank::TPorts ports;
-  TPpdevBank::TBases bases{};
-  TOpenFailure firstFailure, denied, busy;
-  bool anyOpen = false;
+  TPpdevBank::TSlots usable;
+  const TParportNode* denied = nullptr;
+  int firstError = 0;
+  bool any = false;
   for (int slot = 0; slot < SlotCount; ++slot) {
     if (slots[slot] < 0) continue;
     const TParportNode& node = nodes[slots[slot]];
-    const int result = node.InUse ? -EBUSY : TPpdevPort::Claim(system, node.Path, ports[slot], messages);
-    if (result == 0) {
-      bases[slot] = node.BaseAddress;
-      anyOpen = true;
+    if (const int result = system.Access(node.Path); result < 0) {
+      // A node this process may not open leaves its slot reading as absent.
+      if (!firstError) firstError = -result;
+      if (!denied && IsPermissionError(-result)) denied = &node;
       continue;
     }
-    if (!firstFailure.Error) firstFailure = {-result, node.Path};
-    if (!denied.Error && IsPermissionError(-result)) denied = {-result, node.Path};
-    // A claim that gave up found the port taken after its entry said free.
-    if (!busy.Error && (node.InUse || result == -EINTR)) busy = {EBUSY, node.Path};
+    usable[slot] = TPpdevSlot{node.Path, node.BaseAddress, node.ActiveFile};
+    any = true;
   }
-  if (anyOpen) {
-    // A node that failed leaves its slot reading as absent.
-    bank = std::make_unique<TPpdevBank>(std::move(ports), bases);
+  if (any) {
+    bank = std::make_unique<TPpdevBank>(system, std::move(usable), wait, messages);
     return ERROR_SUCCESS;
   }
-  if (denied.Error) {
-    const std::string group = system.GroupOf(denied.Path);
-    messages << "lptwdmio: no permission to open " << denied.Path << "; add yourself to group " << group
+  if (denied) {
+    const std::string group = system.GroupOf(denied->Path);
+    messages << "lptwdmio: no permission to open " << denied->Path << "; add yourself to group " << group
              << " (sudo usermod -aG " << group << " $USER) and log in again\n";
     return ERROR_ACCESS_DENIED;
   }
-  if (busy.Error) {
-    messages << "lptwdmio: " << busy.Path
-             << " is in use by another program; close that program and try again\n";
-    return ERROR_BUSY;
-  }
-  return firstFailure.Error ? WindowsError(firstFailure.Error) : ERROR_FILE_NOT_FOUND;
+  return firstError ? WindowsError(firstError) : ERROR_FILE_NOT_FOUND;
 }
 
 }  // namespace lptwdmio

@@ -17,16 +17,20 @@ struct TParportNode {
   int Number = 0;
   std::string Path;                     // /dev/parportN
   std::optional<unsigned> BaseAddress;  // from /proc/sys/dev/parport/parportN/base-addr
-  bool InUse = false;                   // claimed by someone (devices/active is not "none")
+  std::string ActiveFile;               // its devices/active, which names who has claimed it
 };
 
 // The parportN nodes of devDir in kernel order, each with the base address
-// procDir reports for it (none when unreadable) and whether it is claimed.
+// procDir reports for it (none when unreadable).
 std::vector<TParportNode> FindParports(const std::string& devDir, const std::string& procDir);
 
 // Whether the kernel knows any parallel port: procDir holds a parportN entry,
 // whether or not ppdev made a node for it.
 bool KernelHasParports(const std::string& procDir);
+
+// Whether a devices/active file names a holder; false when it says "none"
+// or cannot be read.
+bool ReadInUse(const std::string& activeFile);
 
 // For each LPT slot, the index of the node serving it, or -1. The classic
 // bases pick their slot (0x3BC LPT1, 0x378 LPT2, 0x278 LPT3); other ports take
@@ -34,17 +38,17 @@ bool KernelHasParports(const std::string& procDir);
 std::array<int, SlotCount> AssignSlots(const std::vector<TParportNode>& nodes);
 
 // The system calls the ppdev bank makes, so that tests can stand in for the
-// kernel. Open and Ioctl return a negative errno on failure.
+// kernel. Open, Access and Ioctl return a negative errno on failure.
 class TPpdevSystem {
  public:
   virtual ~TPpdevSystem() = default;
   virtual int Open(const std::string& path);
+  virtual int Access(const std::string& path);  // whether this process may open it for reading and writing
   virtual int Ioctl(int fd, unsigned long request, void* argument);
   virtual void Close(int fd);
   virtual std::string GroupOf(const std::string& path);  // owning group of a node
-
-  // How long a claim may wait for another holder to let the port go.
-  std::chrono::milliseconds ClaimLimit{500};
+  // A process that has the node open, 0 when none this process may see.
+  virtual uint32_t HolderOf(const std::string& path);
 };
 
 // One node, opened and claimed: owns the descriptor and the claim and gives
@@ -56,11 +60,12 @@ class TPpdevPort {
   TPpdevPort(TPpdevPort&& other) noexcept;
   TPpdevPort& operator=(TPpdevPort&& other) noexcept;
 
-  // Opens path, claims the port and turns its data lines to output (a
-  // failure of that last step leaves a line on messages and is no error).
-  // Returns 0, or a negative errno; -EINTR when the claim gave up waiting
-  // for another holder after the system's ClaimLimit.
-  static int Claim(TPpdevSystem& system, const std::string& path, TPpdevPort& port, std::ostream& messages);
+  // Opens path, claims the port, waiting at most wait for another holder,
+  // and turns its data lines to output (a failure of that last step leaves
+  // a line on messages and is no error). Returns 0, or a negative errno:
+  // -ETIMEDOUT when the wait ran out, -EINTR when another signal ended it.
+  static int Claim(TPpdevSystem& system, const std::string& path, std::chrono::milliseconds wait,
+                   TPpdevPort& port, std::ostream& messages);
 
   explicit operator bool() const { return Fd_ >= 0; }
   int Ioctl(unsigned long request, void* argument) const;  // a negative errno on failure
@@ -74,14 +79,24 @@ class TPpdevPort {
   bool Claimed_ = false;
 };
 
+// A port the bank may claim: its node, and what the kernel says of it.
+struct TPpdevSlot {
+  std::string Path;
+  std::optional<unsigned> Base;
+  std::string ActiveFile;
+};
+
+// The session's ppdev ports, each opened and claimed at its first batch and
+// held until the session ends, as a program holds a port it works on.
 class TPpdevBank : public TPortBank {
  public:
-  using TPorts = std::array<TPpdevPort, SlotCount>;
-  using TBases = std::array<std::optional<unsigned>, SlotCount>;
-  // An empty port is a slot without a port; bases are what the kernel
-  // reported for each slot's port.
-  explicit TPpdevBank(TPorts ports, TBases bases = {});
+  using TSlots = std::array<std::optional<TPpdevSlot>, SlotCount>;
+  // An empty slot is a slot without a port.
+  TPpdevBank(TPpdevSystem& system, TSlots slots, std::chrono::milliseconds wait, std::ostream& messages);
 
+  // A claim waits at most the bank's wait for another holder; after one wait
+  // that ran out, later claims never wait: a command keeps its bound as a whole.
+  DWORD Acquire(int slot) override;
   DWORD Read(int slot, TRegister reg, BYTE& value) override;
   DWORD Write(int slot, TRegister reg, BYTE value) override;
   TPortQueryEntry Describe(int slot) const override;
@@ -90,18 +105,21 @@ class TPpdevBank : public TPortBank {
   DWORD Call(int slot, unsigned long request, void* argument);
   DWORD WriteControl(int slot, BYTE value);
 
-  TPorts Ports_;
-  TBases Bases_;
+  TPpdevSystem& System_;
+  TSlots Slots_;
+  std::chrono::milliseconds Wait_;
+  std::ostream& Messages_;
+  std::array<TPpdevPort, SlotCount> Ports_;
   // ppdev reports only the four line bits of control; bits 4 and 5 are kept here.
   std::array<BYTE, SlotCount> ControlHigh_{};
+  bool WaitedOut_ = false;
 };
 
-// Opens and claims the ports of nodes. A port in use is passed over, and so
-// is one whose claim gives up waiting (another program took it after its
-// entry was read). When none opens, fails with the reason; lack of permission
-// gives ERROR_ACCESS_DENIED and a port in use ERROR_BUSY, each with one line
-// on messages saying what to do.
+// The ports of nodes this process may open, none claimed yet. When none may
+// be opened, fails with the reason: lack of permission gives
+// ERROR_ACCESS_DENIED and one line on messages saying what to do. A port
+// another program holds is no reason to fail: its first batch says busy.
 DWORD OpenPpdevBank(TPpdevSystem& system, const std::vector<TParportNode>& nodes,
-                    std::unique_ptr<TPortBank>& bank, std::ostream& messages);
+                    std::chrono::milliseconds wait, std::unique_ptr<TPortBank>& bank, std::ostream& messages);
 
 }  // namespace lptwdmio

@@ -1,7 +1,6 @@
 #include "request.h"
 
 #include <cstring>
-#include <vector>
 
 namespace lptwdmio {
 
@@ -9,13 +8,15 @@ namespace {
 
 DWORD ServeBatch(TPortBank& bank, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
                  DWORD* returned) {
-  // A private copy: the caller's input and output are usually the same buffer.
-  std::vector<uint8_t> pairs(static_cast<const uint8_t*>(in), static_cast<const uint8_t*>(in) + inLength);
-  if (!AreValidPairs(pairs.data(), inLength)) return ERROR_INVALID_PARAMETER;
-  if (const DWORD status = TransferPairs(bank, code == IoctlBatchRead, pairs.data(), inLength);
+  // A private copy: the caller's input and output are usually the same
+  // buffer. Batches are bounded, so it fits on the stack.
+  uint8_t pairs[MaxBatchLength];
+  std::memcpy(pairs, in, inLength);
+  if (!AreValidPairs(pairs, inLength)) return ERROR_INVALID_PARAMETER;
+  if (const DWORD status = TransferPairs(bank, code == IoctlBatchRead, pairs, inLength);
       status != ERROR_SUCCESS)
     return status;
-  std::memcpy(out, pairs.data(), outLength);
+  std::memcpy(out, pairs, outLength);
   if (returned) *returned = outLength;
   return ERROR_SUCCESS;
 }

@@ -1,10 +1,17 @@
 // One simulated bank per user on the machine, as a real port is one per
-// machine: the latches live in a small file that every process serving the
-// simulated ports reads and writes under a lock, one batch at a time.
+// machine. The ports' latches and far sides live in a small file that every
+// process serving the simulated ports maps into memory once per session; each
+// port has a lock on the file that a session takes when it first touches the
+// port and keeps until it ends, as a program claims a real port, and that the
+// kernel lets go when its holder ends, however it ends.
 #pragma once
 
 #include "simulated_bank.h"
 
+#include <sys/types.h>
+
+#include <array>
+#include <chrono>
 #include <iosfwd>
 #include <memory>
 #include <string>
@@ -18,57 +25,91 @@ constexpr const char* SimulationFileName = "lpt-sim";
 // login session ($XDG_RUNTIME_DIR/pinlark), else /dev/shm/pinlark-<uid>.
 std::string DefaultSimulationDir();
 
-// The open bank file. Its record is fixed in layout and carries a check, so a
-// file left damaged, cut short or written by something else is rebuilt with
-// the latches of a freshly powered port, never trusted.
+// The bank file, open and mapped. Its record is fixed in layout and each
+// port's part carries a check, so what was left damaged, cut short or written
+// by something else is rebuilt as freshly powered ports, never trusted.
 class TSimulationFile {
  public:
   // Makes the folder (mode 0700) and the file (0600) when missing. Refuses,
-  // with the reason in refusal, a folder or file that is not the user's own
-  // or that others may write: someone else's file is no shared state. Later
-  // notes (a damaged file rebuilt, a lock held too long) go to messages.
-  static std::unique_ptr<TSimulationFile> Open(const std::string& dir, std::ostream& messages,
-                                               std::string& refusal);
+  // with the reason in refusal, a folder or file that is not the user's own,
+  // that others may write, or a file with other names (hard links): someone
+  // else's file is no shared state. A file that cannot be read is an error,
+  // not damage. Waits at most wait while another process sets the file up.
+  // Notes (a damaged file rebuilt) go to messages.
+  static DWORD Open(const std::string& dir, std::chrono::milliseconds wait, std::ostream& messages,
+                    std::unique_ptr<TSimulationFile>& file, std::string& refusal);
   ~TSimulationFile();
   TSimulationFile(const TSimulationFile&) = delete;
   TSimulationFile& operator=(const TSimulationFile&) = delete;
 
-  // Lock() takes the file for this process and loads the latches; Unlock()
-  // stores them when they changed (or were rebuilt) and lets the file go.
-  DWORD Lock(TSimulatedPorts& ports);
-  DWORD Unlock(const TSimulatedPorts& ports, bool changed);
+  // Takes the slot's lock for this open of the file, trying again with
+  // growing pauses for at most wait (0: once). Returns 0, ETIMEDOUT when
+  // another holds it still, EINTR when a signal ended the wait, or the errno.
+  int Hold(int slot, std::chrono::milliseconds wait);
+  // Whether another open of the file, in any process, holds the slot; holder
+  // is its process as it recorded itself (0 when it did not).
+  bool HeldElsewhere(int slot, uint32_t& holder) const;
 
+  TSimulatedLatches Latches(int slot) const;
+  bool LatchesSound(int slot) const;  // false when the slot's check fails
+  void StoreLatches(int slot, const TSimulatedLatches& latches, uint32_t holder);
+  TSimulatedFarSide FarSide(int slot) const;  // nothing driven when damaged
+  void StoreFarSide(int slot, const TSimulatedFarSide& far);
+
+  // Whether the path still names this file, whole: false once it was
+  // removed, replaced or cut short.
+  bool StillThere() const;
+  const std::string& Dir() const { return Dir_; }
   const std::string& Path() const { return Path_; }
 
  private:
-  TSimulationFile(int fd, std::string path, std::ostream& messages)
-      : Fd_(fd), Path_(std::move(path)), Messages_(messages) {}
+  TSimulationFile(int fd, std::string dir, std::string path, void* map, dev_t device, ino_t inode)
+      : Fd_(fd), Dir_(std::move(dir)), Path_(std::move(path)), Map_(map), Device_(device), Inode_(inode) {}
+  uint64_t* Word(std::size_t index) const;
 
   int Fd_;
+  std::string Dir_;
   std::string Path_;
-  std::ostream& Messages_;
-  bool Rebuilt_ = false;
+  void* Map_;
+  dev_t Device_;
+  ino_t Inode_;
 };
 
-// A session's view of the shared bank: each batch runs on the latches as the
-// file has them, and its writes reach the file before the lock is let go.
+// A session's view of the shared bank: it holds each port from its first
+// batch on it until the session ends, and works on the mapped record
+// directly. Now and then it looks whether the file was removed or replaced
+// and, if so, carries on in the file now at the path with the ports it holds.
 class TSharedSimulatedBank : public TPortBank {
  public:
-  explicit TSharedSimulatedBank(std::unique_ptr<TSimulationFile> file) : File_(std::move(file)) {}
+  struct TOptions {
+    // How long a port's first batch waits for another holder to let go.
+    std::chrono::milliseconds Wait{500};
+    // How often a batch looks whether the file is still the one at the path.
+    std::chrono::milliseconds Recheck{250};
+  };
 
-  // Registers are read and written only between these two, which the
-  // request handling pairs: the batch holds the file's lock throughout.
+  TSharedSimulatedBank(std::unique_ptr<TSimulationFile> file, TOptions options, std::ostream& messages);
+  ~TSharedSimulatedBank() override;
+
+  // After one wait that ran out, later ports are tried once and never waited
+  // for: a command keeps its bound as a whole.
+  DWORD Acquire(int slot) override;
   DWORD BeginBatch() override;
-  DWORD EndBatch() override;
   DWORD Read(int slot, TRegister reg, BYTE& value) override;
   DWORD Write(int slot, TRegister reg, BYTE value) override;
-  TPortQueryEntry Describe(int slot) const override { return View_.Describe(slot); }
+  TPortQueryEntry Describe(int slot) const override;
+  DWORD SimulatedInputs(TSimulatedInputs& inputs) override;
 
  private:
+  DWORD Follow();
+
   std::unique_ptr<TSimulationFile> File_;
-  TSimulatedPorts Latches_;
-  TSimulatedBank View_{Latches_};
-  bool Changed_ = false;
+  TOptions Options_;
+  std::ostream& Messages_;
+  uint32_t Pid_;
+  std::array<bool, SlotCount> Held_{};
+  bool WaitedOut_ = false;
+  long long NextCheck_ = 0;  // coarse monotonic milliseconds
 };
 
 }  // namespace lptwdmio

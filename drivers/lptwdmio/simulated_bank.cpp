@@ -7,53 +7,57 @@ namespace {
 // Status bits 0-2 are not implemented and read 1; BUSY (bit 7) reads inverted.
 constexpr BYTE StatusUnusedBits = 0x07;
 constexpr BYTE StatusBusyBit = 0x80;
-constexpr BYTE InputsFloating = 0x1F;
-
-}  // namespace
 
 // With the data lines turned to input nothing drives them and they float high.
-BYTE TSimulatedBank::DataLines(const TPort& port) {
-  return (port.Control & ControlDirectionBit) ? 0xFF : port.Data;
+BYTE DataLines(const TSimulatedLatches& latches) {
+  return (latches.Control & ControlDirectionBit) ? 0xFF : latches.Data;
 }
 
-// The five inputs ERR, SEL, PE, ACK, BUSY as pin levels, packed low to high;
-// the loopback plug wires D0-D4 to them; otherwise the far end drives some
-// and the rest float high.
-BYTE TSimulatedBank::Status(const TPort& port) {
-  const BYTE farSide = BYTE((port.FarLevels | ~port.FarDriven) & InputsFloating);
-  const BYTE inputs = port.Loopback ? BYTE(DataLines(port) & InputsFloating) : farSide;
+// The five inputs ERR, SEL, PE, ACK, BUSY as pin levels, low to high.
+BYTE InputLevels(TSimulatedKind kind, const TSimulatedLatches& latches, const TSimulatedFarSide& far) {
+  if (kind == TSimulatedKind::Loopback) return BYTE(DataLines(latches) & SimulatedInputLines);
+  const BYTE driven = far.Driven & SimulatedInputLines;
+  return BYTE((SimulatedInputLines & ~driven) | (far.Levels & driven));
+}
+
+BYTE Status(BYTE inputs) {
   const BYTE busy = (inputs & 0x10) ? 0x00 : StatusBusyBit;
   return BYTE(StatusUnusedBits | ((inputs & 0x0F) << 3) | busy);
 }
 
-DWORD TSimulatedBank::Read(int slot, TRegister reg, BYTE& value) {
-  const TPort& port = Ports_.Ports[slot];
-  if (!port.Present) {
-    value = AbsentValue;
-    return ERROR_SUCCESS;
-  }
+}  // namespace
+
+BYTE ReadSimulated(TSimulatedKind kind, const TSimulatedLatches& latches, const TSimulatedFarSide& far,
+                   TRegister reg) {
+  if (kind == TSimulatedKind::Absent) return AbsentValue;
   switch (reg) {
-    case RegisterData: value = DataLines(port); break;
-    case RegisterStatus: value = Status(port); break;
-    case RegisterControl: value = BYTE(ControlUnusedBits | port.Control); break;
+    case RegisterData: return DataLines(latches);
+    case RegisterStatus: return Status(InputLevels(kind, latches, far));
+    case RegisterControl: return BYTE(ControlUnusedBits | latches.Control);
   }
-  return ERROR_SUCCESS;
+  return AbsentValue;
 }
 
-DWORD TSimulatedBank::Write(int slot, TRegister reg, BYTE value) {
-  TPort& port = Ports_.Ports[slot];
-  if (!port.Present) return ERROR_SUCCESS;
+bool WriteSimulated(TSimulatedKind kind, TSimulatedLatches& latches, TRegister reg, BYTE value) {
+  if (kind == TSimulatedKind::Absent) return false;
   if (reg == RegisterData)
-    port.Data = value;
+    latches.Data = value;
   else if (reg == RegisterControl)
-    port.Control = BYTE(value & ~ControlUnusedBits);
+    latches.Control = BYTE(value & ~ControlUnusedBits);
   // The status register is read-only; a write to it goes nowhere, as on hardware.
-  return ERROR_SUCCESS;
+  return reg != RegisterStatus;
+}
+
+// A simulated port has no I/O base: nothing on the machine answers there.
+TPortQueryEntry DescribeSimulated(TSimulatedKind kind) {
+  if (kind == TSimulatedKind::Absent) return {0, 0, 0, 0};
+  const int flags = PortPresent | PortSimulated | (kind == TSimulatedKind::Loopback ? PortLoopback : 0);
+  return {uint8_t(flags), 0, 0, 0};
 }
 
 DWORD TSimulatedBank::Acquire(int slot) {
-  TPort& port = Ports_.Ports[slot];
-  if (!port.Present || Holds_[slot]) return ERROR_SUCCESS;
+  TSimulatedPorts::TPort& port = Ports_.Ports[slot];
+  if (SimulatedKinds[slot] == TSimulatedKind::Absent || Holds_[slot]) return ERROR_SUCCESS;
   if (port.Holder) return ERROR_BUSY;
   port.Holder = this;
   port.HolderProcess = Process_;
@@ -70,27 +74,33 @@ void TSimulatedBank::Release() {
   }
 }
 
-// A simulated port has no I/O base, nothing on the machine answers there,
-// and the system has no name of its own for it.
 TPortQueryEntry TSimulatedBank::Describe(int slot) const {
-  const TPort& port = Ports_.Ports[slot];
-  if (!port.Present) return {0, 0, 0, 0};
-  const bool heldByOther = port.Holder && port.Holder != this;
-  const uint8_t flags = uint8_t(PortPresent | PortSimulated | (port.Loopback ? PortLoopback : 0) |
-                                (heldByOther ? PortHeld : 0));
-  return {flags, 0, 0, heldByOther ? port.HolderProcess : 0};
+  TPortQueryEntry entry = DescribeSimulated(SimulatedKinds[slot]);
+  const TSimulatedPorts::TPort& port = Ports_.Ports[slot];
+  if (port.Holder && port.Holder != this) {
+    entry.Flags |= PortHeld;
+    entry.Holder = port.HolderProcess;
+  }
+  return entry;
 }
 
-// As a device plugged into a real port, the far end needs no holding of it.
+DWORD TSimulatedBank::Read(int slot, TRegister reg, BYTE& value) {
+  const TSimulatedPorts::TPort& port = Ports_.Ports[slot];
+  value = ReadSimulated(SimulatedKinds[slot], port.Latches, port.FarSide, reg);
+  return ERROR_SUCCESS;
+}
+
+DWORD TSimulatedBank::Write(int slot, TRegister reg, BYTE value) {
+  WriteSimulated(SimulatedKinds[slot], Ports_.Ports[slot].Latches, reg, value);
+  return ERROR_SUCCESS;
+}
+
 DWORD TSimulatedBank::SimulatedInputs(TSimulatedInputs& inputs) {
-  TPort& port = Ports_.Ports[inputs.Slot];
-  if (!port.Present || port.Loopback) return ERROR_NOT_SUPPORTED;
-  if (inputs.Change) {
-    port.FarDriven = inputs.Driven;
-    port.FarLevels = inputs.Levels;
-  }
-  inputs.Driven = port.FarDriven;
-  inputs.Levels = port.FarLevels;
+  if (SimulatedKinds[inputs.Slot] != TSimulatedKind::Open) return ERROR_NOT_SUPPORTED;
+  TSimulatedFarSide& far = Ports_.Ports[inputs.Slot].FarSide;
+  if (inputs.Change) far = {inputs.Driven, inputs.Levels};
+  inputs.Driven = far.Driven;
+  inputs.Levels = far.Levels;
   return ERROR_SUCCESS;
 }
 

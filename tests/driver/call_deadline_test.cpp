@@ -102,6 +102,24 @@ TEST_F(CallDeadlineTest, ASignalThatComesTooLateIsTakenAway) {
   ExpectHostHandler();
 }
 
+// A thread preempted between arming and its call: the signal comes and goes
+// before the call sleeps. The call must still end, and end as out of time.
+TEST_F(CallDeadlineTest, ACallThatStartsAfterTheSignalStillEnds) {
+  sigset_t only;
+  sigemptyset(&only);
+  sigaddset(&only, TCallDeadline::Signal());
+  TCallDeadline deadline(1ms);
+  ASSERT_TRUE(deadline.Armed());
+  pthread_sigmask(SIG_BLOCK, &only, nullptr);
+  const auto limit = std::chrono::steady_clock::now() + 10s;
+  while (!SignalPending() && std::chrono::steady_clock::now() < limit) std::this_thread::yield();
+  ASSERT_TRUE(SignalPending());
+  pthread_sigmask(SIG_UNBLOCK, &only, nullptr);  // the handler runs here, before the call
+  EXPECT_TRUE(deadline.Passed());
+  EXPECT_EQ(ReadEmptyPipe(), EINTR);
+  EXPECT_EQ(Caught, 0);
+}
+
 TEST_F(CallDeadlineTest, EachThreadsDeadlineEndsOnlyItsOwnCall) {
   std::atomic<int> interrupted{0};
   auto sleeper = [&] {

@@ -11,18 +11,20 @@
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
 #include <stdexcept>
 
 using namespace lptwdmio;
+using namespace std::chrono_literals;
 namespace fs = std::filesystem;
 
 namespace {
 
 TParportNode Node(int number, std::optional<unsigned> base) {
-  return {number, "/dev/parport" + std::to_string(number), base};
+  return {number, "/dev/parport" + std::to_string(number), base, ""};
 }
 
 TEST(SlotAssignment, ClassicBasesPickTheirSlotWhateverTheKernelOrder) {
@@ -89,9 +91,14 @@ TEST_F(ParportTreeTest, KnowsWhichPortsSomeoneHolds) {
   std::ofstream(Root / "proc" / "parport1" / "devices" / "active") << "ppdev1\n";
   const auto nodes = FindParports((Root / "dev").string(), (Root / "proc").string());
   ASSERT_EQ(nodes.size(), 3u);
-  EXPECT_FALSE(nodes[0].InUse);
-  EXPECT_TRUE(nodes[1].InUse);
-  EXPECT_FALSE(nodes[2].InUse);  // nothing to tell: try the claim
+  EXPECT_FALSE(ReadInUse(nodes[0].ActiveFile));
+  EXPECT_TRUE(ReadInUse(nodes[1].ActiveFile));
+  EXPECT_FALSE(ReadInUse(nodes[2].ActiveFile));  // nothing to tell: try the claim
+}
+
+std::string Text(const TPortQueryEntry& entry) {
+  return "flags " + std::to_string(entry.Flags) + " base " + std::to_string(entry.Base) + " holder " +
+         std::to_string(entry.Holder);
 }
 
 bool IsSimulated(const TSession& session) {
@@ -104,112 +111,151 @@ const std::string NoPortNotice =
 const std::string ForcedNotice =
     "lptwdmio: simulating LPT1 (with a loopback plug) and LPT2, as LPTWDMIO_BACKEND=simulated asks\n";
 
-TEST_F(ParportTreeTest, NoNodesMeansTheSimulatedBank) {
-  TDriverState driver;
-  TSession session(driver);
-  std::ostringstream out;
-  TMessages messages(out);
-  TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string(), ""};
-  ASSERT_EQ(OpenSession(config, session, messages), ERROR_SUCCESS);
+class BackendTest : public ParportTreeTest {
+ protected:
+  TBackendConfig Config(TBackendChoice choice) const {
+    return {choice, (Root / "dev").string(), (Root / "proc").string(), (Root / "sim").string(), 20ms};
+  }
+  DWORD Open(TBackendChoice choice, TSession& session) {
+    return OpenSession(Config(choice), session, Messages);
+  }
+  TDriverState Driver;
+  std::ostringstream Out;
+  TMessages Messages{Out};
+};
+
+TEST_F(BackendTest, NoNodesMeansTheSimulatedBank) {
+  TSession session(Driver);
+  ASSERT_EQ(Open(TBackendChoice::Automatic, session), ERROR_SUCCESS);
   EXPECT_TRUE(IsSimulated(session));
-  config.Choice = TBackendChoice::Ppdev;
-  TSession forcedPpdev(driver);
-  EXPECT_EQ(OpenSession(config, forcedPpdev, messages), ERROR_FILE_NOT_FOUND);
+  TSession forcedPpdev(Driver);
+  EXPECT_EQ(Open(TBackendChoice::Ppdev, forcedPpdev), ERROR_FILE_NOT_FOUND);
   EXPECT_FALSE(forcedPpdev.Bank);
 }
 
 // parport_pc found a port but ppdev is not loaded: no node, yet a real port.
-TEST_F(ParportTreeTest, KernelPortsWithoutNodesAreNoCaseForTheSimulatedBank) {
+TEST_F(BackendTest, KernelPortsWithoutNodesAreNoCaseForTheSimulatedBank) {
   fs::create_directories(Root / "proc" / "default");
-  TDriverState driver;
-  TSession session(driver);
-  std::ostringstream out;
-  TMessages messages(out);
-  TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string(), ""};
-  ASSERT_EQ(OpenSession(config, session, messages), ERROR_SUCCESS);  // "default" is no port
-  EXPECT_EQ(out.str(), NoPortNotice);
+  TSession session(Driver);
+  ASSERT_EQ(Open(TBackendChoice::Automatic, session), ERROR_SUCCESS);  // "default" is no port
+  EXPECT_EQ(Out.str(), NoPortNotice);
 
-  out.str("");
+  Out.str("");
   fs::create_directories(Root / "proc" / "parport0");
   std::ofstream(Root / "proc" / "parport0" / "base-addr") << "888\t0\n";
-  TSession second(driver);
-  EXPECT_EQ(OpenSession(config, second, messages), ERROR_FILE_NOT_FOUND);
+  TSession second(Driver);
+  EXPECT_EQ(Open(TBackendChoice::Automatic, second), ERROR_FILE_NOT_FOUND);
   EXPECT_EQ(second.Bank, nullptr);
-  EXPECT_EQ(out.str(), "lptwdmio: the kernel has a parallel port but there is no " + (Root / "dev").string() +
+  EXPECT_EQ(Out.str(), "lptwdmio: the kernel has a parallel port but there is no " + (Root / "dev").string() +
                            "/parport*; load ppdev (sudo modprobe ppdev)\n");
 
-  config.Choice = TBackendChoice::Simulated;
-  TSession forced(driver);
-  EXPECT_EQ(OpenSession(config, forced, messages), ERROR_SUCCESS);
+  TSession forced(Driver);
+  EXPECT_EQ(Open(TBackendChoice::Simulated, forced), ERROR_SUCCESS);
   EXPECT_TRUE(IsSimulated(forced));
 }
 
-TEST_F(ParportTreeTest, NodesThatAreNoPpdevDevicesFailTheOpen) {
+// Opening claims nothing, so a node that is no ppdev device shows at its
+// first batch.
+TEST_F(BackendTest, NodesThatAreNoPpdevDevicesFailTheirFirstBatch) {
   AddNode("parport0", "888\n");  // a plain file: the claim is refused
-  TDriverState driver;
-  TSession session(driver);
-  std::ostringstream out;
-  TMessages messages(out);
-  TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string(), ""};
-  EXPECT_EQ(OpenSession(config, session, messages), ERROR_NOT_SUPPORTED);
-  EXPECT_TRUE(out.str().empty());
-  config.Choice = TBackendChoice::Simulated;
-  EXPECT_EQ(OpenSession(config, session, messages), ERROR_SUCCESS);
-  EXPECT_EQ(out.str(), ForcedNotice);
+  TSession session(Driver);
+  ASSERT_EQ(Open(TBackendChoice::Automatic, session), ERROR_SUCCESS);
+  EXPECT_EQ(session.Bank->Describe(1).Flags, PortPresent | PortBaseKnown);
+  BYTE pair[2] = {0x20, 0};
+  DWORD returned = 0;
+  EXPECT_EQ(HandleRequest(*session.Bank, IoctlBatchRead, pair, 2, pair, 2, &returned), ERROR_NOT_SUPPORTED);
+  EXPECT_TRUE(Out.str().empty()) << Out.str();
+  TSession forced(Driver);
+  EXPECT_EQ(Open(TBackendChoice::Simulated, forced), ERROR_SUCCESS);
+  EXPECT_EQ(Out.str(), ForcedNotice);
 }
 
 // Simulating is never silent, and never repeats itself.
-TEST_F(ParportTreeTest, SimulationIsSaidOnceForEachReason) {
-  TDriverState driver;
-  std::ostringstream out;
-  TMessages messages(out);
-  TBackendConfig config{TBackendChoice::Automatic, (Root / "dev").string(), (Root / "proc").string(), ""};
+TEST_F(BackendTest, SimulationIsSaidOnceForEachReason) {
   std::vector<std::unique_ptr<TSession>> sessions;
   for (TBackendChoice choice : {TBackendChoice::Automatic, TBackendChoice::Automatic,
                                 TBackendChoice::Simulated, TBackendChoice::Simulated}) {
-    config.Choice = choice;
-    sessions.push_back(std::make_unique<TSession>(driver));
-    ASSERT_EQ(OpenSession(config, *sessions.back(), messages), ERROR_SUCCESS);
+    sessions.push_back(std::make_unique<TSession>(Driver));
+    ASSERT_EQ(Open(choice, *sessions.back()), ERROR_SUCCESS);
     EXPECT_TRUE(IsSimulated(*sessions.back()));
   }
-  EXPECT_EQ(out.str(), NoPortNotice + ForcedNotice);
+  EXPECT_EQ(Out.str(), NoPortNotice + ForcedNotice);
 }
 
-TEST(BackendConfig, UnknownBackendIsReportedOnceAndTakenAsAutomatic) {
+TEST(BackendConfig, UnknownValuesAreReportedOnceAndTheDefaultsTaken) {
   struct TCase {
-    const char* Value;
+    const char* Backend;
+    const char* Wait;
     TBackendChoice Choice;
+    long WaitMs;
     const char* Said;
   };
   const TCase cases[] = {
-      {"simulated", TBackendChoice::Simulated, ""},
-      {"ppdev", TBackendChoice::Ppdev, ""},
-      {"", TBackendChoice::Automatic, ""},
-      {"Simulated", TBackendChoice::Automatic,
+      {"simulated", "", TBackendChoice::Simulated, 500, ""},
+      {"ppdev", "0", TBackendChoice::Ppdev, 0, ""},
+      {"", "60000", TBackendChoice::Automatic, 60000, ""},
+      {"Simulated", "", TBackendChoice::Automatic, 500,
        "lptwdmio: unknown LPTWDMIO_BACKEND value 'Simulated'; expected simulated or ppdev\n"},
-      {"x", TBackendChoice::Automatic,
-       "lptwdmio: unknown LPTWDMIO_BACKEND value 'x'; expected simulated or ppdev\n"},
+      {"", "60001", TBackendChoice::Automatic, 500,
+       "lptwdmio: LPTWDMIO_WAIT_MS='60001' is no number of milliseconds up to 60000; waiting 500 ms\n"},
+      {"", "-5", TBackendChoice::Automatic, 500,
+       "lptwdmio: LPTWDMIO_WAIT_MS='-5' is no number of milliseconds up to 60000; waiting 500 ms\n"},
   };
   for (const TCase& c : cases) {
-    ::setenv("LPTWDMIO_BACKEND", c.Value, 1);
+    ::setenv("LPTWDMIO_BACKEND", c.Backend, 1);
+    ::setenv("LPTWDMIO_WAIT_MS", c.Wait, 1);
     std::ostringstream out;
     TMessages messages(out);
-    EXPECT_EQ(TBackendConfig::FromEnvironment(messages).Choice, c.Choice) << c.Value;
-    EXPECT_EQ(TBackendConfig::FromEnvironment(messages).Choice, c.Choice) << c.Value;
-    EXPECT_EQ(out.str(), c.Said) << c.Value;
+    for (int twice = 0; twice < 2; ++twice) {
+      const TBackendConfig config = TBackendConfig::FromEnvironment(messages);
+      EXPECT_EQ(config.Choice, c.Choice) << c.Backend;
+      EXPECT_EQ(config.Wait.count(), c.WaitMs) << c.Wait;
+    }
+    EXPECT_EQ(out.str(), c.Said);
   }
   ::unsetenv("LPTWDMIO_BACKEND");
+  ::unsetenv("LPTWDMIO_WAIT_MS");
 }
 
-// Stands in for the kernel: per-node open results and per-descriptor registers.
+// Whatever a request throws stays in the module and is said.
+TEST(Guarded, AFailureIsACodeAndALineSayingWhatFailed) {
+  struct TCase {
+    std::function<uint32_t()> Body;
+    uint32_t Code;
+    const char* Said;
+  };
+  const TCase cases[] = {
+      {[]() -> uint32_t { throw std::bad_alloc(); }, ERROR_NOT_ENOUGH_MEMORY,
+       "lptwdmio: out of memory while serving\n"},
+      {[]() -> uint32_t { throw std::runtime_error("no such file"); }, ERROR_GEN_FAILURE,
+       "lptwdmio: serving failed: no such file\n"},
+      {[]() -> uint32_t { throw 7; }, ERROR_GEN_FAILURE,
+       "lptwdmio: serving failed on an unknown exception\n"},
+      {[]() -> uint32_t { return ERROR_BUSY; }, ERROR_BUSY, ""},
+  };
+  for (const TCase& c : cases) {
+    std::ostringstream out;
+    EXPECT_EQ(Guarded(
+                  out, [] { return "serving"; }, c.Body),
+              c.Code);
+    EXPECT_EQ(out.str(), c.Said);
+  }
+}
+
+// Stands in for the kernel: per-node access and open results, per-descriptor
+// registers, and claims that sleep as the kernel's does for a held port.
 class TFakePpdev : public TPpdevSystem {
  public:
   int Open(const std::string& path) override {
     Calls.push_back("open " + path);
-    if (auto it = OpenErrors.find(path); it != OpenErrors.end()) return -it->second;
     const int fd = NextFd++;
     Ports[fd] = {};
+    Paths[fd] = path;
     return fd;
+  }
+  int Access(const std::string& path) override {
+    const auto it = AccessErrors.find(path);
+    return it == AccessErrors.end() ? 0 : -it->second;
   }
   int Ioctl(int fd, unsigned long request, void* argument) override {
     TPort& port = Ports.at(fd);
@@ -245,22 +291,24 @@ class TFakePpdev : public TPpdevSystem {
       default: name = "other";
     }
     Calls.push_back(std::to_string(fd) + " " + name);
-    if (request == PPCLAIM && BlockingClaims.count(fd)) return SleepUntilInterrupted();
+    if (request == PPCLAIM && Held.count(Paths[fd])) return SleepUntilInterrupted();
     if (request == PPCLAIM && ClaimError) return -ClaimError;
     if (request == PPDATADIR && DataDirError) return -DataDirError;
     return IoError ? -IoError : 0;
   }
   void Close(int fd) override { Calls.push_back("close " + std::to_string(fd)); }
   std::string GroupOf(const std::string&) override { return "lp"; }
+  uint32_t HolderOf(const std::string& path) override { return Held.count(path) ? 4242 : 0; }
 
   struct TPort {
     unsigned char Data = 0;
     unsigned char Control = 0;
   };
-  std::map<std::string, int> OpenErrors;
+  std::map<std::string, int> AccessErrors;
   std::map<int, TPort> Ports;
+  std::map<int, std::string> Paths;
   std::vector<std::string> Calls;
-  std::set<int> BlockingClaims;  // claims that sleep as the kernel's does for a held port
+  std::set<std::string> Held;  // nodes another program (pid 4242) has claimed
   int ClaimError = 0;
   int DataDirError = 0;
   bool DataDirThrows = false;
@@ -282,7 +330,9 @@ class TFakePpdev : public TPpdevSystem {
 
 class PpdevBankTest : public ::testing::Test {
  protected:
-  DWORD Open(const std::vector<TParportNode>& nodes) { return OpenPpdevBank(System, nodes, Bank, Messages); }
+  DWORD Open(const std::vector<TParportNode>& nodes) {
+    return OpenPpdevBank(System, nodes, 20ms, Bank, Messages);
+  }
   DWORD Request(DWORD code, BYTE address, BYTE& value) {
     BYTE pair[2] = {address, value};
     DWORD returned = 0;
@@ -296,27 +346,45 @@ class PpdevBankTest : public ::testing::Test {
     return value;
   }
   void Write(BYTE address, BYTE value) { EXPECT_EQ(Request(IoctlBatchWrite, address, value), ERROR_SUCCESS); }
+  // The port's first batch, its claim forgotten.
+  void Claimed(BYTE address) {
+    Read(address);
+    System.Calls.clear();
+  }
+  TParportNode HeldNode(int number, unsigned base) {
+    TParportNode node = Node(number, base);
+    node.ActiveFile =
+        ::testing::TempDir() + "/active-" + std::to_string(::getpid()) + "-" + std::to_string(number);
+    std::ofstream(node.ActiveFile) << "ppdev0\n";
+    System.Held.insert(node.Path);
+    return node;
+  }
 
   TFakePpdev System;
   std::unique_ptr<TPortBank> Bank;
   std::ostringstream Messages;
 };
 
-TEST_F(PpdevBankTest, OpenClaimsEachPortAndSetsItsDataLinesToOutput) {
-  ASSERT_EQ(Open({Node(0, 0x378)}), ERROR_SUCCESS);
-  EXPECT_EQ(System.Calls, (std::vector<std::string>{"open /dev/parport0", "3 claim", "3 datadir 0"}));
+TEST_F(PpdevBankTest, APortIsClaimedAtItsFirstBatchAndGivenBackAtTheEnd) {
+  ASSERT_EQ(Open({Node(0, 0x378), Node(1, 0x278)}), ERROR_SUCCESS);
+  EXPECT_TRUE(System.Calls.empty());
+  EXPECT_EQ(Text(Bank->Describe(1)), Text({PortPresent | PortBaseKnown, 0, 0x378, 0}));
+  EXPECT_EQ(Read(0x20), 0x00);
+  Write(0x20, 0x01);
+  EXPECT_EQ(System.Calls, (std::vector<std::string>{"open /dev/parport0", "3 claim", "3 datadir 0", "3 rdata",
+                                                    "3 wdata 1"}));
   System.Calls.clear();
   Bank.reset();
-  EXPECT_EQ(System.Calls, (std::vector<std::string>{"3 release", "close 3"}));
+  EXPECT_EQ(System.Calls, (std::vector<std::string>{"3 release", "close 3"}));  // LPT3 was never touched
 }
 
 TEST_F(PpdevBankTest, SlotsFollowTheBaseAddressAndEmptySlotsReadAbsent) {
   ASSERT_EQ(Open({Node(0, 0x378)}), ERROR_SUCCESS);
-  System.Calls.clear();
   EXPECT_EQ(Read(0x10), 0xFF);
   EXPECT_EQ(Read(0x32), 0xFF);
   Write(0x30, 0x12);
   EXPECT_TRUE(System.Calls.empty());
+  Claimed(0x20);
   Write(0x20, 0x5A);
   EXPECT_EQ(Read(0x20), 0x5A);
   EXPECT_EQ(Read(0x21), 0x78);
@@ -339,13 +407,14 @@ TEST_F(PpdevBankTest, ControlKeepsTheHighBitsThatPpdevCannotReport) {
 
 TEST_F(PpdevBankTest, StatusWritesAreIgnored) {
   ASSERT_EQ(Open({Node(0, 0x3BC)}), ERROR_SUCCESS);
-  System.Calls.clear();
+  Claimed(0x10);
   Write(0x11, 0x00);
   EXPECT_TRUE(System.Calls.empty());
 }
 
 TEST_F(PpdevBankTest, KernelErrorsBecomeWindowsCodes) {
   ASSERT_EQ(Open({Node(0, 0x3BC)}), ERROR_SUCCESS);
+  Claimed(0x10);
   System.IoError = EIO;
   BYTE value = 0;
   EXPECT_EQ(Request(IoctlBatchRead, 0x10, value), ERROR_IO_DEVICE);
@@ -354,90 +423,102 @@ TEST_F(PpdevBankTest, KernelErrorsBecomeWindowsCodes) {
 }
 
 TEST_F(PpdevBankTest, NoPermissionAnywhereIsAccessDeniedWithOneHint) {
-  System.OpenErrors = {{"/dev/parport0", EACCES}, {"/dev/parport1", EACCES}};
+  System.AccessErrors = {{"/dev/parport0", EACCES}, {"/dev/parport1", EACCES}};
   EXPECT_EQ(Open({Node(0, 0x378), Node(1, 0x278)}), ERROR_ACCESS_DENIED);
   EXPECT_FALSE(Bank);
+  EXPECT_TRUE(System.Calls.empty());
   EXPECT_EQ(Messages.str(),
             "lptwdmio: no permission to open /dev/parport0; add yourself to group lp "
             "(sudo usermod -aG lp $USER) and log in again\n");
 }
 
 TEST_F(PpdevBankTest, OnePortThatOpensIsEnoughTheOthersReadAbsent) {
-  System.OpenErrors = {{"/dev/parport1", EACCES}};
+  System.AccessErrors = {{"/dev/parport1", EACCES}};
   ASSERT_EQ(Open({Node(0, 0x378), Node(1, 0x3BC)}), ERROR_SUCCESS);
   EXPECT_TRUE(Messages.str().empty());
+  EXPECT_EQ(Bank->Describe(0).Flags, 0);
   EXPECT_EQ(Read(0x10), 0xFF);
   Write(0x20, 0x11);
   EXPECT_EQ(Read(0x20), 0x11);
 }
 
 TEST_F(PpdevBankTest, PortsThatCannotBeClaimedGiveTheKernelReason) {
-  System.ClaimError = EBUSY;
-  EXPECT_EQ(Open({Node(0, 0x378)}), ERROR_BUSY);
+  System.ClaimError = ENXIO;
+  ASSERT_EQ(Open({Node(0, 0x378)}), ERROR_SUCCESS);
+  BYTE value = 0;
+  EXPECT_EQ(Request(IoctlBatchRead, 0x20, value), ERROR_DEVICE_NOT_CONNECTED);
   EXPECT_EQ(System.Calls, (std::vector<std::string>{"open /dev/parport0", "3 claim", "close 3"}));
   EXPECT_TRUE(Messages.str().empty());
 }
 
-// The kernel's claim waits while another program holds the port: a second
-// instance of the program would hang at start-up instead of saying so.
-TEST_F(PpdevBankTest, PortsHeldElsewhereAreNotClaimed) {
-  TParportNode held = Node(0, 0x378);
-  held.InUse = true;
-  EXPECT_EQ(Open({held}), ERROR_BUSY);
-  EXPECT_TRUE(System.Calls.empty());
+// Another program's port is there, and said to be held by whom; its first
+// batch waits within the bound and says busy. After that one wait the
+// session never waits again, but a free port is still had.
+TEST_F(PpdevBankTest, APortHeldElsewhereIsPresentHeldAndBusyWithinTheBound) {
+  ASSERT_EQ(Open({HeldNode(0, 0x378), Node(1, 0x278)}), ERROR_SUCCESS);
+  EXPECT_EQ(Text(Bank->Describe(1)), Text({PortPresent | PortBaseKnown | PortHeld, 0, 0x378, 4242}));
+  BYTE value = 0;
+  EXPECT_EQ(Request(IoctlBatchRead, 0x20, value), ERROR_BUSY);
   EXPECT_EQ(Messages.str(),
-            "lptwdmio: /dev/parport0 is in use by another program; close that program and try "
+            "lptwdmio: /dev/parport0 is in use by another program (pid 4242); close that program and try "
             "again\n");
-
-  Messages.str("");
-  ASSERT_EQ(Open({held, Node(1, 0x278)}), ERROR_SUCCESS);
-  EXPECT_EQ(System.Calls, (std::vector<std::string>{"open /dev/parport1", "3 claim", "3 datadir 0"}));
-  EXPECT_TRUE(Messages.str().empty());
-  EXPECT_EQ(Read(0x20), 0xFF);
+  Write(0x30, 0x42);
+  EXPECT_EQ(Request(IoctlBatchRead, 0x20, value), ERROR_BUSY);
+  EXPECT_EQ(System.Calls, (std::vector<std::string>{
+                              "open /dev/parport0", "3 claim", "close 3", "open /dev/parport1", "4 claim",
+                              "4 datadir 0", "4 wdata 66", "open /dev/parport0", "5 claim", "close 5"}));
+  EXPECT_EQ(Messages.str().find("in use"), Messages.str().rfind("in use"));
 }
 
-// Another program may claim a port between the look at its entry and our
-// claim; the kernel's claim would then wait for that program for ever.
-TEST_F(PpdevBankTest, AClaimThatWaitsTooLongGivesUpAsBusy) {
-  System.ClaimLimit = std::chrono::milliseconds(20);
-  for (bool sleeps : {false, true}) {
-    SCOPED_TRACE(sleeps ? "claim sleeps until the deadline" : "claim reports the interruption");
-    System.Calls.clear();
-    Messages.str("");
-    System.NextFd = 3;
-    System.ClaimError = sleeps ? 0 : EINTR;
-    System.BlockingClaims = sleeps ? std::set<int>{3} : std::set<int>{};
-    EXPECT_EQ(Open({Node(0, 0x378)}), ERROR_BUSY);
-    EXPECT_FALSE(Bank);
-    // Closed, never released: the claim did not succeed.
+// However the claim's wait ends, the node is closed, never released (the
+// claim did not succeed), and only running out of time is "busy".
+TEST_F(PpdevBankTest, AClaimsWaitEndsAsBusyOnlyWhenItRanOut) {
+  struct TCase {
+    const char* Name;
+    int ClaimError;
+    DWORD Status;
+  };
+  const TCase cases[] = {
+      {"the claim sleeps until the deadline", 0, ERROR_BUSY},
+      {"another signal ended the claim", EINTR, ERROR_OPERATION_ABORTED},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Bank.reset();
+    System = TFakePpdev();
+    System.ClaimError = c.ClaimError;
+    TParportNode node = c.ClaimError ? Node(0, 0x378) : HeldNode(0, 0x378);
+    ASSERT_EQ(Open({node}), ERROR_SUCCESS);
+    BYTE value = 0;
+    EXPECT_EQ(Request(IoctlBatchRead, 0x20, value), c.Status);
     EXPECT_EQ(System.Calls, (std::vector<std::string>{"open /dev/parport0", "3 claim", "close 3"}));
-    EXPECT_EQ(Messages.str(),
-              "lptwdmio: /dev/parport0 is in use by another program; close that program and try again\n");
   }
 }
 
 TEST_F(PpdevBankTest, DataDirectionFailureAtClaimIsSaidAndTheClaimStands) {
   System.DataDirError = EIO;
   ASSERT_EQ(Open({Node(0, 0x378)}), ERROR_SUCCESS);
+  Write(0x20, 0x33);
   EXPECT_EQ(Messages.str(),
             "lptwdmio: /dev/parport0: cannot turn the data lines to output (Input/output error); data reads "
             "may show the lines rather than the latch\n");
-  Write(0x20, 0x33);
   EXPECT_EQ(Read(0x20), 0x33);
 }
 
 // Whatever happens between the open and the hand-over, the node goes back.
 TEST_F(PpdevBankTest, AFailureAfterTheClaimReleasesAndClosesTheNode) {
   System.DataDirThrows = true;
-  EXPECT_THROW(Open({Node(0, 0x378)}), std::runtime_error);
+  ASSERT_EQ(Open({Node(0, 0x378)}), ERROR_SUCCESS);
+  BYTE value = 0;
+  EXPECT_THROW(Request(IoctlBatchRead, 0x20, value), std::runtime_error);
   EXPECT_EQ(System.Calls,
             (std::vector<std::string>{"open /dev/parport0", "3 claim", "3 release", "close 3"}));
 }
 
 TEST_F(PpdevBankTest, AClaimedPortIsGivenBackOnceWhereverItMoves) {
   TPpdevPort first, second;
-  ASSERT_EQ(TPpdevPort::Claim(System, "/dev/parport0", first, Messages), 0);
-  ASSERT_EQ(TPpdevPort::Claim(System, "/dev/parport1", second, Messages), 0);
+  ASSERT_EQ(TPpdevPort::Claim(System, "/dev/parport0", 20ms, first, Messages), 0);
+  ASSERT_EQ(TPpdevPort::Claim(System, "/dev/parport1", 20ms, second, Messages), 0);
   System.Calls.clear();
   TPpdevPort moved(std::move(first));
   EXPECT_FALSE(first);
@@ -448,7 +529,7 @@ TEST_F(PpdevBankTest, AClaimedPortIsGivenBackOnceWhereverItMoves) {
   second = std::move(second);
   EXPECT_TRUE(second);
   System.Calls.clear();
-  { TPpdevBank bank(TPpdevBank::TPorts{std::move(second)}); }
+  { TPpdevPort last(std::move(second)); }
   EXPECT_EQ(System.Calls, (std::vector<std::string>{"3 release", "close 3"}));
 }
 

@@ -86,12 +86,43 @@ TEST_F(SimulatedBankTest, LatchesOutliveTheSessionThatWroteThem) {
   EXPECT_EQ(Read(0x20), 0x3C);
   TSimulatedPorts unrelated;
   TSimulatedBank elsewhere(unrelated);
+  EXPECT_EQ(elsewhere.Describe(0).Flags, PortPresent | PortSimulated | PortLoopback);
   EXPECT_EQ(elsewhere.Describe(1).Flags, PortPresent | PortSimulated);
   EXPECT_EQ(elsewhere.Describe(2).Flags, 0);
   BYTE pair[2] = {0x20, 0x00};
   DWORD returned = 0;
   ASSERT_EQ(HandleRequest(elsewhere, IoctlBatchRead, pair, 2, pair, 2, &returned), ERROR_SUCCESS);
   EXPECT_EQ(pair[1], 0x00);
+}
+
+// What the far end drives shows in LPT2's status as pin levels (BUSY
+// inverted); undriven lines float high. LPT1 follows its plug, LPT3 is gone.
+TEST_F(SimulatedBankTest, TheFarSideDrivesTheOpenPortsInputs) {
+  struct TCase {
+    BYTE Slot, Driven, Levels;
+    DWORD Status;
+    BYTE StatusRegister;  // of LPT2 afterwards
+  };
+  const TCase cases[] = {
+      {1, 0x08, 0x00, ERROR_SUCCESS, 0x3F},  // ACK low
+      {1, 0x1F, 0x10, ERROR_SUCCESS, 0x07},  // all low but BUSY high: BUSY reads 0
+      {1, 0x10, 0x00, ERROR_SUCCESS, 0xFF},  // BUSY low reads 1
+      {1, 0x00, 0x00, ERROR_SUCCESS, 0x7F},  // let go: floating again
+      {0, 0x01, 0x00, ERROR_NOT_SUPPORTED, 0x7F}, {2, 0x01, 0x00, ERROR_NOT_SUPPORTED, 0x7F},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(testing::Message() << "slot " << int(c.Slot) << " driven " << int(c.Driven));
+    BYTE record[4] = {c.Slot, 1, c.Driven, c.Levels};
+    DWORD returned = 0;
+    EXPECT_EQ(HandleRequest(Bank, IoctlSimulatedInputs, record, 4, record, 4, &returned), c.Status);
+    EXPECT_EQ(Read(0x21), c.StatusRegister);
+    if (c.Status != ERROR_SUCCESS) continue;
+    BYTE ask[4] = {c.Slot, 0, 0, 0};
+    ASSERT_EQ(HandleRequest(Bank, IoctlSimulatedInputs, ask, 4, ask, 4, &returned), ERROR_SUCCESS);
+    EXPECT_EQ(ask[2], c.Driven);
+    EXPECT_EQ(ask[3], c.Levels);
+  }
+  EXPECT_EQ(Read(0x11), 0x87);  // the plug's inputs never moved
 }
 
 TEST_F(SimulatedBankTest, RejectedRequestsLeaveEveryRegisterUntouched) {

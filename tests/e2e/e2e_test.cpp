@@ -79,6 +79,13 @@ class PinlarkSession : public ::testing::Test {
   }
   void Keys(const std::vector<std::string>& args) { EXPECT_TRUE(Xdotool(Server->DisplayName(), args)); }
 
+  // lptctl with args, to its end; its exit code, or -1 when it did not end.
+  int Lptctl(std::vector<std::string> args) {
+    args.insert(args.begin(), ProgramDir() + "/lptctl");
+    TChild lptctl(args, TChildOptions().WithStdout("/dev/null").WithStderr(Temp.Path() + "/lptctl.txt"));
+    return lptctl.Wait(WaitLimit).value_or(-1);
+  }
+
   std::string StderrPath() const { return Temp.Path() + "/stderr.txt"; }
   std::string Stderr() const { return ReadFile(StderrPath()); }
   // Stderr without the driver module's one notice that it simulates the
@@ -153,6 +160,19 @@ TEST_F(PinlarkWindow, D0LightsErrThroughLoopback) {
   EXPECT_TRUE(WaitForPixel(Win, ErrLamp, IsRed));
 }
 
+// The far end of LPT2's cable, driven by another program while the window
+// holds the port: the ACK lamp follows at the next poll.
+TEST_F(PinlarkWindow, TheFarSideOfLpt2MovesItsStatusLamps) {
+  ClickAt(PortLamp(1));
+  ASSERT_TRUE(WaitForPixel(Win, PortLamp(1), IsLime));
+  const TPoint ack = StatusLamp(3);
+  ASSERT_TRUE(WaitForPixel(Win, ack, IsRed));  // nothing attached: the input floats high
+  EXPECT_EQ(Lptctl({"sim", "LPT2", "ACK=0"}), 0);
+  EXPECT_TRUE(WaitForPixel(Win, ack, [](TRgb c) { return !IsRed(c); }));
+  EXPECT_EQ(Lptctl({"sim", "LPT2", "ACK=float"}), 0);
+  EXPECT_TRUE(WaitForPixel(Win, ack, IsRed));
+}
+
 TEST_F(PinlarkWindow, CaptionToggleShowsPins) {
   const auto caption = Grab(D0Caption);
   const auto face = Grab(ToggleFace);
@@ -212,6 +232,22 @@ TEST_F(PinlarkWindow, CloseRequestEndsWithExitZero) {
 TEST_F(PinlarkWindow, TerminationSignalEndsWithExitZero) {
   kill(App->Pid(), SIGTERM);
   EXPECT_EQ(App->Wait(WaitLimit), 0) << "pinlark did not end cleanly";
+}
+
+// Every port held by other programs: start-up stops with its box, naming
+// the cause, instead of opening a window without ports.
+TEST_F(PinlarkSession, EveryPortHeldElsewhereStopsTheStartUp) {
+  std::vector<std::unique_ptr<TChild>> holders;
+  for (const char* port : {"LPT1", "LPT2"}) {
+    const std::string err = Temp.Path() + "/" + port + ".txt";
+    holders.push_back(
+        std::make_unique<TChild>(std::vector<std::string>{ProgramDir() + "/lptctl", "watch", port},
+                                 TChildOptions().WithStdout("/dev/null").WithStderr(err)));
+    ASSERT_TRUE(WaitUntil([&] { return ReadFile(err).find("Ctrl+C ends") != std::string::npos; }, WaitLimit))
+        << ReadFile(err);
+  }
+  Launch();
+  ASSERT_NE(WaitForWindow(StartupBoxTitle), 0u);
 }
 
 TEST(PinlarkWithoutDisplay, ReportsAndFails) {

@@ -3,7 +3,9 @@
 // requests arrive both through DeviceIoControl and straight into the
 // module's control operation. Every session reaches its ports through a
 // checking bank that aborts on any register outside LPT1-LPT3's three and
-// counts the accesses, so a refused request provably touched nothing.
+// counts the accesses, so a refused request provably touched nothing, and
+// that knows which ports its session holds, so a batch on a port another
+// session holds must be refused as busy.
 #include "backend.h"
 #include "driver_abi.h"
 #include "emulation_control.h"
@@ -19,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -41,9 +44,37 @@ void Require(bool condition, const char* what) {
 
 unsigned long BankAccesses = 0;
 
+class TCheckingBank;
+std::set<const TCheckingBank*> LiveBanks;
+
 class TCheckingBank : public TPortBank {
  public:
-  explicit TCheckingBank(std::unique_ptr<TPortBank> inner) : Inner_(std::move(inner)) {}
+  explicit TCheckingBank(std::unique_ptr<TPortBank> inner) : Inner_(std::move(inner)) {
+    LiveBanks.insert(this);
+  }
+  ~TCheckingBank() override { LiveBanks.erase(this); }
+  TCheckingBank(const TCheckingBank&) = delete;
+  TCheckingBank& operator=(const TCheckingBank&) = delete;
+
+  DWORD Acquire(int slot) override {
+    Require(slot >= 0 && slot < SlotCount, "acquiring a slot outside LPT1-LPT3");
+    const DWORD status = Inner_->Acquire(slot);
+    if (status == ERROR_SUCCESS) Held[slot] = true;
+    return status;
+  }
+  DWORD SimulatedInputs(TSimulatedInputs& inputs) override {
+    Require(inputs.Slot < SlotCount, "far side of a slot outside LPT1-LPT3");
+    return Inner_->SimulatedInputs(inputs);
+  }
+  // The harness's own look at a register, uncounted.
+  BYTE Peek(int slot, TRegister reg) {
+    BYTE value = 0;
+    Require(Acquire(slot) == ERROR_SUCCESS && Inner_->Read(slot, reg, value) == ERROR_SUCCESS,
+            "the harness could not read a port");
+    return value;
+  }
+  std::array<bool, SlotCount> Held{};
+
   DWORD Read(int slot, TRegister reg, BYTE& value) override {
     Check(slot, reg);
     return Inner_->Read(slot, reg, value);
@@ -94,8 +125,13 @@ class THost {
     Require(opened.Bank != nullptr, "an open session without ports");
     opened.Bank = std::make_unique<TCheckingBank>(std::move(opened.Bank));
     Sessions_.insert(*session);
+    LastOpened = *session;
     return status;
   }
+  static TCheckingBank* BankOf(void* session) {
+    return static_cast<TCheckingBank*>(static_cast<TSession*>(session)->Bank.get());
+  }
+  void* LastOpened = nullptr;
   DWORD Control(void* session, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
                 DWORD* returned) {
     return Ops_.Control(session, code, in, inLength, out, outLength, returned);
@@ -130,25 +166,44 @@ class THost {
 constexpr std::array<BYTE, 9> ValidAddresses = {0x10, 0x11, 0x12, 0x20, 0x21, 0x22, 0x30, 0x31, 0x32};
 constexpr DWORD Sentinel = 0xA5A5A5A5;
 
+// The simulated bank the module serves: LPT1 with its plug, LPT2 open, LPT3 absent.
+constexpr int OpenSlot = 1;
+constexpr int AbsentSlot = 2;
+
+const TCheckingBank* HolderOf(int slot) {
+  for (const TCheckingBank* bank : LiveBanks)
+    if (bank->Held[slot]) return bank;
+  return nullptr;
+}
+
 // The request rules as the design states them, written out independently of
-// the module's own statement of them.
-DWORD ExpectedStatus(DWORD code, const BYTE* in, DWORD inLength, const BYTE* out, DWORD outLength) {
+// the module's own statement of them, for a request of the session whose
+// bank is asker.
+DWORD ExpectedStatus(const TCheckingBank* asker, DWORD code, const BYTE* in, DWORD inLength, const BYTE* out,
+                     DWORD outLength) {
   if (code == IoctlQueryPorts)
     return inLength == 0 && out && outLength == sizeof(TPortQueryReply) ? ERROR_SUCCESS
                                                                         : ERROR_INVALID_PARAMETER;
   if (code == IoctlSimulatedInputs) {
     if (!in || !out || inLength != 4 || outLength != 4) return ERROR_INVALID_PARAMETER;
     const bool valid = in[0] < 3 && in[1] <= 1 && !(in[2] & 0xE0) && !(in[3] & ~in[2]);
-    // The checking bank stands in for no simulation of its own.
-    return valid ? ERROR_NOT_SUPPORTED : ERROR_INVALID_PARAMETER;
+    if (!valid) return ERROR_INVALID_PARAMETER;
+    return in[0] == OpenSlot ? ERROR_SUCCESS : ERROR_NOT_SUPPORTED;  // no holding needed
   }
   if (code != IoctlBatchRead && code != IoctlBatchWrite) return ERROR_INVALID_FUNCTION;
   if (!in || !out || inLength == 0 || inLength % 2 != 0 || inLength > 4096 || inLength != outLength)
     return ERROR_INVALID_PARAMETER;
+  bool named[SlotCount] = {};
   for (DWORD i = 0; i < inLength; i += 2) {
     bool valid = false;
     for (BYTE address : ValidAddresses) valid = valid || in[i] == address;
     if (!valid) return ERROR_INVALID_PARAMETER;
+    named[(in[i] >> 4) - 1] = true;
+  }
+  // A port another session holds is busy; an absent one is anyone's.
+  for (int slot = 0; slot < SlotCount; ++slot) {
+    const TCheckingBank* holder = HolderOf(slot);
+    if (named[slot] && slot != AbsentSlot && holder && holder != asker) return ERROR_BUSY;
   }
   return ERROR_SUCCESS;
 }
@@ -194,8 +249,8 @@ class TRun {
   };
 
   DWORD PickCode() {
-    static constexpr DWORD Real[] = {IoctlBatchRead, IoctlBatchWrite, IoctlQueryPorts};
-    const DWORD real = Real[Input_.ConsumeIntegralInRange<int>(0, 2)];
+    static constexpr DWORD Real[] = {IoctlBatchRead, IoctlBatchWrite, IoctlQueryPorts, IoctlSimulatedInputs};
+    const DWORD real = Real[Input_.ConsumeIntegralInRange<int>(0, 3)];
     switch (Input_.ConsumeIntegralInRange<int>(0, 7)) {
       case 0: return real + 1;                                                  // method bits
       case 1: return real + 4;                                                  // next function
@@ -219,7 +274,7 @@ class TRun {
       case 0: return 0;
       case 1: return pairs * 2 + 1;
       case 2: return pairs * 2 - (pairs ? 1 : 0);
-      case 3: return sizeof(TPortQueryReply);
+      case 3: return Input_.ConsumeBool() ? sizeof(TPortQueryReply) : sizeof(TSimulatedInputs);
       case 4: return Input_.ConsumeIntegralInRange<DWORD>(0, 600);
       default: return pairs * 2;
     }
@@ -248,15 +303,21 @@ class TRun {
     return request;
   }
 
+  // Every register, each port read through the session holding it, or
+  // through a session of the harness's own that holds it only meanwhile.
   std::array<BYTE, ValidAddresses.size()> Snapshot() {
-    std::array<BYTE, ValidAddresses.size() * 2> pairs{};
-    for (std::size_t i = 0; i < ValidAddresses.size(); ++i) pairs[i * 2] = ValidAddresses[i];
-    DWORD returned = 0;
-    Require(Host_.Control(Observer_, IoctlBatchRead, pairs.data(), pairs.size(), pairs.data(), pairs.size(),
-                          &returned) == ERROR_SUCCESS,
-            "the observer's read failed");
     std::array<BYTE, ValidAddresses.size()> values{};
-    for (std::size_t i = 0; i < values.size(); ++i) values[i] = pairs[i * 2 + 1];
+    void* own = nullptr;
+    for (int slot = 0; slot < SlotCount; ++slot) {
+      TCheckingBank* holder = const_cast<TCheckingBank*>(HolderOf(slot));
+      if (!holder) {
+        if (!own) Require(Host_.Open(&own) == ERROR_SUCCESS, "the harness's session did not open");
+        holder = THost::BankOf(own);
+      }
+      for (int reg = 0; reg < RegisterCount; ++reg)
+        values[slot * 3 + reg] = holder->Peek(slot, TRegister(reg));
+    }
+    if (own) Host_.Close(own);
     return values;
   }
 
@@ -269,8 +330,8 @@ class TRun {
   };
 
   // A refused request changed nothing; an accepted one did what its code says.
-  void Verify(TRequest& request, const TOutcome& outcome, const std::vector<BYTE>& inBefore,
-              const std::vector<BYTE>& outBefore, unsigned long accesses,
+  void Verify(const TCheckingBank* asker, TRequest& request, const TOutcome& outcome,
+              const std::vector<BYTE>& inBefore, const std::vector<BYTE>& outBefore, unsigned long accesses,
               const std::array<BYTE, ValidAddresses.size()>& registersBefore) {
     Require(outcome.Status == outcome.Expected, "the answer differs from the request rules");
     if (outcome.Status != ERROR_SUCCESS) {
@@ -290,10 +351,23 @@ class TRun {
     if (request.Code == IoctlQueryPorts) {
       TPortQueryReply reply{};
       std::memcpy(&reply, request.OutPointer(), sizeof reply);
-      for (const TPortQueryEntry& entry : reply.Ports)
+      for (int slot = 0; slot < SlotCount; ++slot) {
+        const TPortQueryEntry& entry = reply.Ports[slot];
         Require((entry.Flags & ~PortFlagsKnown) == 0 && (entry.Holder == 0 || (entry.Flags & PortHeld)),
                 "query reply with unknown bits");
+        const TCheckingBank* holder = HolderOf(slot);
+        const bool heldElsewhere = slot != AbsentSlot && holder && holder != asker;
+        Require(bool(entry.Flags & PortHeld) == heldElsewhere, "the query says held where it is not, or not");
+        Require(!heldElsewhere || entry.Holder == uint32_t(::getpid()), "the query names the wrong holder");
+      }
       Require(BankAccesses == accesses, "the query touched a register");
+      return;
+    }
+    if (request.Code == IoctlSimulatedInputs) {
+      const BYTE* out = request.OutPointer();
+      Require(BankAccesses == accesses, "the far side touched a register");
+      Require(out[0] == inBefore[0] && out[1] == inBefore[1], "the far side's reply names another request");
+      Require(!inBefore[1] || (out[2] == inBefore[2] && out[3] == inBefore[3]), "the far side was not taken");
       return;
     }
     Require(BankAccesses == accesses + length / 2, "a batch touched other than one register per pair");
@@ -318,7 +392,10 @@ class TRun {
     DWORD returned = Sentinel;
     TOutcome outcome;
     outcome.Returned = Input_.ConsumeIntegralInRange<int>(0, 15) == 0 ? nullptr : &returned;
-    outcome.Expected = ExpectedStatus(request.Code, request.InPointer(), request.In.Length,
+    const auto found = HandleSessions_.find(handle);
+    const TCheckingBank* asker = THost::BankOf(
+        throughEmulation ? (found != HandleSessions_.end() ? found->second : Observer_) : session);
+    outcome.Expected = ExpectedStatus(asker, request.Code, request.InPointer(), request.In.Length,
                                       request.OutPointer(), request.OutLength());
     if (throughEmulation) {
       const bool open = std::find(Handles_.begin(), Handles_.end(), handle) != Handles_.end();
@@ -337,7 +414,7 @@ class TRun {
       outcome.Status = Host_.Control(session, request.Code, request.In.Data(), request.In.Length,
                                      request.OutPointer(), request.OutLength(), outcome.Returned);
     }
-    Verify(request, outcome, inBefore, outBefore, accesses, registersBefore);
+    Verify(asker, request, outcome, inBefore, outBefore, accesses, registersBefore);
   }
 
   void OpenHandle() {
@@ -345,11 +422,13 @@ class TRun {
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     Require(handle != INVALID_HANDLE_VALUE, "the device did not open");
     Handles_.push_back(handle);
+    HandleSessions_[handle] = Host_.LastOpened;
   }
   void CloseSomeHandle() {
     if (Handles_.empty()) return;
     const std::size_t index = Input_.ConsumeIntegralInRange<std::size_t>(0, Handles_.size() - 1);
     Require(CloseHandle(Handles_[index]), "close failed");
+    HandleSessions_.erase(Handles_[index]);
     Closed_.push_back(Handles_[index]);
     Handles_.erase(Handles_.begin() + index);
   }
@@ -383,6 +462,7 @@ class TRun {
   FuzzedDataProvider& Input_;
   void* Observer_ = nullptr;
   std::vector<HANDLE> Handles_;
+  std::map<HANDLE, void*> HandleSessions_;
   std::vector<HANDLE> Closed_;
   std::vector<void*> Sessions_;
 };
@@ -395,6 +475,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
   static std::string simulation =
       (std::filesystem::temp_directory_path() / ("lptwdmio-fuzz-" + std::to_string(::getpid()))).string();
   ::setenv("LPTWDMIO_SIM_DIR", simulation.c_str(), 1);
+  // A port another session holds is busy at once: the run never waits.
+  ::setenv("LPTWDMIO_WAIT_MS", "0", 1);
   std::atexit([] {
     std::error_code ignored;
     std::filesystem::remove_all(simulation, ignored);

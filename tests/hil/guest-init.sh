@@ -82,6 +82,7 @@ case $case in
     run holder cat /tmp/hold
     say "active $(cat /proc/sys/dev/parport/parport0/devices/active)"
     run second timeout 20 $P/lptprobe
+    run busy timeout 20 env LPTWDMIO_WAIT_MS=50 $P/lptctl read LPT2
     # As if the holder had claimed the port just after the module read its
     # entry: the entry still says free, so the module claims, and the kernel's
     # claim would wait for the holder for ever.
@@ -101,6 +102,14 @@ case $case in
     run direct $P/lpt_hil direct
     run strobe_lpt2 $P/lpt_hil strobe driver 0x20 LPT2
     run strobe_lpt3 $P/lpt_hil strobe driver 0x30 LPT3
+    # Two programs side by side, each holding only the port it works on.
+    $P/lptctl watch LPT2 --duration 8 >/tmp/watch.out 2>/tmp/watch.err &
+    watcher=$!
+    for i in 1 2 3 4 5 6 7 8 9 10; do grep -q 'watching' /tmp/watch.err && break; sleep 1; done
+    run side $P/lptctl write LPT3 data 5A
+    run beside $P/lptprobe
+    wait $watcher
+    say "watcher rc=$?"
     ;;
   no_port)
     load_modules

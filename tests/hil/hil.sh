@@ -253,18 +253,24 @@ check_one_port() {
   # ... and the advice works: the same user in group lp gets through.
   has "granted rc=0"
   probe_says granted absent present absent
-  # A second program while the first holds the port: the kernel's claim would
-  # wait for ever; the driver must say the port is busy instead.
+  # A second program while the first holds the port: lptprobe leaves it alone
+  # and names its holder; a command that needs it waits within its bound,
+  # then says busy and who holds it (the kernel's claim would wait for ever).
   has "holder.out held yes"
   has "active ppdev0"
-  has "second rc=1"
-  has "second.out error 170"
-  has "second.err lptwdmio: /dev/parport0 is in use by another program; close that program and try again"
+  has "second rc=0"
+  lines second.out | grep -qx 'LPT2 held by pid [0-9]* (lpt_hil) base=0x378' ||
+    fail "lptprobe did not name LPT2's holder: $(lines second.out)"
+  has "busy rc=1"
+  lines busy.err | grep -q '(error 170): LPT2 is held by pid [0-9]* (lpt_hil); ' ||
+    fail "lptctl did not say LPT2 is busy: $(lines busy.err)"
   # The holder took the port after the module read its entry: the claim gives
-  # up and says why; a claim that waits is killed by timeout 20 instead.
-  has "raced rc=1"
-  has "raced.out error 170"
-  has "raced.err lptwdmio: /dev/parport0 is in use by another program; close that program and try again"
+  # up within its bound and says why; a claim that waits is killed by timeout
+  # 20 instead.
+  has "raced rc=0"
+  has "raced.out LPT2 held by another program base=0x378"
+  lines raced.err | grep -qx 'lptwdmio: /dev/parport0 is in use by another program (pid [0-9]*); close that program and try again' ||
+    fail "the given-up claim did not say why: $(lines raced.err)"
   # Once the holder is gone the port is free again, the given-up claim
   # having left nothing behind in the kernel.
   has "active none"
@@ -293,6 +299,13 @@ check_two_ports() {
   file_lacks "$d/lpt378.bin" "4c505433"
   file_holds "$d/lpt278.bin" "4c505433"
   file_lacks "$d/lpt278.bin" "4c505432"
+  # A watch holds LPT2 while a command changes LPT3 and lptprobe looks.
+  has "side rc=0"
+  lines beside.out | grep -qx 'LPT2 held by pid [0-9]* (lptctl) base=0x378' ||
+    fail "lptprobe did not find LPT2 held by the watch: $(lines beside.out)"
+  lines beside.out | grep -q '^LPT3 present data=5A ' ||
+    fail "lptprobe did not read LPT3 beside the watch: $(lines beside.out)"
+  has "watcher rc=0"
 }
 
 check_no_port() {
@@ -307,9 +320,10 @@ check_no_port() {
   probe_kind lptprobe 1 simulated
   probe_kind lptprobe 2 simulated
   has "lptprobe.err lptwdmio: no parallel port found; simulating LPT1 (with a loopback plug) and LPT2. For real ports load parport_pc and ppdev (sudo modprobe parport_pc ppdev)"
-  # A node with no port behind it is no simulated bank: a clean refusal.
-  has "stale rc=1"
-  has "stale.out error 1167"
+  # A node with no port behind it is no simulated bank: its port says why
+  # it cannot be reached.
+  has "stale rc=0"
+  has "stale.out LPT1 present error 1167"
 }
 
 check_other_base() {

@@ -1,5 +1,6 @@
 // The built lptctl on the driver module's simulated ports: each test has a
-// bank of its own, shared by the programs it starts.
+// bank of its own, shared by the programs it starts, each of which holds the
+// port it works on until it ends.
 #include "run_command.h"
 
 #include <fcntl.h>
@@ -10,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <future>
 #include <thread>
 #include <vector>
 
@@ -55,6 +57,37 @@ class ProgramTest : public ::testing::Test {
     EXPECT_EQ(show.ExitCode, 0) << show.Errors;
     EXPECT_NE(show.Output.find("Channels: 17"), std::string::npos) << show.Output;
   }
+  // lptctl ARGS in the background, stdout and stderr to files named for tag.
+  pid_t Start(const std::vector<std::string>& arguments, const std::string& tag) {
+    const fs::path out = Scratch / (tag + ".out"), err = Scratch / (tag + ".err");
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    std::vector<std::string> args = {LPTCTL_PATH};
+    args.insert(args.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    EXPECT_EQ(posix_spawn(&pid, LPTCTL_PATH, &actions, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
+  }
+  // SIGINT, then the exit status, within a bound; a program that does not
+  // end is killed and fails the test.
+  static int Stop(pid_t pid) {
+    ::kill(pid, SIGINT);
+    int status = 0;
+    for (int i = 0; i < 1000 && ::waitpid(pid, &status, WNOHANG) == 0; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (::waitpid(pid, &status, WNOHANG) == 0) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      ADD_FAILURE() << "lptctl did not end on SIGINT";
+    }
+    return status;
+  }
   fs::path Scratch;
   // lptctl under a bound: a watch that never ends fails its test instead.
   const std::string Bounded = "timeout -k 5 20 " LPTCTL_PATH;
@@ -78,12 +111,11 @@ TEST_F(ProgramTest, OneProgramsWritesAreTheNextOnesReads) {
             "LPT1 present data=04 status=A7 control=CD simulated\n"
             "LPT2 present data=A5 status=7F control=C3 simulated\n"
             "LPT3 absent\n");
-  EXPECT_NE(
-      Lptctl("probe --json")
-          .Output.find(
-              "{\"port\": \"LPT2\", \"present\": true, \"simulated\": true, \"base\": null, \"data\": 165, "
-              "\"status\": 127, \"control\": 195},"),
-      std::string::npos);
+  EXPECT_NE(Lptctl("probe --json")
+                .Output.find(
+                    "{\"port\": \"LPT2\", \"present\": true, \"held\": false, \"simulated\": true, "
+                    "\"base\": null, \"windows\": null, \"data\": 165, \"status\": 127, \"control\": 195},"),
+            std::string::npos);
 }
 
 TEST_F(ProgramTest, UsageErrorsExitTwoAndSayWhatIsValid) {
@@ -113,6 +145,10 @@ TEST_F(ProgramTest, UsageErrorsExitTwoAndSayWhatIsValid) {
       {"watch 1 --format xml", "'xml' is no format; use text, jsonl or csv"},
       {"watch 1 --duration", "--duration needs a value"},
       {"probe --xml", "unexpected argument '--xml'"},
+      {"sim", "sim takes a PORT"},
+      {"sim 2 ACK=2", "'2' is no level for ACK; use 0, 1 or float"},
+      {"sim 2 D0=1", "'D0=1' is no LINE=0|1|float; the inputs are ERR (pin 15), SEL (13), PE (12)"},
+      {"sim 2 busy", "'busy' is no LINE=0|1|float"},
   };
   for (const TCase& c : cases) {
     const TRun run = Lptctl(c.Args);
@@ -121,7 +157,7 @@ TEST_F(ProgramTest, UsageErrorsExitTwoAndSayWhatIsValid) {
     EXPECT_EQ(run.Output, "") << c.Args;
   }
   for (const char* command :
-       {"probe", "read", "write", "set", "clear", "toggle", "watch", "selftest", "doctor"}) {
+       {"probe", "read", "write", "set", "clear", "toggle", "watch", "sim", "selftest", "doctor"}) {
     const TRun help = Lptctl(std::string(command) + " --help");
     EXPECT_EQ(help.ExitCode, 0) << command;
     EXPECT_EQ(help.Output.rfind("usage: lptctl " + std::string(command), 0), 0u) << help.Output;
@@ -156,40 +192,23 @@ TEST_F(ProgramTest, DoctorOnAMachineWithoutPortsSaysTheyAreSimulated) {
       << run.Output;
 }
 
-// Ctrl+C in the middle of a watch: the changes another program made are in
-// the log and in a dump that sigrok-cli reads whole.
+// Ctrl+C in the middle of a watch: the changes the far end of the cable
+// made meanwhile are in the log and in a dump that sigrok-cli reads whole.
 TEST_F(ProgramTest, InterruptedWatchLeavesACompleteDump) {
-  const fs::path out = Scratch / "out", err = Scratch / "watch-err", vcd = Scratch / "run.vcd";
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  std::vector<std::string> args = {LPTCTL_PATH, "watch", "LPT1", "--vcd", vcd.string()};
-  std::vector<char*> argv;
-  for (std::string& arg : args) argv.push_back(arg.data());
-  argv.push_back(nullptr);
-  pid_t pid = 0;
-  ASSERT_EQ(posix_spawn(&pid, LPTCTL_PATH, &actions, nullptr, argv.data(), environ), 0);
-  posix_spawn_file_actions_destroy(&actions);
-
-  const bool started = WaitFor(err, "Ctrl+C ends");
-  // The set's own start-up probe may flash other data lines first, as on a
-  // real port, so only D1 going high is certain.
-  const bool changed = started && Lptctl("set 1 D1").ExitCode == 0 && WaitFor(out, " D1(3)=1");
-  ::kill(pid, SIGINT);
-  int status = 0;
-  for (int i = 0; i < 1000 && ::waitpid(pid, &status, WNOHANG) == 0; ++i)
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  if (::waitpid(pid, &status, WNOHANG) == 0) {
-    ::kill(pid, SIGKILL);
-    ::waitpid(pid, &status, 0);
-    FAIL() << "watch did not end on SIGINT";
-  }
-  ASSERT_TRUE(started) << Slurp(err);
-  ASSERT_TRUE(changed) << Slurp(out);
+  const fs::path vcd = Scratch / "run.vcd";
+  const pid_t watch = Start({"watch", "LPT2", "--vcd", vcd.string()}, "watch");
+  const bool started = WaitFor(Scratch / "watch.err", "Ctrl+C ends");
+  const TRun sim = Lptctl("sim LPT2 ACK=0 pe=1");  // a second program, while the watch holds the port
+  const bool changed = started && WaitFor(Scratch / "watch.out", " ACK(10)=0");
+  const int status = Stop(watch);
+  ASSERT_TRUE(started) << Slurp(Scratch / "watch.err");
+  EXPECT_EQ(sim.Output, "LPT2 ERR(15)=float SEL(13)=float PE(12)=1 ACK(10)=0 BUSY(11)=float\n") << sim.Errors;
+  ASSERT_TRUE(changed) << Slurp(Scratch / "watch.out");
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  EXPECT_NE(Slurp(err).find(" samples in "), std::string::npos) << Slurp(err);
+  EXPECT_NE(Slurp(Scratch / "watch.err").find(" samples in "), std::string::npos);
   ExpectCompleteDump(vcd);
+  EXPECT_EQ(Lptctl("sim 2 ack=float PE=float").Output,
+            "LPT2 ERR(15)=float SEL(13)=float PE(12)=float ACK(10)=float BUSY(11)=float\n");
 }
 
 // `| head -1` on a quiet port: the watch learns that its reader has gone
@@ -233,6 +252,105 @@ TEST_F(ProgramTest, OutputThatCannotBeWrittenEndsTheWatchAtOnce) {
     EXPECT_EQ(run.ExitCode, 1) << c.Command << ": " << run.Errors;
     EXPECT_NE(run.Errors.find("lptctl: " + c.Says), std::string::npos) << c.Command << ": " << run.Errors;
   }
+}
+
+// While a watch holds LPT2 as fast as it samples, programs that only look
+// (reads of LPT1, probes, the doctor) never touch it; they find it held, by
+// whom, and a command that needs it says busy within the bound it was given.
+TEST_F(ProgramTest, LookingNeverWritesAndAHeldPortIsBusy) {
+  ASSERT_EQ(Lptctl("write 1 data 5A").ExitCode, 0);
+  const pid_t watch = Start({"watch", "LPT2", "--interval", "0"}, "watch");
+  ASSERT_TRUE(WaitFor(Scratch / "watch.err", "Ctrl+C ends")) << Slurp(Scratch / "watch.err");
+  const std::string holder = "LPT2 held by pid " + std::to_string(watch) + " (lptctl) simulated\n";
+  std::string failures;
+  for (int round = 0; round < 100; ++round) {
+    const TRun read = Lptctl("read LPT1");
+    if (read.ExitCode != 0 || read.Output.rfind("LPT1 data=5A ", 0) != 0) failures += "read: " + read.Errors;
+    const TRun probe = Lptctl("probe");
+    if (probe.ExitCode != 0 || probe.Output.find(holder) == std::string::npos)
+      failures += "probe: " + probe.Output;
+    if (Lptctl("doctor").Output.find("simulated ports only (LPT1, LPT2)") == std::string::npos)
+      failures += "doctor ";
+  }
+  const TRun busy = RunCommand("LPTWDMIO_WAIT_MS=20 " LPTCTL_PATH " set LPT2 D0", Scratch / "err");
+  const int status = Stop(watch);
+  EXPECT_EQ(failures, "");
+  EXPECT_EQ(Slurp(Scratch / "watch.out").find('\n'), Slurp(Scratch / "watch.out").size() - 1)
+      << "the watch saw a change: " << Slurp(Scratch / "watch.out");
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(busy.ExitCode, 1);
+  EXPECT_NE(
+      busy.Errors.find("(error 170): LPT2 is held by pid " + std::to_string(watch) + " (lptctl); another"),
+      std::string::npos)
+      << busy.Errors;
+  EXPECT_EQ(Lptctl("read 2").Output.substr(0, 13), "LPT2 data=00 ");  // free again, untouched
+}
+
+// Programs that change lines at once, each its own, on both ports: those on
+// one port wait their turn, and no change is lost.
+TEST_F(ProgramTest, ConcurrentChangesWaitTheirTurnAndLoseNothing) {
+  struct TWorker {
+    const char* Port;
+    const char* Line;
+    unsigned Bit;
+  };
+  const TWorker workers[] = {{"1", "D5", 0x20}, {"1", "D6", 0x40}, {"1", "D7", 0x80},
+                             {"2", "D0", 0x01}, {"2", "D1", 0x02}, {"2", "D2", 0x04}};
+  constexpr int Toggles = 40;
+  std::vector<std::future<int>> done;
+  for (const TWorker& worker : workers)
+    done.push_back(std::async(std::launch::async, [&, worker] {
+      int succeeded = 0;
+      for (int i = 0; i < Toggles; ++i)
+        succeeded += RunCommand("LPTWDMIO_WAIT_MS=10000 " LPTCTL_PATH " toggle " + std::string(worker.Port) +
+                                    " " + worker.Line + " >/dev/null",
+                                "/dev/null")
+                         .ExitCode == 0;
+      return succeeded;
+    }));
+  unsigned expected[2] = {0, 0};
+  for (std::size_t i = 0; i < done.size(); ++i) {
+    const int succeeded = done[i].get();
+    EXPECT_EQ(succeeded, Toggles) << workers[i].Line;
+    if (succeeded % 2) expected[workers[i].Port[0] - '1'] |= workers[i].Bit;
+  }
+  for (int port = 0; port < 2; ++port) {
+    char want[16];
+    std::snprintf(want, sizeof want, "LPT%d data=%02X", port + 1, expected[port]);
+    const std::string line = Lptctl("read " + std::to_string(port + 1)).Output;
+    EXPECT_EQ(line.substr(0, 12), want) << line;
+  }
+}
+
+TEST_F(ProgramTest, OnlyASimulatedPortWithoutAPlugHasAFarSideToDrive) {
+  struct TCase {
+    const char* Args;
+    int ExitCode;
+    const char* Says;
+  };
+  const TCase cases[] = {
+      {"sim LPT2", 0, "LPT2 ERR(15)=float SEL(13)=float PE(12)=float ACK(10)=float BUSY(11)=float\n"},
+      {"sim LPT2 11=0 err=0", 0, "LPT2 ERR(15)=0 SEL(13)=float PE(12)=float ACK(10)=float BUSY(11)=0\n"},
+      {"sim LPT1 ACK=0", 1, "LPT1's inputs follow its loopback plug"},
+      {"sim LPT3", 1, "LPT3 is absent"},
+  };
+  for (const TCase& c : cases) {
+    const TRun run = Lptctl(c.Args);
+    EXPECT_EQ(run.ExitCode, c.ExitCode) << c.Args;
+    EXPECT_NE((run.Output + run.Errors).find(c.Says), std::string::npos) << c.Args << ": " << run.Errors;
+  }
+  EXPECT_EQ(Lptctl("read 2").Output.substr(0, 24), "LPT2 data=00 status=F7 c");  // ERR low, BUSY low
+}
+
+TEST_F(ProgramTest, ARefusedBankFailsTheCommandSayingWhy) {
+  fs::permissions(Scratch, fs::perms::all);
+  const TRun run =
+      RunCommand("LPTWDMIO_SIM_DIR=" + Scratch.string() + " " LPTCTL_PATH " set 1 D0", Scratch / "err");
+  fs::permissions(Scratch, fs::perms::owner_all, fs::perm_options::replace);
+  EXPECT_EQ(run.ExitCode, 1);
+  EXPECT_EQ(run.Output, "");
+  EXPECT_NE(run.Errors.find(Scratch.string() + " is not a folder of this user's alone"), std::string::npos)
+      << run.Errors;
 }
 
 }  // namespace

@@ -90,4 +90,27 @@ TEST_F(IntegrationTest, DriverRefusesRegistersOutsideTheThreePorts) {
   EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
 }
 
+// Ports another program holds, through the real module: the window's
+// start-up waits once, then passes over them without writing to them; with
+// every port held it is refused as busy.
+TEST_F(IntegrationTest, TheWindowWaitsOnceForPortsHeldElsewhereAndWritesNone) {
+  Connection.reset();
+  ::setenv("LPTWDMIO_WAIT_MS", "20", 1);
+  TLptPortConnection holder(TLptConnectionOptions{.EchoProbe = false, .DriverFolder = {}});
+  ASSERT_TRUE(holder.WriteRegister(PortLpt1, RegData, 0x3C));
+  {
+    TLptPortConnection window;
+    ASSERT_TRUE(window.IsUsable());
+    EXPECT_FALSE(window.Lpt1Present());
+    EXPECT_TRUE(window.Lpt2Present());
+    EXPECT_EQ(window.ReadRegister(PortLpt1, RegData), 0);  // busy: no reading
+  }
+  EXPECT_EQ(holder.ReadRegister(PortLpt1, RegData), 0x3C);
+  ASSERT_TRUE(holder.WriteRegister(PortLpt2, RegData, 0x00));
+  TLptPortConnection window;
+  EXPECT_FALSE(window.IsUsable());
+  EXPECT_EQ(GetLastError(), ERROR_BUSY);
+  ::unsetenv("LPTWDMIO_WAIT_MS");
+}
+
 }  // namespace

@@ -40,6 +40,37 @@ TEST_F(QueryTest, OneRequestWithNoInputAndRoomForTheReply) {
   EXPECT_EQ(GetLastError(), 0u);
 }
 
+// The window's connection, whose probe would find no port, is refused as
+// busy when every port is another program's; a tool's opens and says who
+// holds what. Neither touches a held port.
+TEST_F(QueryTest, EveryPortHeldElsewhereMakesTheWindowsConnectionBusy) {
+  Port.Ports[0] = {.Present = true, .Held = true, .Holder = 4242};
+  Port.Ports[1] = {.Present = true, .Base = 0x378, .SystemNumber = 1, .Held = true};
+  Port.Ports[2] = {.Present = false};
+  RegisterPort();
+  {
+    TLptPortConnection window;
+    EXPECT_FALSE(window.IsUsable());
+    EXPECT_EQ(GetLastError(), ERROR_BUSY);
+    EXPECT_EQ(Port.OpenSessions, 0);
+  }
+  const TLptPortConnection tool(TLptConnectionOptions{.EchoProbe = false, .DriverFolder = {}});
+  ASSERT_TRUE(tool.IsUsable());
+  EXPECT_TRUE(tool.Lpt1Present() && tool.Lpt2Present());
+  EXPECT_FALSE(tool.Lpt3Present());
+  auto connection = Connect();
+  ASSERT_FALSE(connection->IsUsable());
+  Port.Ports[1].Held = false;  // one port of its own is enough for the window
+  connection = Connect();
+  ASSERT_TRUE(connection->IsUsable());
+  EXPECT_FALSE(connection->Lpt1Present());
+  EXPECT_TRUE(connection->Lpt2Present());
+  ASSERT_TRUE(connection->QueryPorts(Reports));
+  EXPECT_EQ(Reports[0], (TLptPortReport{.Present = true, .Held = true, .Holder = 4242}));
+  EXPECT_EQ(Reports[1], (TLptPortReport{.Present = true, .Base = 0x378, .SystemNumber = 1}));
+  for (const TPortAccess& access : Port.Log) EXPECT_NE(access.Address & 0xF0, 0x10) << access.Text();
+}
+
 TEST_F(QueryTest, AnOlderDriverRefusesAndTheReportsStayAsTheyWere) {
   Port.AnswersQuery = false;
   RegisterPort();

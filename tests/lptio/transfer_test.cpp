@@ -216,6 +216,16 @@ TEST_F(ProbeTest, EchoingDataRegisterIsPresentAndRestored) {
   EXPECT_EQ(Port.RegisterAt(0x20), 0x5A);
 }
 
+// A byte the probe never read is never written back: on a port another
+// program holds the first read fails, and no pattern or restore follows.
+TEST_F(ProbeTest, ADataRegisterThatCouldNotBeReadIsNeverWritten) {
+  Port.Ports[1].Held = true;
+  EXPECT_FALSE(Connection->ProbePort(PortLpt2));
+  for (const std::string& call : TraceText({"DeviceIoControl"}))
+    EXPECT_FALSE(CallMatches(call, "DeviceIoControl(*, 0x220060, *, *, *, *, *, *)")) << call;
+  EXPECT_EQ(TraceText({"DeviceIoControl"}).size(), 3u);  // data, then control and status
+}
+
 TEST_F(ProbeTest, EchoFailingAtZeroFallsBackToControl) {
   Port.RegisterAt(0x10) = 0x13;
   Port.Stuck = {0x10};

@@ -26,6 +26,7 @@ class TScriptedPort::TBank : public TPortBank {
  public:
   explicit TBank(TScriptedPort& owner) : Owner_(owner) {}
 
+  DWORD Acquire(int slot) override { return Owner_.Ports[slot].Held ? ERROR_BUSY : ERROR_SUCCESS; }
   DWORD Read(int slot, TRegister reg, BYTE& value) override {
     const BYTE address = AddressOf(slot, reg);
     const TFakePort& port = Owner_.Ports[slot];
@@ -43,8 +44,9 @@ class TScriptedPort::TBank : public TPortBank {
   TPortQueryEntry Describe(int slot) const override {
     const TFakePort& port = Owner_.Ports[slot];
     if (!port.Present) return {0, 0, 0, 0};
-    const int flags = PortPresent | (port.Simulated ? PortSimulated : 0) | (port.Base ? PortBaseKnown : 0);
-    return {uint8_t(flags), 0, port.Base, 0};
+    const int flags = PortPresent | (port.Simulated ? PortSimulated : 0) | (port.Base ? PortBaseKnown : 0) |
+                      (port.Held ? PortHeld : 0);
+    return {uint8_t(flags), port.SystemNumber, port.Base, port.Held ? port.Holder : 0};
   }
 
  private:

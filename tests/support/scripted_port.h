@@ -22,6 +22,9 @@ struct TFakePort {
   BYTE DeadDataLines = 0;  // data lines that always read 0, as on a damaged port
   bool Simulated = false;  // what the port query says about it
   WORD Base = 0;           // likewise; 0 leaves the base out
+  BYTE SystemNumber = 0;   // likewise: the system's own LPTn
+  bool Held = false;       // another program holds it: the query says so, a batch on it is busy
+  DWORD Holder = 0;        // who, as the query says
 };
 
 struct TPortAccess {

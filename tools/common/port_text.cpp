@@ -1,6 +1,7 @@
 #include "port_text.h"
 
 #include <cstdio>
+#include <fstream>
 
 #include "winapi.h"
 
@@ -19,7 +20,9 @@ constexpr TErrorAdvice ErrorAdvice[] = {
      "no permission to open the port: on Linux join group lp (sudo usermod -aG lp $USER, then log in "
      "again); on Windows run as administrator",
      nullptr},
-    {ERROR_BUSY, "another program holds the port: close that program and try again", nullptr},
+    {ERROR_BUSY, "another program holds the port: close that program, or let it finish, and try again",
+     nullptr},
+    {ERROR_OPERATION_ABORTED, "the wait for the port was interrupted", nullptr},
     {ERROR_BAD_EXE_FORMAT, "the driver module LPTWDMIO.SYS is damaged: build or install it again", nullptr},
 };
 
@@ -40,5 +43,51 @@ std::string BaseText(unsigned base) {
 std::string PortKindText(const TLptPortReport& report) {
   if (!report.Present) return "";
   if (report.Simulated) return " simulated";
-  return report.Base ? " base=" + BaseText(report.Base) : "";
+  std::string text = report.Base ? " base=" + BaseText(report.Base) : "";
+  if (report.SystemNumber) text += " windows=LPT" + std::to_string(report.SystemNumber);
+  return text;
+}
+
+// Where the system keeps it (Linux); elsewhere nothing is known.
+std::string ProcessName(DWORD pid) {
+  std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+  std::string name;
+  std::getline(comm, name);
+  return name;
+}
+
+std::string HolderText(const TLptPortReport& report) {
+  if (!report.Holder) return "held by another program";
+  const std::string name = ProcessName(report.Holder);
+  return "held by pid " + std::to_string(report.Holder) + (name.empty() ? "" : " (" + name + ")");
+}
+
+TPortLook LookAtPort(TLptPortConnection& connection, BYTE port, bool present, const TLptPortReport& report) {
+  TPortLook look{TPortLook::Absent, report, 0, 0, 0, 0};
+  if (!present) return look;
+  if (report.Held) {
+    look.State = TPortLook::Held;
+    return look;
+  }
+  PortIoPair pairs[] = {{BYTE(port | RegData), 0}, {BYTE(port | RegStatus), 0}, {BYTE(port | RegControl), 0}};
+  if (connection.ReadPairs(pairs, 3)) {
+    look = {TPortLook::Read, report, pairs[0].Value, pairs[1].Value, pairs[2].Value, 0};
+    return look;
+  }
+  look.Error = GetLastError();
+  look.State = look.Error == ERROR_BUSY ? TPortLook::Held : TPortLook::Failed;
+  return look;
+}
+
+std::string PortLine(const std::string& name, const TPortLook& look) {
+  switch (look.State) {
+    case TPortLook::Absent: return name + " absent";
+    case TPortLook::Held: return name + ' ' + HolderText(look.Report) + PortKindText(look.Report);
+    case TPortLook::Failed: return name + " present error " + std::to_string(look.Error);
+    case TPortLook::Read: break;
+  }
+  char registers[48];
+  std::snprintf(registers, sizeof registers, " present data=%02X status=%02X control=%02X", look.Data,
+                look.Status, look.Control);
+  return name + registers + PortKindText(look.Report);
 }

@@ -13,6 +13,32 @@ std::string ConnectionAdvice(DWORD code, const std::string& program);
 // A port base as "0x378".
 std::string BaseText(unsigned base);
 
-// " simulated" or " base=0x378" after a present port's registers; empty when
+// " simulated", " base=0x378" or " base=0x378 windows=LPT1" (the name the
+// system itself gives the port) after a present port's registers; empty when
 // the port is absent or the driver did not say.
 std::string PortKindText(const TLptPortReport& report);
+
+// The name of a running process, empty when the system does not say.
+std::string ProcessName(DWORD pid);
+
+// Who holds a port another program holds: "held by pid 4242 (pinlark)", or
+// "held by another program" when the driver could not tell.
+std::string HolderText(const TLptPortReport& report);
+
+// What a look at one port found.
+struct TPortLook {
+  enum TState { Absent, Held, Read, Failed } State = Absent;
+  TLptPortReport Report;
+  BYTE Data = 0, Status = 0, Control = 0;  // when Read
+  DWORD Error = 0;                         // when Failed
+};
+
+// Reads the three registers of a present port in one batch, unless the
+// driver says another program holds it; a port taken since then is held
+// too. Writes nothing.
+TPortLook LookAtPort(TLptPortConnection& connection, BYTE port, bool present, const TLptPortReport& report);
+
+// The probe's line: "LPT1 present data=00 status=87 control=CC simulated",
+// "LPT2 held by pid 4242 (pinlark) simulated", "LPT3 absent", or
+// "LPT2 present error 50".
+std::string PortLine(const std::string& name, const TPortLook& look);

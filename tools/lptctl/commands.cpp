@@ -5,7 +5,9 @@
 #include "lines.h"
 #include "pinlark_version.h"
 #include "port.h"
+#include "port_text.h"
 #include "selftest.h"
+#include "sim.h"
 #include "watch.h"
 #include "winapi.h"
 
@@ -17,6 +19,18 @@
 #include <sstream>
 
 namespace lptctl {
+
+// The message and the command's synopsis; --help has the rest.
+int UsageError(const std::string& message, const std::string& usage, std::ostream& err) {
+  err << "lptctl: " << message << '\n' << usage.substr(0, usage.find('\n') + 1);
+  return ExitUsage;
+}
+
+std::optional<BYTE> PortArgument(const std::string& text, const std::string& usage, std::ostream& err) {
+  const std::optional<BYTE> port = ParsePort(text);
+  if (!port) UsageError("'" + text + "' is no port; use LPT1, LPT2, LPT3 or 1-3", usage, err);
+  return port;
+}
 
 namespace {
 
@@ -34,23 +48,15 @@ constexpr const char* Summary =
     "  set|clear|toggle PORT LINE...       change output lines by name or pin\n"
     "  watch PORT [--interval MS] [--duration S] [--vcd FILE]\n"
     "                                      report every change of a line\n"
+    "  sim PORT [LINE=0|1|float...]        drive a simulated port's inputs from afar\n"
     "  selftest PORT                       check a loopback plug\n"
     "  doctor                              why a port can or cannot be reached\n"
     "\n"
-    "PORT is LPT1, LPT2, LPT3 or 1-3. Exit status: 0 done, 1 failed, 2 usage error.\n"
+    "PORT is LPT1, LPT2, LPT3 or 1-3. A command holds the port it works on until\n"
+    "it ends, as the window holds its ports; a port another program holds is\n"
+    "waited for a moment, then reported busy. Exit status: 0 done, 1 failed, 2\n"
+    "usage error.\n"
     "lptctl --version prints the version.\n";
-
-// The message and the command's synopsis; --help has the rest.
-int UsageError(const std::string& message, const std::string& usage, std::ostream& err) {
-  err << "lptctl: " << message << '\n' << usage.substr(0, usage.find('\n') + 1);
-  return ExitUsage;
-}
-
-std::optional<BYTE> PortArgument(const std::string& text, const std::string& usage, std::ostream& err) {
-  const std::optional<BYTE> port = ParsePort(text);
-  if (!port) UsageError("'" + text + "' is no port; use LPT1, LPT2, LPT3 or 1-3", usage, err);
-  return port;
-}
 
 std::string RegisterLine(BYTE port, const TRegisters& registers, const std::string& kind) {
   return PortName(port) + ' ' + RegisterText(registers) + kind;
@@ -65,37 +71,61 @@ const std::string ProbeUsage =
     "\n"
     "One line per port: present or absent, the data, status and control registers\n"
     "in hexadecimal, and \"simulated\" for the driver's simulation or \"base=\" and the\n"
-    "I/O base for hardware. --json prints the same as a JSON object; registers and\n"
-    "the base are numbers there, the base null when it is not known.\n";
+    "I/O base for hardware (with \"windows=LPTn\", Windows' own name for it). A port\n"
+    "another program holds is left alone and shown as held, by whom where the\n"
+    "system can tell (\"LPT2 held by pid 4242 (pinlark) simulated\"). Nothing is\n"
+    "written to any port. --json prints the same as a JSON object; registers and\n"
+    "the base are numbers there, the base, Windows' name and the holder null when\n"
+    "not known.\n";
+
+TPortLook Look(TPorts& ports, BYTE port) {
+  return LookAtPort(ports.Connection(), port, ports.Present(port), ports.Report(port));
+}
 
 void ProbeText(TPorts& ports, BYTE port, std::ostream& out) {
-  TRegisters registers;
-  std::ostringstream failure;
-  if (!ports.Present(port))
-    out << PortName(port) << " absent\n";
-  else if (ports.Read(port, registers, failure))
-    out << PortName(port) << " present " << RegisterText(registers) << ports.Kind(port) << '\n';
+  out << PortLine(PortName(port), Look(ports, port)) << '\n';
+}
+
+// A process name may hold anything; control characters become spaces.
+std::string JsonString(const std::string& text) {
+  std::string quoted = "\"";
+  for (const char c : text) {
+    if (c == '"' || c == '\\') quoted += '\\';
+    quoted += static_cast<unsigned char>(c) < 0x20 ? ' ' : c;
+  }
+  return quoted + '"';
+}
+
+template <typename T>
+std::string JsonOrNull(bool known, const T& value) {
+  std::ostringstream text;
+  if (known)
+    text << value;
   else
-    out << PortName(port) << " present error " << GetLastError() << '\n';
+    text << "null";
+  return text.str();
 }
 
 void ProbeJson(TPorts& ports, BYTE port, bool last, std::ostream& out) {
   out << "  {\"port\": \"" << PortName(port)
       << "\", \"present\": " << (ports.Present(port) ? "true" : "false");
   if (ports.Present(port)) {
-    const TLptPortReport& report = ports.Report(port);
-    out << ", \"simulated\": " << (report.Simulated ? "true" : "false") << ", \"base\": ";
-    if (report.Base)
-      out << report.Base;
-    else
-      out << "null";
-    TRegisters registers;
-    std::ostringstream failure;
-    if (ports.Read(port, registers, failure))
-      out << ", \"data\": " << int(registers.Data) << ", \"status\": " << int(registers.Status)
-          << ", \"control\": " << int(registers.Control);
-    else
-      out << ", \"error\": " << GetLastError();
+    const TPortLook look = Look(ports, port);
+    const TLptPortReport& report = look.Report;
+    const bool held = look.State == TPortLook::Held;
+    const std::string holder = report.Holder ? ProcessName(report.Holder) : "";
+    out << ", \"held\": " << (held ? "true" : "false");
+    if (held)
+      out << ", \"holder\": " << JsonOrNull(report.Holder != 0, report.Holder)
+          << ", \"holder_name\": " << JsonOrNull(!holder.empty(), JsonString(holder));
+    out << ", \"simulated\": " << (report.Simulated ? "true" : "false")
+        << ", \"base\": " << JsonOrNull(report.Base != 0, report.Base) << ", \"windows\": "
+        << JsonOrNull(report.SystemNumber != 0, "\"LPT" + std::to_string(report.SystemNumber) + "\"");
+    if (look.State == TPortLook::Failed)
+      out << ", \"error\": " << look.Error;
+    else if (look.State == TPortLook::Read)
+      out << ", \"data\": " << int(look.Data) << ", \"status\": " << int(look.Status)
+          << ", \"control\": " << int(look.Control);
   }
   out << '}' << (last ? "" : ",") << '\n';
 }
@@ -414,6 +444,7 @@ const TCommand Commands[] = {
        return ChangeLines(ToggleUsage, TLineChange::Toggle, args, out, err);
      }},
     {"watch", WatchUsage, WatchCommand},
+    {"sim", SimUsage, SimCommand},
     {"selftest", SelftestUsage, SelftestCommand},
     {"doctor", DoctorUsage, DoctorCommand},
 };

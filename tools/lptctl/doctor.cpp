@@ -81,7 +81,7 @@ TFinding CheckDriverFile(bool needSignature, TModuleImageCheck imageCheck) {
 std::vector<TFinding> CheckConnection(bool& realUsable) {
   std::vector<TFinding> findings;
   realUsable = false;
-  TLptPortConnection connection;
+  TLptPortConnection connection(TLptConnectionOptions{.EchoProbe = false, .DriverFolder = {}});
   if (!connection.IsUsable()) {
     const DWORD code = GetLastError();
     findings.push_back({TSeverity::Problem, "connection",

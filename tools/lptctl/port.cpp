@@ -43,12 +43,22 @@ bool TPorts::Require(BYTE port, std::ostream& err) const {
   return false;
 }
 
+// A port found busy is named with its holder, asked for afresh; the
+// failure's code stays the last error.
+void TPorts::SayFailure(const char* doing, BYTE port, std::ostream& err) {
+  const DWORD code = GetLastError();
+  err << "lptctl: " << doing << ' ' << PortName(port) << " failed (error " << code << "): ";
+  TLptPortReports now{};
+  if (code == ERROR_BUSY && Connection_.QueryPorts(now) && now[(port >> 4) - 1].Held)
+    err << PortName(port) << " is " << HolderText(now[(port >> 4) - 1]) << "; ";
+  err << AdviceFor(code) << '\n';
+  SetLastError(code);  // the caller's to read, whatever asking for the holder left
+}
+
 bool TPorts::Read(BYTE port, TRegisters& registers, std::ostream& err) {
   PortIoPair pairs[] = {{BYTE(port | RegData), 0}, {BYTE(port | RegStatus), 0}, {BYTE(port | RegControl), 0}};
   if (!Connection_.ReadPairs(pairs, 3)) {
-    const DWORD code = GetLastError();
-    err << "lptctl: reading " << PortName(port) << " failed (error " << code << "): " << AdviceFor(code)
-        << '\n';
+    SayFailure("reading", port, err);
     return false;
   }
   registers = {pairs[0].Value, pairs[1].Value, pairs[2].Value};
@@ -57,9 +67,7 @@ bool TPorts::Read(BYTE port, TRegisters& registers, std::ostream& err) {
 
 bool TPorts::Write(BYTE port, BYTE offset, BYTE value, std::ostream& err) {
   if (Connection_.WriteRegister(port, offset, value)) return true;
-  const DWORD code = GetLastError();
-  err << "lptctl: writing " << PortName(port) << " failed (error " << code << "): " << AdviceFor(code)
-      << '\n';
+  SayFailure("writing", port, err);
   return false;
 }
 

@@ -1,5 +1,7 @@
-// lptctl's way to the ports: the connection the window uses, opened once per
-// command, and the register moves the commands share.
+// lptctl's way to the ports: the window's driver, opened once per command
+// without the window's probe, so that a command touches only the port it
+// works on (and holds it until it ends), and the register moves the
+// commands share.
 #pragma once
 
 #include "LPTIO.h"
@@ -14,7 +16,8 @@ namespace lptctl {
 class TPorts {
  public:
   // Opens the connection (starting the driver beside the program when
-  // needed). On failure says why and what to do on err and returns null.
+  // needed), writing nothing. On failure says why and what to do on err and
+  // returns null.
   static std::unique_ptr<TPorts> Open(std::ostream& err);
 
   TLptPortConnection& Connection() { return Connection_; }
@@ -24,7 +27,9 @@ class TPorts {
   // " simulated", " base=0x378" or nothing.
   std::string Kind(BYTE port) const;
 
-  // A present port or a line on err saying it is absent.
+  // A present port or a line on err saying it is absent. A port another
+  // program holds is present: its first transfer waits its turn, within the
+  // driver's bound.
   bool Require(BYTE port, std::ostream& err) const;
 
   // The three registers in one batch; on failure a line on err.
@@ -38,8 +43,9 @@ class TPorts {
  private:
   TPorts() = default;
   bool Write(BYTE port, BYTE offset, BYTE value, std::ostream& err);
+  void SayFailure(const char* doing, BYTE port, std::ostream& err);
 
-  TLptPortConnection Connection_;
+  TLptPortConnection Connection_{TLptConnectionOptions{.EchoProbe = false, .DriverFolder = {}}};
   TLptPortReports Reports_{};
 };
 

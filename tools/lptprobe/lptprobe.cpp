@@ -1,6 +1,6 @@
-// Opens the port connection the way the window does and prints what each
-// LPT port answers. Exit status 0 when the ports were probed, 1 when the
-// connection failed, 2 for a usage error.
+// Opens the port connection through the window's driver and prints what
+// each LPT port answers, writing nothing. Exit status 0 when the ports were
+// probed, 1 when the connection failed, 2 for a usage error.
 #include "LPTIO.h"
 #include "pinlark_version.h"
 #include "port_text.h"
@@ -19,17 +19,21 @@ constexpr int ExitUsage = 2;
 constexpr const char* Usage =
     "usage: lptprobe [--help | --version]\n"
     "\n"
-    "Opens the parallel-port connection the way Pinlark does, starting the driver\n"
-    "module LPTWDMIO.SYS that lies beside lptprobe, and prints one line per port:\n"
+    "Opens the parallel-port connection through Pinlark's driver, starting the\n"
+    "driver module LPTWDMIO.SYS that lies beside lptprobe, and prints one line per\n"
+    "port, writing nothing to any:\n"
     "\n"
     "  LPT1 present data=00 status=87 control=CC simulated\n"
     "  LPT2 present data=00 status=78 control=CC base=0x378\n"
-    "  LPT3 absent\n"
+    "  LPT3 held by pid 4242 (pinlark) base=0x278\n"
     "\n"
     "A present port shows its data, status and control registers in hexadecimal,\n"
     "then \"simulated\" when it is the driver's simulation or \"base=\" and its I/O\n"
-    "base when it is hardware. When the connection cannot be made lptprobe prints\n"
-    "\"error <code>\" (a Windows error code) and a line on what to do.\n"
+    "base when it is hardware (and \"windows=LPTn\", Windows' own name for it). A\n"
+    "port another program holds is left alone and shown as held, with the holder\n"
+    "where the system can tell; one that is not there is \"absent\". When the\n"
+    "connection cannot be made lptprobe prints \"error <code>\" (a Windows error\n"
+    "code) and a line on what to do.\n"
     "\n"
     "Exit status: 0 the ports were probed, 1 the connection failed, 2 usage error.\n"
     "\n"
@@ -57,24 +61,8 @@ std::string AdviceFor(DWORD code) {
   return advice.empty() ? GenericAdvice : advice;
 }
 
-void PrintPort(TLptPortConnection& connection, const TPortEntry& port, const TLptPortReport& report) {
-  if (!(connection.*port.Present)()) {
-    std::printf("%s absent\n", port.Name);
-    return;
-  }
-  PortIoPair pairs[] = {{BYTE(port.Prefix | RegData), 0},
-                        {BYTE(port.Prefix | RegStatus), 0},
-                        {BYTE(port.Prefix | RegControl), 0}};
-  if (!connection.ReadPairs(pairs, 3)) {
-    std::printf("%s present error %lu\n", port.Name, static_cast<unsigned long>(GetLastError()));
-    return;
-  }
-  std::printf("%s present data=%02X status=%02X control=%02X%s\n", port.Name, pairs[0].Value, pairs[1].Value,
-              pairs[2].Value, PortKindText(report).c_str());
-}
-
 int Probe() {
-  TLptPortConnection connection;
+  TLptPortConnection connection(TLptConnectionOptions{.EchoProbe = false, .DriverFolder = {}});
   if (!connection.IsUsable()) {
     const DWORD code = GetLastError();
     std::printf("error %lu\n%s\n", static_cast<unsigned long>(code), AdviceFor(code).c_str());
@@ -83,7 +71,12 @@ int Probe() {
   // Without an answer (direct path, older driver) nothing is added to the lines.
   TLptPortReports reports{};
   connection.QueryPorts(reports);
-  for (std::size_t i = 0; i < std::size(Ports); ++i) PrintPort(connection, Ports[i], reports[i]);
+  for (std::size_t i = 0; i < std::size(Ports); ++i) {
+    const TPortEntry& port = Ports[i];
+    const bool present = (connection.*port.Present)();
+    std::printf("%s\n",
+                PortLine(port.Name, LookAtPort(connection, port.Prefix, present, reports[i])).c_str());
+  }
   return ExitProbed;
 }
 
