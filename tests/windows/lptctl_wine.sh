@@ -39,9 +39,18 @@ $output"
 lptctl set 2 ERR
 [ "$status" = 2 ] || fail "set of an input: exit status $status, expected 2"
 
+# Closing the console of a running watch: Windows ends lptctl once its
+# handler returns, which must be after the connection deleted the service.
+timeout 60 wineserver -w || fail "the prefix's wineserver did not end within 60 s"
+output=$("$run" "$prefix" "$bin/console_event.exe" "$(winepath -w "$bin/lptctl.exe" 2>/dev/null)" watch LPT1 \
+  2>/dev/null | tr -d '\r')
+[ "$output" = "$(printf '%s\n' "0.000000 LPT1 data=00 status=87 control=CC" "exit 0")" ] ||
+  fail "watch, its console closed, printed:
+$output"
+
 timeout 60 wineserver -w || fail "the prefix's wineserver did not end within 60 s"
 state=$("$run" "$prefix" "$bin/service_probe.exe" query | tr -d '\r')
 [ "$state" = 1060 ] || fail "the driver service is left behind (OpenServiceA: $state)"
 
 [ "$failures" -eq 0 ] || exit 1
-echo "lptctl under Wine: probe, read, selftest and usage as expected"
+echo "lptctl under Wine: probe, read, selftest, usage and a closed console as expected"
