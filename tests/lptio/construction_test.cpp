@@ -229,15 +229,16 @@ TEST_F(ConstructionTest, FailedVersionQueryIsTakenAsNt) {
 TEST_F(ConstructionTest, DriverFolderReachesTheServiceManagerInTheAnsiCodePage) {
   struct TCase {
     UINT CodePage;
-    std::string Folder;     // UTF-8
-    std::string Path;       // as the service gets it; empty: no service
+    std::string Folder;  // UTF-8
+    std::string Path;    // as the service gets it; empty: no service
   };
   const TCase cases[] = {
       {CP_UTF8, "Пинларк", "Пинларк/LPTWDMIO.SYS"},
       {1252, "Café €", "Caf\xE9 \x80/LPTWDMIO.SYS"},
       {1252, "Пинларк", ""},
   };
-  const std::filesystem::path root = std::filesystem::temp_directory_path() / ("lptio-" + std::to_string(getpid()));
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() / ("lptio-" + std::to_string(getpid()));
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Folder + " in code page " + std::to_string(c.CodePage));
     emulation::Reset();

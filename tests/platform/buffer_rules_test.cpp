@@ -84,9 +84,11 @@ TEST_F(EdgeTest, AnsiCodePageKeepsWhatItHasAndMarksTheRest) {
     const int size = WideCharToMultiByte(CP_ACP, 0, c.Text.data(), length, nullptr, 0, nullptr, nullptr);
     ASSERT_EQ(size, int(c.Bytes.size()));
     std::string bytes(std::size_t(size) + 1, '#');
-    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, c.Text.data(), length, bytes.data(), size - 1, nullptr, nullptr), 0);
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, c.Text.data(), length, bytes.data(), size - 1, nullptr, nullptr),
+              0);
     EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, c.Text.data(), length, bytes.data(), size, nullptr, nullptr), size);
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, c.Text.data(), length, bytes.data(), size, nullptr, nullptr),
+              size);
     EXPECT_EQ(bytes, c.Bytes + "#");
     BOOL lossy = FALSE;
     if (c.AnsiCodePage == CP_UTF8) {

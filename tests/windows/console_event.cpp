@@ -58,21 +58,23 @@ int main(int argc, char** argv) {
   startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION child{};
   std::string command = CommandLine(argc, argv);
-  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child)) {
+  if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                      &child)) {
     std::fprintf(stderr, "console_event: cannot start %s (error %lu)\n", argv[1], GetLastError());
     return 1;
   }
   CloseHandle(writeEnd);
   std::printf("%s\n", FirstLine(readEnd).c_str());
 
-  HANDLE handler = CreateRemoteThread(child.hProcess, nullptr, 0, routine,
-                                      reinterpret_cast<LPVOID>(static_cast<ULONG_PTR>(CTRL_CLOSE_EVENT)), 0,
-                                      nullptr);
+  HANDLE handler =
+      CreateRemoteThread(child.hProcess, nullptr, 0, routine,
+                         reinterpret_cast<LPVOID>(static_cast<ULONG_PTR>(CTRL_CLOSE_EVENT)), 0, nullptr);
   if (handler) {
     WaitForSingleObject(handler, Bound);
     CloseHandle(handler);
   }
-  if (WaitForSingleObject(child.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(child.hProcess, ClosedByWindows);
+  if (WaitForSingleObject(child.hProcess, 0) == WAIT_TIMEOUT)
+    TerminateProcess(child.hProcess, ClosedByWindows);
   WaitForSingleObject(child.hProcess, Bound);
   DWORD code = 0;
   GetExitCodeProcess(child.hProcess, &code);

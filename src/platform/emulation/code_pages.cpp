@@ -18,10 +18,10 @@ constexpr char DefaultChar = '?';
 
 // Bytes 0x80-0x9F of Windows-1252; the other bytes are their own code points.
 // The five bytes it leaves undefined map to the C1 controls, as Windows does.
-constexpr std::array<char16_t, 32> Upper1252{
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+constexpr std::array<char16_t, 32> Upper1252{0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                             0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                                             0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                             0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
 char16_t From1252(unsigned char byte) {
   return byte >= 0x80 && byte < 0xA0 ? Upper1252[byte - 0x80] : char16_t(byte);
@@ -38,7 +38,8 @@ std::u32string DecodeUtf16(std::u16string_view text) {
   std::u32string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t unit = text[i];
-    if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+    if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
       out += char32_t(0x10000 + ((unit - 0xD800) << 10) + (text[++i] - 0xDC00));
     } else {
       out += (unit >= 0xD800 && unit < 0xE000) ? platform::ReplacementCharacter : char32_t(unit);
@@ -101,8 +102,9 @@ int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByte, int multiBy
                         int wideSize) {
   auto lock = LockSystem();
   if (EmulatedSystem().Enter("MultiByteToWideChar", [&] {
-        return TArgs{FormatDec(codePage), FormatHex(flags), FormatPointer(multiByte), FormatDec(DWORD(multiByteLength)),
-                     FormatPointer(wide), FormatDec(DWORD(wideSize))};
+        return TArgs{FormatDec(codePage),      FormatHex(flags),
+                     FormatPointer(multiByte), FormatDec(DWORD(multiByteLength)),
+                     FormatPointer(wide),      FormatDec(DWORD(wideSize))};
       }))
     return 0;
   const std::optional<UINT> page = KnownCodePage(codePage);
@@ -128,8 +130,9 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int wideLength,
                         int multiByteSize, LPCCH defaultChar, LPBOOL usedDefaultChar) {
   auto lock = LockSystem();
   if (EmulatedSystem().Enter("WideCharToMultiByte", [&] {
-        return TArgs{FormatDec(codePage),        FormatHex(flags),         FormatPointer(wide),
-                     FormatDec(DWORD(wideLength)), FormatPointer(multiByte), FormatDec(DWORD(multiByteSize)),
+        return TArgs{FormatDec(codePage),        FormatHex(flags),
+                     FormatPointer(wide),        FormatDec(DWORD(wideLength)),
+                     FormatPointer(multiByte),   FormatDec(DWORD(multiByteSize)),
                      FormatPointer(defaultChar), FormatPointer(usedDefaultChar)};
       }))
     return 0;

@@ -117,8 +117,8 @@ TEST_F(Win32Forms, WindowInputClipboardAndClose) {
 TEST_F(Win32Forms, TimersRunInsideTheSystemMenuAndMoveLoops) {
   constexpr int TickerX = 260, TickerY = 170;  // beside where the system menu opens
   constexpr TRgb Background{0x40, 0x40, 0x40};
-  std::unique_ptr<TChild> app = S.Start({S.Bin() + "/win32_forms_app.exe", "--ticker"}, S.Temp() + "/stdout.txt",
-                                        S.Temp() + "/stderr.txt");
+  std::unique_ptr<TChild> app = S.Start({S.Bin() + "/win32_forms_app.exe", "--ticker"},
+                                        S.Temp() + "/stdout.txt", S.Temp() + "/stderr.txt");
   ASSERT_TRUE(app->Started());
   Win = S.X().WaitForWindow(Title, WaitLimit);
   ASSERT_NE(Win, 0u) << "the form's window did not appear: " << WindowsText(S.Temp() + "/stderr.txt");
@@ -151,7 +151,8 @@ TEST_F(Win32Forms, TimersRunInsideTheSystemMenuAndMoveLoops) {
   EXPECT_TRUE(ticking()) << "the timer stopped while the window is being moved";
   Xdo({"mousemove_relative", "--sync", "40", "0"});
   Xdo({"click", "1"});
-  EXPECT_TRUE(WaitUntil([&] { return S.X().Geometry(Win)->X > g->X; }, WaitLimit)) << "the window did not move";
+  EXPECT_TRUE(WaitUntil([&] { return S.X().Geometry(Win)->X > g->X; }, WaitLimit))
+      << "the window did not move";
   EXPECT_TRUE(ticking());
 
   S.X().SendDeleteWindow(Win);
