@@ -39,6 +39,15 @@ $output"
 lptctl set 2 ERR
 [ "$status" = 2 ] || fail "set of an input: exit status $status, expected 2"
 
+# The doctor starts the service itself and tells what the service manager
+# said; the service it installed for that goes again.
+lptctl doctor
+grep -qx '\[ok\]   service: lptwdmio (installed for this check) started' <<<"$output" || fail "doctor printed:
+$output"
+timeout 60 wineserver -w || fail "the prefix's wineserver did not end within 60 s"
+state=$("$run" "$prefix" "$bin/service_probe.exe" query | tr -d '\r')
+[ "$state" = 1060 ] || fail "the doctor left its service behind (OpenServiceA: $state)"
+
 # Closing the console of a running watch: Windows ends lptctl once its
 # handler returns, which must be after the connection deleted the service.
 timeout 60 wineserver -w || fail "the prefix's wineserver did not end within 60 s"

@@ -22,6 +22,10 @@ done
 cmp -s "$folder/LPTWDMIO.SYS" "$build/bin/LPTWDMIO.SYS" || fail "LPTWDMIO.SYS differs from the signed one"
 grep -q $'\r$' "$folder/README.txt" || fail "README.txt has no Windows line ends"
 grep -q "Pinlark $version" "$folder/README.txt" || fail "README.txt does not name version $version"
+# The sections lptctl doctor sends its reader to.
+for section in "Test signing" "When the driver does not start"; do
+  grep -qx "$section"$'\r' "$folder/README.txt" || fail "README.txt has no section \"$section\""
+done
 
 timeout 60 wineserver -w || fail "the prefix's wineserver did not end"
 output=$("$run" "$prefix" "$folder/lptprobe.exe" 2>/dev/null | tr -d '\r')
