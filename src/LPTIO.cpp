@@ -23,12 +23,14 @@ constexpr BYTE EchoPatterns[] = {0x00, 0x55, 0xAA};
 
 using TWideString = std::basic_string<WCHAR>;
 
-// The folder of the running executable with its trailing separator, as the
-// system names it, or nothing when the system cannot say where it lies.
-std::optional<TWideString> ExecutableFolder() {
-  TWideString path(MAX_PATH, WCHAR(0));
+// The folder of the running executable with its trailing separator, from
+// GetModuleFileNameA or GetModuleFileNameW, or nothing when the system cannot
+// say where it lies.
+template <typename Char, typename Query>
+std::optional<std::basic_string<Char>> ExecutableFolder(Query query) {
+  std::basic_string<Char> path(MAX_PATH, Char(0));
   for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
+    const DWORD length = query(nullptr, path.data(), DWORD(path.size()));
     if (length == 0) return std::nullopt;
     if (length < path.size()) {
       path.resize(length);
@@ -38,7 +40,7 @@ std::optional<TWideString> ExecutableFolder() {
     path.resize(path.size() * 2);
   }
   const auto separator =
-      std::find_if(path.rbegin(), path.rend(), [](WCHAR c) { return c == WCHAR('\\') || c == WCHAR('/'); });
+      std::find_if(path.rbegin(), path.rend(), [](Char c) { return c == Char('\\') || c == Char('/'); });
   if (separator == path.rend()) return std::nullopt;
   path.erase(separator.base(), path.end());
   return path;
@@ -88,16 +90,23 @@ bool IsRailValue(BYTE value) { return value == 0x00 || value == 0xFF; }
 
 }  // namespace
 
-// The service manager takes an ANSI path. A folder named outside the ANSI
-// code page goes by its short name; one without a short name has no path at
-// all (a relative one would depend on the working directory).
+// The service manager takes an ANSI path. The ANSI name is taken as it is
+// when it names what the wide name does (on Windows a character outside the
+// code page became '?' or a look-alike in it; elsewhere it holds the very
+// bytes of the name), else the name in the ANSI code page, else the short
+// name's. With none there is no path at all: a relative one would depend on
+// the working directory.
 std::string DriverServicePath(const std::string& driverFolder) {
-  const std::optional<TWideString> folder =
-      driverFolder.empty() ? ExecutableFolder() : std::optional(Widened(CP_UTF8, driverFolder));
-  if (!folder) return {};
-  std::optional<std::string> ansi = InAnsi(*folder);
-  if (!ansi) ansi = InAnsi(ShortForm(*folder));
-  return ansi ? *ansi + DriverFileName : std::string();
+  const bool own = driverFolder.empty();
+  const std::optional<std::string> ansi = own ? ExecutableFolder<char>(GetModuleFileNameA) : driverFolder;
+  const std::optional<TWideString> wide =
+      own ? ExecutableFolder<WCHAR>(GetModuleFileNameW) : Widened(CP_UTF8, driverFolder);
+  if (!ansi || !wide) return {};
+  std::optional<std::string> path;
+  if (Widened(CP_ACP, *ansi) == *wide) path = ansi;
+  if (!path) path = InAnsi(*wide);
+  if (!path) path = InAnsi(ShortForm(*wide));
+  return path ? *path + DriverFileName : std::string();
 }
 
 TLptPortConnection::TLptPortConnection() : TLptPortConnection(TLptConnectionOptions{}) {}

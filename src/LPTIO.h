@@ -65,8 +65,8 @@ struct TLptConnectionOptions {
   // register. Without it presence comes from the driver's port query and
   // opening writes nothing: what a tool that only looks must do.
   bool EchoProbe = true;
-  // The folder of LPTWDMIO.SYS with its trailing separator; empty: the
-  // executable's folder.
+  // The folder of LPTWDMIO.SYS (UTF-8) with its trailing separator; empty:
+  // the executable's folder.
   std::string DriverFolder;
 };
 

@@ -27,6 +27,7 @@ std::vector<std::string> Bootstrap(const std::string& create, const std::string&
           R"(GetProcAddress(*, "OpenServiceA"))",
           R"(GetProcAddress(*, "DeleteService"))",
           "OpenSCManagerA(null, null, 0xF003F)",
+          "GetModuleFileNameA(null, *, 260)",
           "GetModuleFileNameW(null, *, 260)",
           create,
           "StartServiceA(" + service + ", 0, *)",
@@ -102,7 +103,7 @@ TEST_F(ConstructionTest, DeviceAbsentOnNtInstallsStartsAndReopens) {
   std::filesystem::current_path(cwd);
 
   EXPECT_TRUE(connection->IsUsable());
-  ExpectCalls(FirstCalls(18), Bootstrap(CreateCall("0x4"), "0x4", "0x8"));
+  ExpectCalls(FirstCalls(19), Bootstrap(CreateCall("0x4"), "0x4", "0x8"));
   EXPECT_TRUE(connection->Lpt1Present());
   ASSERT_TRUE(emulation::Service("lptwdmio"));
   EXPECT_EQ(emulation::Service("lptwdmio")->BinaryPath, ExecutableFolder() + "LPTWDMIO.SYS");
@@ -125,8 +126,8 @@ TEST_F(ConstructionTest, InstalledServiceIsOpenedStartedAndDeletedAtTheEnd) {
   auto connection = std::make_unique<TLptPortConnection>();
   EXPECT_TRUE(connection->IsUsable());
   auto expected = Bootstrap(CreateCall("*"), "*", "*");
-  expected.insert(expected.begin() + 13, R"(OpenServiceA(*, "lptwdmio", 0xF01FF))");
-  ExpectCalls(FirstCalls(19), expected);
+  expected.insert(expected.begin() + 14, R"(OpenServiceA(*, "lptwdmio", 0xF01FF))");
+  ExpectCalls(FirstCalls(20), expected);
 
   // Deleted although this connection did not create it.
   ExpectCalls(DestructionCalls(connection), DeletionCalls());
@@ -234,6 +235,7 @@ TEST_F(ConstructionTest, DriverFolderReachesTheServiceManagerInTheAnsiCodePage) 
   };
   const TCase cases[] = {
       {CP_UTF8, "Пинларк", "Пинларк/LPTWDMIO.SYS"},
+      {CP_UTF8, "\xE9t\xE9", "\xE9t\xE9/LPTWDMIO.SYS"},  // not UTF-8: the name's own bytes
       {1252, "Café €", "Caf\xE9 \x80/LPTWDMIO.SYS"},
       {1252, "Пинларк", ""},
   };
