@@ -107,21 +107,6 @@ TEST_F(EdgeTest, AnsiCodePageKeepsWhatItHasAndMarksTheRest) {
   }
 }
 
-TEST_F(EdgeTest, WidePathsAndTheirShortFormWithout83Names) {
-  const std::string exe = std::filesystem::read_symlink("/proc/self/exe").string();
-  std::u16string path(1024, u'#');
-  const DWORD length = GetModuleFileNameW(nullptr, path.data(), DWORD(path.size()));
-  path.resize(length);
-  EXPECT_EQ(std::string(path.begin(), path.end()), exe);  // an ASCII build folder
-  // A path that exists is its own short form; too small a buffer is told the size it needs.
-  EXPECT_EQ(GetShortPathNameW(path.c_str(), nullptr, 0), length + 1);
-  std::u16string shorter(length + 1, u'#');
-  EXPECT_EQ(GetShortPathNameW(path.c_str(), shorter.data(), length + 1), length);
-  EXPECT_EQ(shorter, path + u'\0');
-  EXPECT_EQ(GetShortPathNameW((path + u"-missing").c_str(), shorter.data(), length + 1), 0u);
-  EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
-}
-
 TEST_F(EdgeTest, OnlyTheServiceLibraryLoadsNotItsNearNames) {
   for (const char* name : {"ADVAPI3", "ADVAPI32.DL", "ADVAPI32.DLLX", "XADVAPI32.DLL", "ADVAPI32 ", ""}) {
     EXPECT_EQ(LoadLibraryA(name), nullptr) << '"' << name << '"';
