@@ -3,7 +3,11 @@ enable_language(RC)
 
 # What the build targets: the download's name and the oldest Windows its
 # programs start on ("6.1" is Windows 7; see packaging/windows/system-imports.txt).
-set(PINLARK_WINDOWS_ARCH win64)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(PINLARK_WINDOWS_ARCH win32)
+else()
+  set(PINLARK_WINDOWS_ARCH win64)
+endif()
 set(PINLARK_WINDOWS_FLOOR 6.1)
 set(PINLARK_WINDOWS_ZIP_NAME pinlark-${PROJECT_VERSION}-${PINLARK_WINDOWS_ARCH})
 
