@@ -11,12 +11,15 @@ export WINEPREFIX=$prefix WINEDEBUG=-all
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# lptctl ARGS...: its output without carriage returns; $status its exit status.
+# lptctl ARGS...: its output without carriage returns, and what it said on
+# stderr after it; $status its exit status.
 lptctl() {
   timeout 60 wineserver -w || fail "the prefix's wineserver did not end within 60 s"
-  output=$("$run" "$prefix" "$bin/lptctl.exe" "$@" 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
+  output=$("$run" "$prefix" "$bin/lptctl.exe" "$@" 2>"$errors" | tr -d '\r'; exit "${PIPESTATUS[0]}")
   status=$?
 }
+errors=$(mktemp)
+trap 'rm -f "$errors"' EXIT
 
 lptctl probe
 [ "$status" = 0 ] || fail "probe: exit status $status"
@@ -34,7 +37,8 @@ $output"
 
 lptctl selftest 1
 [ "$status" = 0 ] || fail "selftest: exit status $status:
-$output"
+$output
+$(tr -d '\r' <"$errors")"
 
 lptctl set 2 ERR
 [ "$status" = 2 ] || fail "set of an input: exit status $status, expected 2"
