@@ -1,8 +1,25 @@
 # Programs carry version information and a manifest (windres).
 enable_language(RC)
 
+# What the build targets: the download's name and the oldest Windows its
+# programs start on ("6.1" is Windows 7; see packaging/windows/system-imports.txt).
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(PINLARK_WINDOWS_ARCH win32)
+else()
+  set(PINLARK_WINDOWS_ARCH win64)
+endif()
+set(PINLARK_WINDOWS_FLOOR 6.1)
+set(PINLARK_WINDOWS_ZIP_NAME pinlark-${PROJECT_VERSION}-${PINLARK_WINDOWS_ARCH})
+
 # System libraries of the Windows cross-build, under the target names the
 # Linux build gets from pkg-config, so the shared build files need no branch.
+# zlib's static library: the import library would have the programs need a
+# zlib1.dll that Windows does not have (-static does not reach a library
+# named by its full path).
+set(ZLIB_USE_STATIC_LIBS ON)
+if(ZLIB_LIBRARY_RELEASE MATCHES "\\.dll\\.a$")
+  unset(ZLIB_LIBRARY_RELEASE CACHE)  # a folder configured before keeps it
+endif()
 find_package(ZLIB REQUIRED)
 find_package(Freetype REQUIRED)
 find_package(PNG REQUIRED)

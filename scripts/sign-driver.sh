@@ -16,9 +16,16 @@ if [ ! -f "$dir/test-signing.key" ] || [ ! -f "$dir/test-signing.pem" ]; then
   mv "$dir/test-signing.key.new" "$dir/test-signing.key"
   mv "$dir/test-signing.pem.new" "$dir/test-signing.pem"
 fi
-rm -f "$out.new"
-osslsigncode sign -certs "$dir/test-signing.pem" -key "$dir/test-signing.key" -h sha256 \
-  -n "LPT port direct access service" -in "$in" -out "$out.new" >/dev/null
+# SHA-1 first, which Vista and 7 x64 (without the SHA-2 update) read, then a
+# nested SHA-256 signature for the systems that want that.
+rm -f "$out.sha1" "$out.new"
+sign() {
+  osslsigncode sign -certs "$dir/test-signing.pem" -key "$dir/test-signing.key" \
+    -n "LPT port direct access service" "$@" >/dev/null
+}
+sign -h sha1 -in "$in" -out "$out.sha1"
+sign -nest -h sha256 -in "$out.sha1" -out "$out.new"
+rm -f "$out.sha1"
 mv "$out.new" "$out"
 # Beside the driver, for whoever installs it on a test machine.
 cp "$dir/pinlark-test-signing.cer" "$(dirname "$out")/"

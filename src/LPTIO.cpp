@@ -3,6 +3,7 @@
 #include "request_rules.h"
 #include "winapi.h"
 
+#include <algorithm>
 #include <optional>
 
 static_assert(IoctlRead == lptwdmio::IoctlBatchRead && IoctlWrite == lptwdmio::IoctlBatchWrite);
@@ -20,12 +21,16 @@ constexpr DWORD MaxModulePath = 32768;
 
 constexpr BYTE EchoPatterns[] = {0x00, 0x55, 0xAA};
 
-// The folder of the running executable with its trailing separator, or
-// nothing when the system cannot say where the executable lies.
-std::optional<std::string> ExecutableFolder() {
-  std::string path(MAX_PATH, '\0');
+using TWideString = std::basic_string<WCHAR>;
+
+// The folder of the running executable with its trailing separator, from
+// GetModuleFileNameA or GetModuleFileNameW, or nothing when the system cannot
+// say where it lies.
+template <typename Char, typename Query>
+std::optional<std::basic_string<Char>> ExecutableFolder(Query query) {
+  std::basic_string<Char> path(MAX_PATH, Char(0));
   for (;;) {
-    const DWORD length = GetModuleFileNameA(nullptr, path.data(), DWORD(path.size()));
+    const DWORD length = query(nullptr, path.data(), DWORD(path.size()));
     if (length == 0) return std::nullopt;
     if (length < path.size()) {
       path.resize(length);
@@ -34,9 +39,43 @@ std::optional<std::string> ExecutableFolder() {
     if (path.size() >= MaxModulePath) return std::nullopt;
     path.resize(path.size() * 2);
   }
-  const std::size_t separator = path.find_last_of("\\/");
-  if (separator == std::string::npos) return std::nullopt;
-  return path.substr(0, separator + 1);
+  const auto separator =
+      std::find_if(path.rbegin(), path.rend(), [](Char c) { return c == Char('\\') || c == Char('/'); });
+  if (separator == path.rend()) return std::nullopt;
+  path.erase(separator.base(), path.end());
+  return path;
+}
+
+TWideString Widened(UINT codePage, const std::string& text) {
+  const int length = MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), nullptr, 0);
+  TWideString wide(std::size_t(std::max(length, 0)), WCHAR(0));
+  if (length > 0) MultiByteToWideChar(codePage, 0, text.data(), int(text.size()), wide.data(), length);
+  return wide;
+}
+
+// The text in the system's ANSI code page, when that has every character of
+// it: a character outside it comes back as '?' or a look-alike, so the text
+// must survive the way back unchanged.
+std::optional<std::string> InAnsi(const TWideString& text) {
+  if (text.empty()) return std::nullopt;
+  const int length =
+      WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return std::nullopt;
+  std::string ansi(std::size_t(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text.data(), int(text.size()), ansi.data(), length, nullptr, nullptr);
+  if (Widened(CP_ACP, ansi) != text) return std::nullopt;
+  return ansi;
+}
+
+// The path's short (8.3) form; empty when the system gives none.
+TWideString ShortForm(const TWideString& path) {
+  const DWORD size = GetShortPathNameW(path.c_str(), nullptr, 0);
+  if (size == 0) return {};
+  TWideString shorter(size, WCHAR(0));
+  const DWORD length = GetShortPathNameW(path.c_str(), shorter.data(), size);
+  if (length == 0 || length >= size) return {};
+  shorter.resize(length);
+  return shorter;
 }
 
 template <typename T>
@@ -61,6 +100,25 @@ bool AllHeld(const TLptPortReports& reports) {
 }
 
 }  // namespace
+
+// The service manager takes an ANSI path. The ANSI name is taken as it is
+// when it names what the wide name does (on Windows a character outside the
+// code page became '?' or a look-alike in it; elsewhere it holds the very
+// bytes of the name), else the name in the ANSI code page, else the short
+// name's. With none there is no path at all: a relative one would depend on
+// the working directory.
+std::string DriverServicePath(const std::string& driverFolder) {
+  const bool own = driverFolder.empty();
+  const std::optional<std::string> ansi = own ? ExecutableFolder<char>(GetModuleFileNameA) : driverFolder;
+  const std::optional<TWideString> wide =
+      own ? ExecutableFolder<WCHAR>(GetModuleFileNameW) : Widened(CP_UTF8, driverFolder);
+  if (!ansi || !wide) return {};
+  std::optional<std::string> path;
+  if (Widened(CP_ACP, *ansi) == *wide) path = ansi;
+  if (!path) path = InAnsi(*wide);
+  if (!path) path = InAnsi(ShortForm(*wide));
+  return path ? *path + DriverFileName : std::string();
+}
 
 TLptPortConnection::TLptPortConnection() : TLptPortConnection(TLptConnectionOptions{}) {}
 
@@ -139,11 +197,11 @@ bool TLptPortConnection::ResolveServiceProcs() {
 }
 
 void TLptPortConnection::StartDriverService(SC_HANDLE manager, const std::string& driverFolder) {
-  // Without the executable's folder there is no driver file to name; a
-  // relative path would depend on the working directory.
-  const std::optional<std::string> folder = driverFolder.empty() ? ExecutableFolder() : driverFolder;
-  if (!folder) return;
-  DriverPath = *folder + DriverFileName;
+  DriverPath = DriverServicePath(driverFolder);
+  if (DriverPath.empty()) {
+    FDriverFolderNotAnsi = true;
+    return;
+  }
   SC_HANDLE service = Procs.CreateServiceA(manager, ServiceName, ServiceDisplayName, ServiceAccess,
                                            SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
                                            DriverPath.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);

@@ -65,10 +65,18 @@ struct TLptConnectionOptions {
   // register. Without it presence comes from the driver's port query and
   // opening writes nothing: what a tool that only looks must do.
   bool EchoProbe = true;
-  // The folder of LPTWDMIO.SYS with its trailing separator; empty: the
-  // executable's folder.
+  // The folder of LPTWDMIO.SYS (UTF-8) with its trailing separator; empty:
+  // the executable's folder.
   std::string DriverFolder;
 };
+
+// The path of LPTWDMIO.SYS in driverFolder (UTF-8, with its trailing
+// separator; empty: the executable's folder) as the service manager takes
+// it: in the system's ANSI code page, through the folder's short (8.3) name
+// when its own name has characters outside that code page. Empty when there
+// is none: the folder has no short name (8.3 names are off on its volume),
+// or the system cannot say where the executable lies.
+std::string DriverServicePath(const std::string& driverFolder);
 
 class TLptPortConnection {
  public:
@@ -86,6 +94,10 @@ class TLptPortConnection {
   bool Lpt1Present() const { return FLpt1Present; }
   bool Lpt2Present() const { return FLpt2Present; }
   bool Lpt3Present() const { return FLpt3Present; }
+  // True when the driver had to be started but its folder's name could not
+  // be handed to the service manager (see DriverServicePath): the failed
+  // open's code alone (2) would not say why.
+  bool DriverFolderNotAnsi() const { return FDriverFolderNotAnsi; }
 
   // Batch transfers; on failure the reason is in GetLastError (except when
   // the connection is not usable, which touches nothing).
@@ -152,4 +164,5 @@ class TLptPortConnection {
   bool FLpt1Present = false;
   bool FLpt2Present = false;
   bool FLpt3Present = false;
+  bool FDriverFolderNotAnsi = false;
 };

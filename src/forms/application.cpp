@@ -27,6 +27,7 @@ TApplication::TApplication(std::unique_ptr<display::Display> display)
   if (!Display_) Display_ = display::CreateDefaultDisplay();
   Application = this;
   BindMainThread(Display_.get());
+  Display_->SetLoopWork([this] { RunDueWork(); });
 }
 
 TApplication::~TApplication() {
@@ -34,6 +35,7 @@ TApplication::~TApplication() {
   BeforeDestruction();
   // Forms (and anything else owned) go last created first, while the display lives.
   while (!Components().empty()) Free(Components().back());
+  Display_->SetLoopWork(nullptr);
   BindMainThread(nullptr);
   if (Application == this) Application = nullptr;
 }
@@ -87,15 +89,17 @@ void TApplication::RequestClose() {
 void TApplication::ProcessMessages() {
   ServeSentWork();
   Display_->WaitEvents(std::chrono::nanoseconds(0));
+  RunDueWork();
+}
+
+void TApplication::RunDueWork() {
   ServeSentWork();
   FireDueTimers();
   PaintAll();
 }
 
 void TApplication::Turn(std::optional<std::chrono::steady_clock::duration> limit) {
-  ServeSentWork();
-  FireDueTimers();
-  PaintAll();
+  RunDueWork();
   if (Terminated_) return;
   std::optional<std::chrono::steady_clock::duration> wait = TimeToNextTimer();
   if (limit && (!wait || *limit < *wait)) wait = limit;
@@ -104,9 +108,7 @@ void TApplication::Turn(std::optional<std::chrono::steady_clock::duration> limit
     Display_->WaitEvents(std::chrono::duration_cast<std::chrono::nanoseconds>(*wait));
   else
     Display_->WaitEvents(std::nullopt);
-  ServeSentWork();
-  FireDueTimers();
-  PaintAll();
+  RunDueWork();
 }
 
 void TApplication::HandleMessage() { Turn(std::nullopt); }

@@ -218,6 +218,8 @@ class TApplication : public TComponent {
   };
   // One turn of the loop, waiting at most `limit` (and no longer than the next timer).
   void Turn(std::optional<std::chrono::steady_clock::duration> limit);
+  // What every turn does besides waiting: sent work, due timers, painting.
+  void RunDueWork();
   void PaintAll();
   void FireDueTimers();
   std::optional<std::chrono::steady_clock::duration> TimeToNextTimer() const;

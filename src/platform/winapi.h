@@ -49,6 +49,9 @@ constexpr DWORD OPEN_EXISTING = 3;
 constexpr DWORD OPEN_ALWAYS = 4;
 constexpr DWORD FILE_ATTRIBUTE_NORMAL = 0x00000080;
 
+constexpr UINT CP_ACP = 0;
+constexpr UINT CP_UTF8 = 65001;
+
 constexpr DWORD SC_MANAGER_ALL_ACCESS = 0x000F003F;
 constexpr DWORD SERVICE_ALL_ACCESS = 0x000F01FF;
 constexpr DWORD SERVICE_KERNEL_DRIVER = 0x00000001;
@@ -60,6 +63,17 @@ void SetLastError(DWORD errorCode);
 
 BOOL GetVersionExA(LPOSVERSIONINFOA versionInformation);
 DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size);
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
+// There are no 8.3 names here: a path that exists is its own short form, as
+// on a Windows volume that has them turned off.
+DWORD GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD size);
+
+// Between UTF-16 and CP_UTF8 or the ANSI code page (CP_ACP: UTF-8 here,
+// unless a test chooses Windows-1252), flags 0.
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCCH multiByte, int multiByteLength, LPWSTR wide,
+                        int wideSize);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWCH wide, int wideLength, LPSTR multiByte,
+                        int multiByteSize, LPCCH defaultChar, LPBOOL usedDefaultChar);
 
 HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
                    LPSECURITY_ATTRIBUTES securityAttributes, DWORD creationDisposition,

@@ -50,6 +50,13 @@ using LPCVOID = const void*;
 using LPDWORD = DWORD*;
 using LPSTR = char*;
 using LPCSTR = const char*;
+using LPCCH = const char*;
+using LPBOOL = BOOL*;
+// UTF-16 code units, as Windows' wide strings.
+using WCHAR = char16_t;
+using LPWSTR = WCHAR*;
+using LPCWSTR = const WCHAR*;
+using LPCWCH = const WCHAR*;
 using HANDLE = void*;
 
 struct HINSTANCE__;

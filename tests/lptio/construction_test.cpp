@@ -28,6 +28,7 @@ std::vector<std::string> Bootstrap(const std::string& create, const std::string&
           R"(GetProcAddress(*, "DeleteService"))",
           "OpenSCManagerA(null, null, 0xF003F)",
           "GetModuleFileNameA(null, *, 260)",
+          "GetModuleFileNameW(null, *, 260)",
           create,
           "StartServiceA(" + service + ", 0, *)",
           "CloseServiceHandle(" + service + ")",
@@ -53,8 +54,9 @@ std::vector<std::string> DeletionCalls() {
           "FreeLibrary(*)"};
 }
 
+// The path's code page conversions are the business of the table below.
 std::vector<std::string> FirstCalls(std::size_t count) {
-  auto calls = TraceText();
+  auto calls = TraceWithout({"WideCharToMultiByte", "MultiByteToWideChar"});
   calls.resize(std::min(count, calls.size()));
   return calls;
 }
@@ -101,7 +103,7 @@ TEST_F(ConstructionTest, DeviceAbsentOnNtInstallsStartsAndReopens) {
   std::filesystem::current_path(cwd);
 
   EXPECT_TRUE(connection->IsUsable());
-  ExpectCalls(FirstCalls(18), Bootstrap(CreateCall("0x4"), "0x4", "0x8"));
+  ExpectCalls(FirstCalls(19), Bootstrap(CreateCall("0x4"), "0x4", "0x8"));
   EXPECT_TRUE(connection->Lpt1Present());
   ASSERT_TRUE(emulation::Service("lptwdmio"));
   EXPECT_EQ(emulation::Service("lptwdmio")->BinaryPath, ExecutableFolder() + "LPTWDMIO.SYS");
@@ -124,8 +126,8 @@ TEST_F(ConstructionTest, InstalledServiceIsOpenedStartedAndDeletedAtTheEnd) {
   auto connection = std::make_unique<TLptPortConnection>();
   EXPECT_TRUE(connection->IsUsable());
   auto expected = Bootstrap(CreateCall("*"), "*", "*");
-  expected.insert(expected.begin() + 13, R"(OpenServiceA(*, "lptwdmio", 0xF01FF))");
-  ExpectCalls(FirstCalls(19), expected);
+  expected.insert(expected.begin() + 14, R"(OpenServiceA(*, "lptwdmio", 0xF01FF))");
+  ExpectCalls(FirstCalls(20), expected);
 
   // Deleted although this connection did not create it.
   ExpectCalls(DestructionCalls(connection), DeletionCalls());
@@ -220,6 +222,44 @@ TEST_F(ConstructionTest, FailedVersionQueryIsTakenAsNt) {
   TLptPortConnection connection;
   EXPECT_FALSE(connection.IsUsable());
   EXPECT_TRUE(TraceText({"InPortByte", "OutPortByte"}).empty());
+}
+
+// The service manager takes an ANSI path: a folder named outside the ANSI
+// code page (here Windows-1252, with no 8.3 names on Linux) gets no service,
+// and the connection says why its second open failed.
+TEST_F(ConstructionTest, DriverFolderReachesTheServiceManagerInTheAnsiCodePage) {
+  struct TCase {
+    UINT CodePage;
+    std::string Folder;  // UTF-8
+    std::string Path;    // as the service gets it; empty: no service
+  };
+  const TCase cases[] = {
+      {CP_UTF8, "Пинларк", "Пинларк/LPTWDMIO.SYS"},
+      {CP_UTF8, "\xE9t\xE9", "\xE9t\xE9/LPTWDMIO.SYS"},  // not UTF-8: the name's own bytes
+      {1252, "Café €", "Caf\xE9 \x80/LPTWDMIO.SYS"},
+      {1252, "Пинларк", ""},
+  };
+  const std::filesystem::path root =
+      std::filesystem::temp_directory_path() / ("lptio-" + std::to_string(getpid()));
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Folder + " in code page " + std::to_string(c.CodePage));
+    emulation::Reset();
+    emulation::SetAnsiCodePage(c.CodePage);
+    const std::string folder = (root / c.Folder).string() + "/";
+    std::filesystem::create_directories(folder);
+    {
+      TLptPortConnection connection(TLptConnectionOptions{.EchoProbe = false, .DriverFolder = folder});
+      EXPECT_FALSE(connection.IsUsable());
+      EXPECT_EQ(GetLastError(), ERROR_FILE_NOT_FOUND);
+      EXPECT_EQ(connection.DriverFolderNotAnsi(), c.Path.empty());
+      const auto service = emulation::Service("lptwdmio");
+      ASSERT_EQ(service.has_value(), !c.Path.empty());
+      if (service) {
+        EXPECT_EQ(service->BinaryPath, root.string() + "/" + c.Path);
+      }
+    }
+  }
+  std::filesystem::remove_all(root);
 }
 
 }  // namespace

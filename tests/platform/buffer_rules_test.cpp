@@ -62,6 +62,51 @@ TEST_F(EdgeTest, ModuleFileNameRefusesAMissingBufferOrAnotherModule) {
   EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
 }
 
+// ---- Wide paths and code pages: what reaches the ANSI code page and back ----
+
+TEST_F(EdgeTest, AnsiCodePageKeepsWhatItHasAndMarksTheRest) {
+  struct TCase {
+    UINT AnsiCodePage;
+    std::u16string Text;
+    std::string Bytes;
+    bool Lossy;  // a character outside the code page became the default
+  };
+  const TCase cases[] = {
+      {1252, u"Caf\u00e9 \u20ac", "Caf\xE9 \x80", false},
+      {1252, u"\u041f\u0438", "??", true},
+      {CP_UTF8, u"\u041f \U0001F600", "\xD0\x9F \xF0\x9F\x98\x80", false},
+      {CP_UTF8, std::u16string(1, char16_t(0xD800)), "\xEF\xBF\xBD", true},  // a half pair
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Bytes);
+    emulation::SetAnsiCodePage(c.AnsiCodePage);
+    const int length = int(c.Text.size());
+    const int size = WideCharToMultiByte(CP_ACP, 0, c.Text.data(), length, nullptr, 0, nullptr, nullptr);
+    ASSERT_EQ(size, int(c.Bytes.size()));
+    std::string bytes(std::size_t(size) + 1, '#');
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, c.Text.data(), length, bytes.data(), size - 1, nullptr, nullptr),
+              0);
+    EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, c.Text.data(), length, bytes.data(), size, nullptr, nullptr),
+              size);
+    EXPECT_EQ(bytes, c.Bytes + "#");
+    BOOL lossy = FALSE;
+    if (c.AnsiCodePage == CP_UTF8) {
+      // Only the single-byte code pages report a lossy conversion.
+      EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, c.Text.data(), length, nullptr, 0, nullptr, &lossy), 0);
+      EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    } else {
+      WideCharToMultiByte(CP_ACP, 0, c.Text.data(), length, nullptr, 0, nullptr, &lossy);
+      EXPECT_EQ(lossy != FALSE, c.Lossy);
+    }
+    // The way back, with its terminating zero (-1): only a lossless text returns.
+    std::u16string back(c.Text.size() + 1, u'#');
+    EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, c.Bytes.c_str(), -1, back.data(), int(back.size())),
+              int(back.size()));
+    EXPECT_EQ(back == c.Text + u'\0', !c.Lossy);
+  }
+}
+
 TEST_F(EdgeTest, OnlyTheServiceLibraryLoadsNotItsNearNames) {
   for (const char* name : {"ADVAPI3", "ADVAPI32.DL", "ADVAPI32.DLLX", "XADVAPI32.DLL", "ADVAPI32 ", ""}) {
     EXPECT_EQ(LoadLibraryA(name), nullptr) << '"' << name << '"';

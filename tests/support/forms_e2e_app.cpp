@@ -1,9 +1,11 @@
 // A small form for the end-to-end tests of the X11 and the Win32 display: a
 // lamp that toggles on a press, a pad that reports where the mouse is let go
 // and when the pointer leaves it, an upper-case field of five characters
-// echoed by a label, a field to type and paste into, and a running timer. It
-// says what it saw on stdout, line by line, and sums up when the window closes.
+// echoed by a label, a field to type and paste into, and a running timer
+// (with --ticker a lamp shows its ticks, flipping on each). It says what it
+// saw on stdout, line by line, and sums up when the window closes.
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <string>
 
@@ -12,6 +14,8 @@
 #include "stdctrls.h"
 
 namespace {
+
+bool ShowTicks = false;
 
 void Say(const std::string& line) {
   std::printf("%s\n", line.c_str());
@@ -90,9 +94,17 @@ class TE2eForm : public TForm {
     Edit2_->SetBounds(100, 100, 180, 22);
     Edit2_->OnChange = [this](TObject*) { Say("edit2=" + Edit2_->Text()); };
 
+    TSwatch* ticker = nullptr;
+    if (ShowTicks) {
+      ticker = new TSwatch(this, clPurple, clAqua);
+      ticker->SetBounds(240, 150, 40, 40);
+    }
     auto* timer = new TTimer(this);
     timer->SetInterval(100);
-    timer->OnTimer = [this](TObject*) { ++Ticks_; };
+    timer->OnTimer = [this, ticker](TObject*) {
+      ++Ticks_;
+      if (ticker) ticker->Toggle();
+    };
 
     OnDestroy = [this](TObject*) {
       Say("edit=" + Edit_->Text());
@@ -113,7 +125,8 @@ class TE2eForm : public TForm {
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  ShowTicks = argc > 1 && std::strcmp(argv[1], "--ticker") == 0;
   try {
     TApplication app;
     app.Initialize();

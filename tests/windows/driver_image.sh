@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # LPTWDMIO.SYS is a kernel image Windows can load: native subsystem, imports
 # from ntoskrnl.exe (and hal.dll) only, relocatable, and signed with the
-# build's test certificate.
-#   driver_image.sh DRIVER.SYS CERTIFICATE.pem
+# build's test certificate twice: SHA-1 first (all that Vista and 7 x64 read
+# without the SHA-2 update), then a nested SHA-256 signature.
+#   driver_image.sh DRIVER.SYS CERTIFICATE.pem OBJDUMP
 set -uo pipefail
-driver=$1 certificate=$2
-objdump=x86_64-w64-mingw32-objdump
+driver=$1 certificate=$2 objdump=$3
 failures=0
 fail() {
   echo "FAIL: $*"
@@ -24,8 +24,16 @@ done
 grep -q 'AddressOfEntryPoint\s*0*[1-9a-f]' <<<"$headers" || fail "no entry point"
 
 verify=$(osslsigncode verify -CAfile "$certificate" -in "$driver" 2>&1)
-grep -q 'Signature verification: ok' <<<"$verify" || fail "signature does not verify against the test certificate:
+# Each signature's digest and verdict, in order: "SHA1 ok", "SHA256 ok".
+signatures=$(awk '
+  /^Signature Index:/ { if (digest != "") print digest, verdict; digest = ""; verdict = "failed" }
+  /^Message digest algorithm +:/ { digest = $NF }
+  /^Signature verification: ok/ { verdict = "ok" }
+  END { if (digest != "") print digest, verdict }' <<<"$verify")
+[ "$signatures" = $'SHA1 ok\nSHA256 ok' ] || fail "signatures are not SHA-1 then a nested SHA-256, both verifying
+against the test certificate:
+$signatures
 $verify"
 
-[ "$failures" -eq 0 ] && echo "LPTWDMIO.SYS: native, imports $(echo $imports), signed"
+[ "$failures" -eq 0 ] && echo "LPTWDMIO.SYS: native, imports $(echo $imports), signed with SHA-1 and SHA-256"
 [ "$failures" -eq 0 ]

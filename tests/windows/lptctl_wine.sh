@@ -11,12 +11,15 @@ export WINEPREFIX=$prefix WINEDEBUG=-all
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 
-# lptctl ARGS...: its output without carriage returns; $status its exit status.
+# lptctl ARGS...: its output without carriage returns, and what it said on
+# stderr after it; $status its exit status.
 lptctl() {
   timeout 60 wineserver -w || fail "the prefix's wineserver did not end within 60 s"
-  output=$("$run" "$prefix" "$bin/lptctl.exe" "$@" 2>/dev/null | tr -d '\r'; exit "${PIPESTATUS[0]}")
+  output=$("$run" "$prefix" "$bin/lptctl.exe" "$@" 2>"$errors" | tr -d '\r'; exit "${PIPESTATUS[0]}")
   status=$?
 }
+errors=$(mktemp)
+trap 'rm -f "$errors"' EXIT
 
 lptctl probe
 [ "$status" = 0 ] || fail "probe: exit status $status"
@@ -34,14 +37,33 @@ $output"
 
 lptctl selftest 1
 [ "$status" = 0 ] || fail "selftest: exit status $status:
-$output"
+$output
+$(tr -d '\r' <"$errors")"
 
 lptctl set 2 ERR
 [ "$status" = 2 ] || fail "set of an input: exit status $status, expected 2"
+
+# The doctor starts the service itself and tells what the service manager
+# said; the service it installed for that goes again.
+lptctl doctor
+grep -qx '\[ok\]   service: lptwdmio (installed for this check) started' <<<"$output" || fail "doctor printed:
+$output"
+timeout 60 wineserver -w || fail "the prefix's wineserver did not end within 60 s"
+state=$("$run" "$prefix" "$bin/service_probe.exe" query | tr -d '\r')
+[ "$state" = 1060 ] || fail "the doctor left its service behind (OpenServiceA: $state)"
+
+# Closing the console of a running watch: Windows ends lptctl once its
+# handler returns, which must be after the connection deleted the service.
+timeout 60 wineserver -w || fail "the prefix's wineserver did not end within 60 s"
+output=$("$run" "$prefix" "$bin/console_event.exe" "$(winepath -w "$bin/lptctl.exe" 2>/dev/null)" watch LPT1 \
+  2>/dev/null | tr -d '\r')
+[ "$output" = "$(printf '%s\n' "0.000000 LPT1 data=00 status=87 control=CC" "exit 0")" ] ||
+  fail "watch, its console closed, printed:
+$output"
 
 timeout 60 wineserver -w || fail "the prefix's wineserver did not end within 60 s"
 state=$("$run" "$prefix" "$bin/service_probe.exe" query | tr -d '\r')
 [ "$state" = 1060 ] || fail "the driver service is left behind (OpenServiceA: $state)"
 
 [ "$failures" -eq 0 ] || exit 1
-echo "lptctl under Wine: probe, read, selftest and usage as expected"
+echo "lptctl under Wine: probe, read, selftest, usage and a closed console as expected"

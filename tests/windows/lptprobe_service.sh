@@ -79,5 +79,17 @@ cp "$bin/lptprobe.exe" "$work/"
 expect_run "missing module" 1 "error 2" "$work/lptprobe.exe"
 expect_no_service "after a run without the module"
 
+# 4. A folder named outside the ANSI code page (Wine's is 1252 under this
+#    locale): the service manager gets the folder's short name, and the
+#    driver starts from there.
+rm -rf "$work" && mkdir -p "$work/Пинларк"
+cp "$bin/lptprobe.exe" "$bin/LPTWDMIO.SYS" "$work/Пинларк/"
+output=$(LC_ALL=C.UTF-8 "$run" "$prefix" "$work/Пинларк/lptprobe.exe" 2>/dev/null | tr -d '\r')
+[ "$output" = "$expected_probe" ] || fail "from a Cyrillic folder: printed
+$output
+expected
+$expected_probe"
+expect_no_service "after a run from a Cyrillic folder"
+
 [ "$failures" -eq 0 ] && echo "lptprobe under Wine: all cases passed"
 [ "$failures" -eq 0 ]

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The Windows download: cpack makes the ZIP, which unpacks into a fresh
-# folder with everything it should hold, and its lptprobe.exe runs from there
-# under Wine with the driver beside it (installed, probed, deleted at exit):
-#   windows_download.sh PREFIX BUILD_DIR WORK_DIR
+# The Windows download, unpacked by make_zip.sh, holds everything it should,
+# and its lptprobe.exe runs from there under Wine with the driver beside it
+# (installed, probed, deleted at exit):
+#   windows_download.sh PREFIX BUILD_DIR FOLDER
 set -uo pipefail
-prefix=$1 build=$2 work=$3
+prefix=$1 build=$2 folder=$3
 run="$(dirname "$0")/../../scripts/wine-run.sh"
 export WINEPREFIX=$prefix WINEDEBUG=-all
 failures=0
@@ -14,14 +14,6 @@ fail() {
 }
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-zip=$build/pinlark-$version-win64.zip
-rm -f "$zip"
-(cd "$build" && cpack -G ZIP >/dev/null) || fail "cpack failed"
-[ -f "$zip" ] || { echo "FAIL: cpack made no $zip"; exit 1; }
-
-rm -rf "$work" && mkdir -p "$work"
-(cd "$work" && cmake -E tar xf "$zip") || fail "the ZIP does not unpack"
-folder=$work/pinlark-$version-win64
 for file in pinlark.exe lptprobe.exe lptctl.exe LPTWDMIO.SYS pinlark-test-signing.cer README.txt DejaVu-LICENSE.txt \
   DejaVuSans.ttf DejaVuSans-Bold.ttf; do
   [ -f "$folder/$file" ] || fail "the ZIP has no $file"
@@ -30,6 +22,10 @@ done
 cmp -s "$folder/LPTWDMIO.SYS" "$build/bin/LPTWDMIO.SYS" || fail "LPTWDMIO.SYS differs from the signed one"
 grep -q $'\r$' "$folder/README.txt" || fail "README.txt has no Windows line ends"
 grep -q "Pinlark $version" "$folder/README.txt" || fail "README.txt does not name version $version"
+# The sections lptctl doctor sends its reader to.
+for section in "Test signing" "When the driver does not start"; do
+  grep -qx "$section"$'\r' "$folder/README.txt" || fail "README.txt has no section \"$section\""
+done
 
 timeout 60 wineserver -w || fail "the prefix's wineserver did not end"
 output=$("$run" "$prefix" "$folder/lptprobe.exe" 2>/dev/null | tr -d '\r')

@@ -34,6 +34,17 @@ std::string ConnectionAdvice(DWORD code, const std::string& program) {
   return "";
 }
 
+std::string ConnectionAdvice(const TLptPortConnection& connection, DWORD code, const std::string& program) {
+  return connection.DriverFolderNotAnsi() ? FolderNameAdvice(program) : ConnectionAdvice(code, program);
+}
+
+std::string FolderNameAdvice(const std::string& program) {
+  return "the name of the folder " + program +
+         " lies in cannot be passed to the service manager: it has characters outside the system's ANSI "
+         "code page and no short (8.3) name. Move the folder to a plain path such as C:\\Pinlark, or turn "
+         "8.3 names on (as administrator: fsutil 8dot3name set 0) and copy the folder anew";
+}
+
 std::string BaseText(unsigned base) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%03x", base);

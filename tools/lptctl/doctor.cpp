@@ -85,7 +85,8 @@ std::vector<TFinding> CheckConnection(bool& realUsable) {
   if (!connection.IsUsable()) {
     const DWORD code = GetLastError();
     findings.push_back({TSeverity::Problem, "connection",
-                        "the driver did not open (error " + std::to_string(code) + ")", AdviceFor(code)});
+                        "the driver did not open (error " + std::to_string(code) + ")",
+                        AdviceFor(code, &connection)});
     return findings;
   }
   TLptPortReports reports{};

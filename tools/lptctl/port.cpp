@@ -8,8 +8,9 @@
 
 namespace lptctl {
 
-std::string AdviceFor(DWORD code) {
-  const std::string advice = ConnectionAdvice(code, "lptctl");
+std::string AdviceFor(DWORD code, const TLptPortConnection* failed) {
+  const std::string advice =
+      failed ? ConnectionAdvice(*failed, code, "lptctl") : ConnectionAdvice(code, "lptctl");
   return advice.empty() ? "the driver's message above, if any, says more" : advice;
 }
 
@@ -17,8 +18,8 @@ std::unique_ptr<TPorts> TPorts::Open(std::ostream& err) {
   std::unique_ptr<TPorts> ports(new TPorts);
   if (!ports->Connection_.IsUsable()) {
     const DWORD code = GetLastError();
-    err << "lptctl: cannot open the port connection (error " << code << "): " << AdviceFor(code)
-        << "\nlptctl doctor looks into why.\n";
+    err << "lptctl: cannot open the port connection (error " << code
+        << "): " << AdviceFor(code, &ports->Connection_) << "\nlptctl doctor looks into why.\n";
     return nullptr;
   }
   // Without an answer (an older driver) nothing is known of the ports' kind.

@@ -49,7 +49,8 @@ class TPorts {
   TLptPortReports Reports_{};
 };
 
-// What a Windows error code from the connection means to the user.
-std::string AdviceFor(DWORD code);
+// What a Windows error code from the connection means to the user; with the
+// connection that failed to open, also why it failed.
+std::string AdviceFor(DWORD code, const TLptPortConnection* failed = nullptr);
 
 }  // namespace lptctl

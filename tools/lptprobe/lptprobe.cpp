@@ -56,8 +56,8 @@ constexpr TPortEntry Ports[] = {
 constexpr const char* GenericAdvice =
     "the port connection could not be made; the driver's message above, if any, says more";
 
-std::string AdviceFor(DWORD code) {
-  const std::string advice = ConnectionAdvice(code, "lptprobe");
+std::string AdviceFor(const TLptPortConnection& connection, DWORD code) {
+  const std::string advice = ConnectionAdvice(connection, code, "lptprobe");
   return advice.empty() ? GenericAdvice : advice;
 }
 
@@ -65,7 +65,7 @@ int Probe() {
   TLptPortConnection connection(TLptConnectionOptions{.EchoProbe = false, .DriverFolder = {}});
   if (!connection.IsUsable()) {
     const DWORD code = GetLastError();
-    std::printf("error %lu\n%s\n", static_cast<unsigned long>(code), AdviceFor(code).c_str());
+    std::printf("error %lu\n%s\n", static_cast<unsigned long>(code), AdviceFor(connection, code).c_str());
     return ExitConnectionFailed;
   }
   // Without an answer (direct path, older driver) nothing is added to the lines.

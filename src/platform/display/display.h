@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -107,6 +108,11 @@ class Display {
   virtual int ScreenHeight() const = 0;
   // Double-click detection limits.
   virtual std::chrono::milliseconds DoubleClickTime() const { return std::chrono::milliseconds(500); }
+  // What the owner's loop does on each turn besides waiting here (sent work,
+  // due timers, painting). A window system that runs loops of its own, where
+  // the owner's cannot turn (Windows' menu and move loops), runs it from
+  // there. Empty: nothing.
+  virtual void SetLoopWork(std::function<void()> work) { (void)work; }
 };
 
 // The platform's window system. Throws DisplayError with a message a user can

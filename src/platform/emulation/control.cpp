@@ -14,6 +14,11 @@ void SetPlatformFamily(TPlatformFamily family) {
   EmulatedSystem().Family = family;
 }
 
+void SetAnsiCodePage(UINT codePage) {
+  auto lock = LockSystem();
+  EmulatedSystem().AnsiCodePage = codePage;
+}
+
 TPlatformFamily PlatformFamily() {
   auto lock = LockSystem();
   return EmulatedSystem().Family;

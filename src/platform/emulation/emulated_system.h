@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -74,6 +75,7 @@ class TEmulatedSystem {
 
   std::recursive_mutex Mutex;
   TPlatformFamily Family = TPlatformFamily::Nt;
+  UINT AnsiCodePage = CP_UTF8;
   std::map<std::string, std::shared_ptr<TEmulatedDevice>> Devices;  // key: upper case
   std::map<std::uintptr_t, THandleObject> Handles;
   std::uintptr_t NextHandle = 0;
@@ -114,6 +116,10 @@ std::unique_lock<std::recursive_mutex> LockSystem();
 
 // Sets the calling thread's last error without tracing.
 void StoreLastError(DWORD error);
+
+// Conversions inside the emulation, which no trace shows.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);
 
 std::string UpperCase(std::string text);
 std::string FormatHex(std::uint64_t value);

@@ -2,6 +2,7 @@
 #include "emulated_system.h"
 #include "process_info.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
@@ -54,18 +55,35 @@ std::shared_ptr<TDeviceSession>* FindDeviceSession(HANDLE handle) {
 }
 
 // Copies like Windows: a truncated result is cut, terminated and reported.
-DWORD CopyResult(const std::string& text, LPSTR buffer, DWORD size) {
+template <typename Char>
+DWORD CopyResult(const std::basic_string<Char>& text, Char* buffer, DWORD size) {
   if (text.size() < size) {
-    std::memcpy(buffer, text.c_str(), text.size() + 1);
+    std::memcpy(buffer, text.c_str(), (text.size() + 1) * sizeof(Char));
     StoreLastError(ERROR_SUCCESS);
     return static_cast<DWORD>(text.size());
   }
   if (size > 0) {
-    std::memcpy(buffer, text.data(), size - 1);
-    buffer[size - 1] = '\0';
+    std::memcpy(buffer, text.data(), (size - 1) * sizeof(Char));
+    buffer[size - 1] = Char(0);
   }
   StoreLastError(ERROR_INSUFFICIENT_BUFFER);
   return size;
+}
+
+// The executable's path for GetModuleFileNameA/W; empty, with the error
+// stored, when there is none to give.
+std::string ModulePath(HMODULE module, const void* fileName, DWORD size) {
+  if (!fileName && size > 0) {
+    StoreLastError(ERROR_INVALID_PARAMETER);
+    return {};
+  }
+  if (module) {
+    StoreLastError(ERROR_MOD_NOT_FOUND);
+    return {};
+  }
+  const std::string path = platform::ExecutablePath();
+  if (path.empty()) StoreLastError(ERROR_FILE_NOT_FOUND);
+  return path;
 }
 
 }  // namespace
@@ -118,20 +136,41 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR fileName, DWORD size) {
         return TArgs{FormatPointer(module), FormatPointer(fileName), FormatDec(size)};
       }))
     return 0;
-  if (!fileName && size > 0) {
+  const std::string path = ModulePath(module, fileName, size);
+  return path.empty() ? 0 : CopyResult(path, fileName, size);
+}
+
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
+  auto lock = LockSystem();
+  if (EmulatedSystem().Enter("GetModuleFileNameW", [&] {
+        return TArgs{FormatPointer(module), FormatPointer(fileName), FormatDec(size)};
+      }))
+    return 0;
+  const std::string path = ModulePath(module, fileName, size);
+  return path.empty() ? 0 : CopyResult(Utf8ToUtf16(path), fileName, size);
+}
+
+DWORD GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD size) {
+  auto lock = LockSystem();
+  if (EmulatedSystem().Enter("GetShortPathNameW", [&] {
+        return TArgs{FormatPointer(longPath), FormatPointer(shortPath), FormatDec(size)};
+      }))
+    return 0;
+  if (!longPath || (!shortPath && size > 0)) {
     StoreLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  if (module) {
-    StoreLastError(ERROR_MOD_NOT_FOUND);
-    return 0;
-  }
-  const std::string path = platform::ExecutablePath();
-  if (path.empty()) {
+  const std::u16string path(longPath);
+  struct stat info {};
+  if (::stat(Utf16ToUtf8(path).c_str(), &info) != 0) {
     StoreLastError(ERROR_FILE_NOT_FOUND);
     return 0;
   }
-  return CopyResult(path, fileName, size);
+  // Too small a buffer is told the size it needs, with the terminating zero.
+  if (path.size() >= size) return DWORD(path.size() + 1);
+  std::memcpy(shortPath, path.c_str(), (path.size() + 1) * sizeof(WCHAR));
+  StoreLastError(ERROR_SUCCESS);
+  return DWORD(path.size());
 }
 
 HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,

@@ -95,6 +95,7 @@ void TEmulatedSystem::Clear() {
   CallTrace.clear();
   Tracing = false;
   Family = TPlatformFamily::Nt;
+  AnsiCodePage = CP_UTF8;
   NextHandle = FirstHandle;
   IoSpace = std::make_shared<TSimulatedIoSpace>();
 }

@@ -16,7 +16,8 @@ using namespace pinlark::wine;
 
 const std::string Title = "Pinlark forms e2e";
 constexpr int Width = 300, Height = 200, ScreenWidth = 1024, ScreenHeight = 768;
-constexpr TRgb Green{0, 0x80, 0}, Red{0xFF, 0, 0}, Yellow{0xFF, 0xFF, 0};
+constexpr TRgb Green{0, 0x80, 0}, Red{0xFF, 0, 0}, Yellow{0xFF, 0xFF, 0}, Purple{0x80, 0, 0x80},
+    Aqua{0, 0xFF, 0xFF};
 
 class Win32Forms : public ::testing::Test {
  protected:
@@ -107,6 +108,55 @@ TEST_F(Win32Forms, WindowInputClipboardAndClose) {
   EXPECT_NE(text.find("edit=AB1XY\n"), std::string::npos) << text;
   EXPECT_NE(text.find("clicks=3\n"), std::string::npos) << text;
   EXPECT_NE(text.find("dblclicks=1\n"), std::string::npos) << text;
+}
+
+// Windows runs loops of its own inside the window's message handling: the
+// system menu's (Alt+Space) and moving the window from that menu (Alt+Space,
+// M, then the mouse, until a click). The form's timer, which flips the ticker
+// lamp, goes on in both.
+TEST_F(Win32Forms, TimersRunInsideTheSystemMenuAndMoveLoops) {
+  constexpr int TickerX = 260, TickerY = 170;  // beside where the system menu opens
+  constexpr TRgb Background{0x40, 0x40, 0x40};
+  std::unique_ptr<TChild> app = S.Start({S.Bin() + "/win32_forms_app.exe", "--ticker"},
+                                        S.Temp() + "/stdout.txt", S.Temp() + "/stderr.txt");
+  ASSERT_TRUE(app->Started());
+  Win = S.X().WaitForWindow(Title, WaitLimit);
+  ASSERT_NE(Win, 0u) << "the form's window did not appear: " << WindowsText(S.Temp() + "/stderr.txt");
+  const std::optional<TGeometry> g = S.X().Geometry(Win);
+  ASSERT_TRUE(g.has_value());
+  // The lamp flips both ways while the menu or the move is on.
+  const auto lit = [&] { return Pixel(TickerX, TickerY) == Purple || Pixel(TickerX, TickerY) == Aqua; };
+  ASSERT_TRUE(WaitUntil(lit, WaitLimit)) << "the ticker was never drawn";
+  const auto ticking = [&] {
+    const TRgb first = Pixel(TickerX, TickerY);
+    return WaitUntil([&] { return Pixel(TickerX, TickerY) != first; }, WaitLimit) &&
+           WaitUntil([&] { return Pixel(TickerX, TickerY) == first; }, WaitLimit);
+  };
+  // The menu opens over the window's top left.
+  const auto menuOpen = [&] { return S.X().ScreenPixel(g->X + 140, g->Y + 140) != Background; };
+  ASSERT_TRUE(ticking());
+  ASSERT_FALSE(menuOpen());
+
+  At(200, 185, {"click", "1"});  // the form takes the keyboard
+  Xdo({"key", "alt+space"});
+  ASSERT_TRUE(WaitUntil(menuOpen, WaitLimit)) << "the system menu did not open";
+  EXPECT_TRUE(ticking()) << "the timer stopped while the system menu is open";
+  Xdo({"key", "Escape"});
+  ASSERT_TRUE(WaitUntil([&] { return !menuOpen(); }, WaitLimit));
+
+  Xdo({"key", "alt+space"});
+  ASSERT_TRUE(WaitUntil(menuOpen, WaitLimit));
+  Xdo({"key", "m"});  // the pointer goes to the caption, which has no keyboard focus here
+  EXPECT_TRUE(WaitUntil([&] { return !menuOpen(); }, WaitLimit));
+  EXPECT_TRUE(ticking()) << "the timer stopped while the window is being moved";
+  Xdo({"mousemove_relative", "--sync", "40", "0"});
+  Xdo({"click", "1"});
+  EXPECT_TRUE(WaitUntil([&] { return S.X().Geometry(Win)->X > g->X; }, WaitLimit))
+      << "the window did not move";
+  EXPECT_TRUE(ticking());
+
+  S.X().SendDeleteWindow(Win);
+  EXPECT_EQ(app->Wait(WaitLimit), 0);
 }
 
 // The display's own suite (win32_display_test.exe) needs a screen: it runs here.

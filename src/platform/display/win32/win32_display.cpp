@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -34,6 +35,10 @@ constexpr DWORD ClipboardRetryMs = 10;
 // Not in every SDK's headers.
 constexpr UINT DpiChangedMessage = 0x02E0;
 constexpr DWORD TrackLeave = 0x00000002;
+// While Windows runs a menu or move loop of its own, this window timer
+// turns the owner's loop work instead (USER_TIMER_MINIMUM: as often as any).
+constexpr UINT_PTR SystemLoopTimer = 1;
+constexpr UINT SystemLoopPeriodMs = 10;
 
 std::wstring Wide(std::string_view utf8) {
   const std::u16string units = ToUtf16(utf8);
@@ -193,6 +198,9 @@ class Win32Display : public Display {
   std::chrono::milliseconds DoubleClickTime() const override {
     return std::chrono::milliseconds(GetDoubleClickTime());
   }
+  void SetLoopWork(std::function<void()> work) override { LoopWork_ = std::move(work); }
+  // From a system loop's timer; never nested.
+  void RunLoopWork();
 
   HINSTANCE Instance() const { return Instance_; }
   bool HasProgramIcon() const { return HasProgramIcon_; }
@@ -211,6 +219,8 @@ class Win32Display : public Display {
   int ScaleOverride_ = 0;
   HWND WakeWindow_ = nullptr;
   std::atomic<bool> WakePending_{false};
+  std::function<void()> LoopWork_;
+  bool RunningLoopWork_ = false;
 };
 
 class Win32Window : public Window {
@@ -349,6 +359,16 @@ void Win32Display::WaitEvents(std::optional<std::chrono::nanoseconds> timeout) {
   }
   MsgWaitForMultipleObjectsEx(0, nullptr, ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   DispatchPending();
+}
+
+void Win32Display::RunLoopWork() {
+  if (!LoopWork_ || RunningLoopWork_) return;
+  RunningLoopWork_ = true;
+  struct TDone {
+    bool& Flag;
+    ~TDone() { Flag = false; }
+  } done{RunningLoopWork_};
+  LoopWork_();
 }
 
 void Win32Display::Wake() {
@@ -656,6 +676,16 @@ LRESULT Win32Window::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM 
       Events_->FocusChanged(false);
       return 0;
     case WM_CLOSE: Events_->CloseRequest(); return 0;
+    // The system menu, a menu bar, moving or sizing: Windows loops inside
+    // DispatchMessage until they end, and the owner's timers must go on.
+    case WM_ENTERMENULOOP:
+    case WM_ENTERSIZEMOVE: SetTimer(Handle_, SystemLoopTimer, SystemLoopPeriodMs, nullptr); return 0;
+    case WM_EXITMENULOOP:
+    case WM_EXITSIZEMOVE: KillTimer(Handle_, SystemLoopTimer); return 0;
+    case WM_TIMER:
+      if (wParam != SystemLoopTimer) break;
+      Display_.RunLoopWork();
+      return 0;
     case WM_GETMINMAXINFO:
       // The frame's size, even below the smallest size Windows gives a captioned window.
       if (Outer_.cx > 0 && !(Style_ & WS_THICKFRAME)) {

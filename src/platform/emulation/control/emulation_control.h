@@ -76,13 +76,17 @@ class TSimulatedIoSpace : public TIoSpace {
   std::vector<BYTE> Ports_;
 };
 
-// Back to the start state: NT family, no devices, handles, drivers, services,
-// faults or trace (tracing off), a fresh simulated I/O space, last error 0 on
-// this thread.
+// Back to the start state: NT family, UTF-8 as the ANSI code page, no
+// devices, handles, drivers, services, faults or trace (tracing off), a fresh
+// simulated I/O space, last error 0 on this thread.
 void Reset();
 
 void SetPlatformFamily(TPlatformFamily family);
 TPlatformFamily PlatformFamily();
+
+// What CP_ACP converts to: 65001 (UTF-8, as Linux names files; the start
+// state) or 1252 (a Western Windows). Only the text conversions follow it.
+void SetAnsiCodePage(UINT codePage);
 
 // Fails with ERROR_ALREADY_EXISTS when the name is taken.
 DWORD RegisterDevice(const std::string& name, TEmulatedDevice device);
