@@ -2,6 +2,7 @@
 
 #include "doctor.h"
 #include "interrupt.h"
+#include "line_commands.h"
 #include "lines.h"
 #include "pinlark_version.h"
 #include "port.h"
@@ -28,16 +29,21 @@ constexpr const char* Summary =
     "Reads, writes and watches the lines of a parallel port through the same\n"
     "driver as Pinlark's window (LPTWDMIO.SYS beside lptctl).\n"
     "\n"
-    "  probe [--json]                      the ports, their kind and registers\n"
-    "  read PORT                           the registers and every line of a port\n"
-    "  write PORT data|control VALUE       write a register (VALUE in hex)\n"
-    "  set|clear|toggle PORT LINE...       change output lines by name or pin\n"
-    "  watch PORT [--interval MS] [--duration S] [--vcd FILE]\n"
-    "                                      report every change of a line\n"
-    "  selftest PORT                       check a loopback plug\n"
-    "  doctor                              why a port can or cannot be reached\n"
+    "  probe [--json]                   the ports, their kind and registers\n"
+    "  read PORT                        the registers and every line of a port\n"
+    "  get PORT LINE...                 each line's level as 0 or 1, for scripts\n"
+    "  write PORT data|control VALUE    write a register (VALUE in hex)\n"
+    "  set PORT LINE...                 set output lines' register bits\n"
+    "  clear PORT LINE...               clear output lines' register bits\n"
+    "  toggle PORT LINE...              flip output lines' register bits\n"
+    "  pulse PORT LINE [OPTIONS]        timed pulses on an output line\n"
+    "  wait PORT LINE=WHEN...           wait for lines' levels or edges\n"
+    "  watch PORT [OPTIONS]             report every change of a line\n"
+    "  selftest PORT                    check a loopback plug\n"
+    "  doctor                           why a port can or cannot be reached\n"
     "\n"
-    "PORT is LPT1, LPT2, LPT3 or 1-3. Exit status: 0 done, 1 failed, 2 usage error.\n"
+    "PORT is LPT1, LPT2, LPT3 or 1-3, LINE a name (D0, ack: any case) or a pin.\n"
+    "Exit status: 0 done, 1 failed, 2 usage error.\n"
     "lptctl --version prints the version.\n";
 
 // The message and the command's synopsis; --help has the rest.
@@ -355,6 +361,9 @@ struct TCommand {
 const TCommand Commands[] = {
     {"probe", ProbeUsage, ProbeCommand},
     {"read", ReadUsage, ReadCommand},
+    {"get", GetUsage, GetCommand},
+    {"wait", WaitUsage, WaitCommand},
+    {"pulse", PulseUsage, PulseCommand},
     {"write", WriteUsage, WriteCommand},
     {"set", SetUsage,
      [](const TArgs& args, std::ostream& out, std::ostream& err) {

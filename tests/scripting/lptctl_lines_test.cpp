@@ -1,0 +1,149 @@
+// The built lptctl's get, wait and pulse on the driver module's simulated
+// ports, a bank of each test's own; the far end of a cable is driven from
+// here while a wait runs.
+#include "LPTIO.h"
+#include "run_command.h"
+#include "winapi.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <future>
+#include <regex>
+#include <thread>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class LptctlLinesTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ::setenv("LPTWDMIO_BACKEND", "simulated", 1);
+    Scratch = fs::temp_directory_path() / ("lptctl-lines-" + std::to_string(::getpid()) + "-" +
+                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(Scratch);
+  }
+  void TearDown() override {
+    fs::remove_all(Scratch);
+    ::unsetenv("LPTWDMIO_BACKEND");
+  }
+  TRun Lptctl(const std::string& args, const std::string& errors = "err") {
+    return RunCommand(std::string(LPTCTL_PATH) + " " + args, Scratch / errors);
+  }
+  fs::path Scratch;
+};
+
+TEST_F(LptctlLinesTest, GetPrintsPinLevelsOrRegisterBitsInAnyCase) {
+  ASSERT_EQ(Lptctl("set LPT1 D0 STR").ExitCode, 0);  // D0 drives ERR through the loopback plug
+  const TRun levels = Lptctl("get lpt1 d0 err Str 11");
+  EXPECT_EQ(levels.ExitCode, 0) << levels.Errors;
+  EXPECT_EQ(levels.Output, "1 1 0 0\n");  // STR's set bit is a low pin; BUSY (pin 11) follows D4, low
+  EXPECT_EQ(Lptctl("get 1 D0 ERR STR BUSY --register").Output, "1 1 1 1\n");
+  EXPECT_EQ(Lptctl("get LPT3 D0").ExitCode, 1);
+}
+
+TEST_F(LptctlLinesTest, UsageErrorsExitTwoAndSayWhatIsWrong) {
+  struct TCase {
+    const char* Args;
+    const char* Says;
+  };
+  const TCase cases[] = {
+      {"get 1", "give PORT and at least one LINE"},
+      {"get 1 D9", "'D9' is no line"},
+      {"get 1 D0 --pin", "unexpected argument '--pin'"},
+      {"wait 1", "give PORT and at least one LINE=WHEN"},
+      {"wait 1 ERR", "'ERR' is no condition"},
+      {"wait 1 ERR=up", "'up' is no level or edge"},
+      {"wait 1 ERR=1 --timeout 1e3", "'1e3' is no timeout"},
+      {"wait 1 ERR=1 --interval -1", "'-1' is no interval"},
+      {"wait LPT4 ERR=1", "'LPT4' is no port"},
+      {"pulse 1 ERR", "ERR (pin 15) is an input; the lines you can pulse are D0-D7"},
+      {"pulse 1 D0 D1", "give PORT and one LINE"},
+      {"pulse 1 D0 --width 0", "'0' is no width"},
+      {"pulse 1 D0 --count 1000001", "'1000001' is no count"},
+      {"pulse 1 D0 --width 500 --period 500", "the period must be longer than the width"},
+  };
+  for (const TCase& c : cases) {
+    const TRun run = Lptctl(c.Args);
+    EXPECT_EQ(run.ExitCode, 2) << c.Args;
+    EXPECT_NE(run.Errors.find(c.Says), std::string::npos) << c.Args << ": " << run.Errors;
+    EXPECT_EQ(run.Output, "") << c.Args;
+  }
+}
+
+// The summary names every command on a line of its own, and each command's
+// help starts with its usage.
+TEST_F(LptctlLinesTest, HelpListsEveryCommandOnceWithOneLineEach) {
+  const TRun help = Lptctl("--help");
+  for (const std::string command : {"probe", "read", "get", "write", "set", "clear", "toggle", "pulse",
+                                    "wait", "watch", "selftest", "doctor"}) {
+    const std::regex line("\n  " + command + "( [^\n]*)?  [a-z][^\n]*\n");  // a gap, then what it does
+    EXPECT_EQ(std::distance(std::sregex_iterator(help.Output.begin(), help.Output.end(), line),
+                            std::sregex_iterator()),
+              1)
+        << command;
+    EXPECT_EQ(Lptctl(command + " --help").Output.rfind("usage: lptctl " + command, 0), 0u) << command;
+  }
+}
+
+TEST_F(LptctlLinesTest, WaitReturnsAtOnceForALevelAndTimesOutForAnEdge) {
+  const TRun level = Lptctl("wait LPT1 ERR=0 busy=low");
+  EXPECT_EQ(level.ExitCode, 0) << level.Errors;
+  EXPECT_TRUE(std::regex_match(level.Output, std::regex("0\\.00[0-9]{4} ERR=0 BUSY=0\n"))) << level.Output;
+  const TRun edge = Lptctl("wait LPT1 ERR=rising --timeout 0.05");
+  EXPECT_EQ(edge.ExitCode, 1);
+  EXPECT_EQ(edge.Output, "");
+  EXPECT_TRUE(std::regex_search(edge.Errors, std::regex("timed out after 0\\.0[5-9][0-9]+ s waiting for "
+                                                        "ERR=rising \\(ERR=0\\)")))
+      << edge.Errors;
+}
+
+// Drives ACK from outside the waiting program until it returns: through the
+// far end of LPT2's cable where the driver offers it, else through LPT1's
+// loopback plug (D3 to ACK) from a session of this process.
+TEST_F(LptctlLinesTest, WaitSeesAnEdgeMadeWhileItRuns) {
+  TLptPortConnection far(TLptConnectionOptions{false, ""});
+  ASSERT_TRUE(far.IsUsable());
+  TLptFarSide side{0x08, 0x08};  // ACK (bit 3) driven high
+  const bool farSide = far.SimulatedInputs(PortLpt2, side, true);
+  ASSERT_TRUE(farSide || GetLastError() == ERROR_NOT_SUPPORTED) << GetLastError();
+  if (!farSide) {
+    ASSERT_TRUE(far.WriteRegister(PortLpt1, RegData, 0x08));
+  }
+  const std::string port = farSide ? "LPT2" : "LPT1";
+
+  auto wait = std::async(std::launch::async,
+                         [&] { return Lptctl("wait " + port + " ACK=falling --timeout 20", "wait-err"); });
+  bool low = false;
+  while (wait.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
+    low = !low;
+    TLptFarSide levels{0x08, BYTE(low ? 0x00 : 0x08)};
+    ASSERT_TRUE(farSide ? far.SimulatedInputs(PortLpt2, levels, true)
+                        : far.WriteRegister(PortLpt1, RegData, levels.Levels));
+  }
+  const TRun run = wait.get();
+  EXPECT_EQ(run.ExitCode, 0) << run.Errors;
+  EXPECT_TRUE(std::regex_match(run.Output, std::regex("[0-9]+\\.[0-9]{6} ACK=0\n"))) << run.Output;
+}
+
+TEST_F(LptctlLinesTest, PulseLeavesEveryOtherBitAndReportsItsTiming) {
+  ASSERT_EQ(Lptctl("write LPT1 data 81").ExitCode, 0);
+  ASSERT_EQ(Lptctl("set LPT1 STR INIT").ExitCode, 0);
+  const std::string before = Lptctl("read LPT1").Output;
+  const TRun run = Lptctl("pulse LPT1 d1 --width 200 --count 3 --period 1000");
+  EXPECT_EQ(run.ExitCode, 0) << run.Errors;
+  EXPECT_TRUE(std::regex_match(run.Output,
+                               std::regex("LPT1 D1 \\(pin 3\\): 3 pulses high\n"
+                                          "width 200 us asked: min [0-9.]+, median [0-9.]+, max [0-9.]+ us\n"
+                                          "period 1000 us asked: min [0-9.]+, median [0-9.]+, max "
+                                          "[0-9.]+ us\n")))
+      << run.Output;
+  EXPECT_EQ(Lptctl("read LPT1").Output, before);
+  const TRun busy = Lptctl("pulse LPT1 D0");
+  EXPECT_EQ(busy.ExitCode, 1);
+  EXPECT_NE(busy.Errors.find("D0 (pin 2) is high already"), std::string::npos) << busy.Errors;
+}
+
+}  // namespace
