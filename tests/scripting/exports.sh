@@ -6,8 +6,9 @@ set -euo pipefail
 library=$1 header=$2
 declared=$(grep -o 'PINLARK_API [^(]*(' "$header" | grep -o 'pinlark_[a-z_]*($' | tr -d '(' | sort)
 case $library in
-  *.dll) exported=$(x86_64-w64-mingw32-objdump -p "$library" |
-                    sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | grep -o '\] [^ ]*$' | cut -c3- | sort) ;;
+  # The name table's rows: "[   0] pinlark_cancel".
+  *.dll) exported=$(x86_64-w64-mingw32-objdump -p "$library" | grep -E '^\s*\[ *[0-9]+\] [^ +]+$' |
+                    awk '{ print $NF }' | sort) ;;
   *) exported=$(nm -D --defined-only "$library" | awk '$2 ~ /^[TDBRVWu]$/ { print $3 }' | sort) ;;
 esac
 if [ "$declared" != "$exported" ]; then

@@ -104,13 +104,13 @@ TEST_F(LptctlLinesTest, WaitReturnsAtOnceForALevelAndTimesOutForAnEdge) {
 // far end of LPT2's cable where the driver offers it, else through LPT1's
 // loopback plug (D3 to ACK) from a session of this process.
 TEST_F(LptctlLinesTest, WaitSeesAnEdgeMadeWhileItRuns) {
-  TLptPortConnection far(TLptConnectionOptions{false, ""});
-  ASSERT_TRUE(far.IsUsable());
+  TLptPortConnection cable(TLptConnectionOptions{false, ""});
+  ASSERT_TRUE(cable.IsUsable());
   TLptFarSide side{0x08, 0x08};  // ACK (bit 3) driven high
-  const bool farSide = far.SimulatedInputs(PortLpt2, side, true);
+  const bool farSide = cable.SimulatedInputs(PortLpt2, side, true);
   ASSERT_TRUE(farSide || GetLastError() == ERROR_NOT_SUPPORTED) << GetLastError();
   if (!farSide) {
-    ASSERT_TRUE(far.WriteRegister(PortLpt1, RegData, 0x08));
+    ASSERT_TRUE(cable.WriteRegister(PortLpt1, RegData, 0x08));
   }
   const std::string port = farSide ? "LPT2" : "LPT1";
 
@@ -120,8 +120,8 @@ TEST_F(LptctlLinesTest, WaitSeesAnEdgeMadeWhileItRuns) {
   while (wait.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
     low = !low;
     TLptFarSide levels{0x08, BYTE(low ? 0x00 : 0x08)};
-    ASSERT_TRUE(farSide ? far.SimulatedInputs(PortLpt2, levels, true)
-                        : far.WriteRegister(PortLpt1, RegData, levels.Levels));
+    ASSERT_TRUE(farSide ? cable.SimulatedInputs(PortLpt2, levels, true)
+                        : cable.WriteRegister(PortLpt1, RegData, levels.Levels));
   }
   const TRun run = wait.get();
   EXPECT_EQ(run.ExitCode, 0) << run.Errors;
