@@ -22,7 +22,8 @@ rm -f "$zip"
 rm -rf "$work" && mkdir -p "$work"
 (cd "$work" && cmake -E tar xf "$zip") || fail "the ZIP does not unpack"
 folder=$work/pinlark-$version-win64
-for file in pinlark.exe lptprobe.exe lptctl.exe LPTWDMIO.SYS pinlark-test-signing.cer README.txt DejaVu-LICENSE.txt \
+for file in pinlark.exe lptprobe.exe lptctl.exe pinlark.dll pinlark.h pinlark/__init__.py pinlark/py.typed LPTWDMIO.SYS \
+  pinlark-test-signing.cer README.txt DejaVu-LICENSE.txt \
   DejaVuSans.ttf DejaVuSans-Bold.ttf; do
   [ -f "$folder/$file" ] || fail "the ZIP has no $file"
 done
