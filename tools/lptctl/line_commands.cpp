@@ -87,6 +87,17 @@ std::nullopt_t Refuse(const std::string& message, const std::string& usage, std:
   return std::nullopt;
 }
 
+// The system's clock, which Ctrl+C stops: a wait or pulse train ends early.
+class TCommandPacer : public TSystemPacer {
+ public:
+  explicit TCommandPacer(TClock::duration spin)
+      : TSystemPacer([this](TClock::time_point at) { return Interrupt_.WaitUntil(at); },
+                     [this] { return Interrupt_.Requested(); }, spin) {}
+
+ private:
+  TInterrupt Interrupt_;
+};
+
 // The port opened and present, or null after saying why.
 std::unique_ptr<TPorts> OpenPort(BYTE port, std::ostream& err) {
   auto ports = TPorts::Open(err);
@@ -205,9 +216,7 @@ int WaitCommand(const std::vector<std::string>& args, std::ostream& out, std::os
   if (!request) return ExitUsage;
   auto ports = OpenPort(request->Port, err);
   if (!ports) return ExitFailed;
-  TInterrupt interrupt;
-  TSystemPacer pacer([&](TClock::time_point at) { return interrupt.WaitUntil(at); },
-                     [&] { return interrupt.Requested(); }, TClock::duration::zero());
+  TCommandPacer pacer(TClock::duration::zero());
   TLinePort port(ports->Connection(), request->Port);
   TPollingSource source(port, pacer, request->Interval);
   if (request->Verbose)
@@ -304,9 +313,7 @@ int PulseCommand(const std::vector<std::string>& args, std::ostream& out, std::o
   const TPulseOptions& options = request->Options;
   const char* active = options.ActiveLow ? "low" : "high";
   const char* idle = options.ActiveLow ? "high" : "low";
-  TInterrupt interrupt;
-  TSystemPacer pacer([&](TClock::time_point at) { return interrupt.WaitUntil(at); },
-                     [&] { return interrupt.Requested(); }, PulseSpin);
+  TCommandPacer pacer(PulseSpin);
   TLinePort port(ports->Connection(), request->Port);
   const TPulseReport report = Pulse(port, line, options, pacer);
   if (report.End == TPulseReport::TEnd::NotIdle) {
