@@ -252,9 +252,10 @@ class Port:
         self._handle = handle
 
     def close(self) -> None:
-        if self._handle:
+        # At interpreter exit the library may be gone before the last Port.
+        if self._handle and _lib is not None:
             _lib.pinlark_close(self._handle)
-            self._handle = None
+        self._handle = None
 
     def __enter__(self) -> "Port":
         return self
@@ -342,9 +343,11 @@ class Port:
         raw = _library.WaitResult()
 
         def call() -> int:
-            return _lib.pinlark_wait(
-                handle, " ".join(words).encode(), int(any), -1.0 if timeout is None else timeout, interval_ms,
-                ctypes.byref(raw),
+            return int(
+                _lib.pinlark_wait(
+                    handle, " ".join(words).encode(), int(any), -1.0 if timeout is None else timeout, interval_ms,
+                    ctypes.byref(raw),
+                )
             )
 
         error = self._interruptible(call)
@@ -372,8 +375,8 @@ class Port:
         raw = _library.PulseResult()
 
         def call() -> int:
-            return _lib.pinlark_pulse(
-                handle, line.encode(), width_us, count, period_us or 0.0, int(low), ctypes.byref(raw)
+            return int(
+                _lib.pinlark_pulse(handle, line.encode(), width_us, count, period_us or 0.0, int(low), ctypes.byref(raw))
             )
 
         error = self._interruptible(call)
@@ -405,4 +408,6 @@ class Port:
                 _lib.pinlark_cancel(self._handle)
                 worker.join(0.05)
             raise
+        if not outcome:
+            raise PinlarkError(f"the call on {self.name} ended without an answer")
         return outcome[0]
