@@ -48,7 +48,6 @@ def test_ports_and_lines_describe_the_simulation() -> None:
     assert [line.name for line in lines][:2] == ["D0", "D1"] and len(lines) == 17
     assert pinlark.find_line("lf") == pinlark.Line("LF/CR", 14, "out", True, "control", 1)
     assert pinlark.find_line("10").name == "ACK"
-    assert pinlark.__version__ == pinlark._lib.pinlark_version().decode()
 
 
 def test_registers_and_lines_through_the_loopback_plug() -> None:
