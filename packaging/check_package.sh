@@ -109,6 +109,35 @@ case $check in
     bash -n "$completion" || fail "the bash completion does not parse"
     words=$(bash -c "source '$completion'; COMP_WORDS=(lptctl se); COMP_CWORD=1; _lptctl; echo \${COMPREPLY[*]}")
     [ "$words" = "set selftest" ] || fail "completion of 'lptctl se' gave '$words'"
+    # Line names in the case typed, and wait's conditions.
+    for case in "get LPT1 a|ack" "get LPT1 A|ACK" "wait lpt1 b|busy=" "pulse LPT1 st|str" "wait LPT1 ACK = f|falling"; do
+      typed=${case%|*} expected=${case#*|}
+      words=$(bash -c "source '$completion'; COMP_WORDS=(lptctl $typed); COMP_CWORD=\$((\${#COMP_WORDS[@]} - 1)); _lptctl; echo \${COMPREPLY[*]}")
+      [ "$words" = "$expected" ] || fail "completion of 'lptctl $typed' gave '$words', expected '$expected'"
+    done
+    # The scripting commands, as a script uses them.
+    [ "$("$root/usr/bin/lptctl" get lpt1 d1 sel 2>/dev/null)" = "1 1" ] || fail "lptctl get did not read D1 and SEL"
+    ;;
+
+  unpacked_python)
+    unpack
+    need python3
+    export LPTWDMIO_BACKEND=simulated LPTWDMIO_SIM_DIR="$root/sim"
+    module=$root/usr/lib/python3/dist-packages/pinlark
+    [ -f "$root/usr/include/pinlark.h" ] || fail "no C header"
+    [ -f "$module/py.typed" ] || fail "the Python module has no py.typed"
+    [ ! -e "$module/__pycache__" ] || fail "the package ships a __pycache__"
+    link=$(readlink "$module/libpinlark.so") || fail "no library link in the Python module's folder"
+    [[ $link != /* ]] || fail "the library link is absolute: $link"
+    # Through the link, as an installed module loads it; the library finds the
+    # driver module beside the file the link leads to.
+    output=$(cd / && PINLARK_LIBRARY="" PYTHONPATH="$root/usr/lib/python3/dist-packages" python3 -c '
+import pinlark
+with pinlark.Port("LPT1") as port:
+    port.set("D2", 1)
+    print(pinlark.__version__, port.get("PE"), port.data)' 2>/dev/null) || fail "the Python module failed"
+    echo "$output"
+    [ "$output" = "$version 1 4" ] || fail "the Python module printed '$output'"
     ;;
 
   depends)

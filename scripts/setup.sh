@@ -28,7 +28,7 @@ test_packages=(
   xvfb xdotool xauth
   g++-mingw-w64-x86-64
   lintian desktop-file-utils appstream man-db
-  sigrok-cli
+  sigrok-cli python3-pytest mypy
   clang-14 libclang-rt-14-dev
 )
 # Windows cross-build (scripts/build-windows.sh): posix-thread MinGW, zlib for

@@ -83,6 +83,7 @@ case $case in
     say "active $(cat /proc/sys/dev/parport/parport0/devices/active)"
     run second timeout 20 $P/lptprobe
     run busy timeout 20 env LPTWDMIO_WAIT_MS=50 $P/lptctl read LPT2
+    run get_held timeout 20 env LPTWDMIO_WAIT_MS=50 $P/lptctl get LPT2 D0
     # As if the holder had claimed the port just after the module read its
     # entry: the entry still says free, so the module claims, and the kernel's
     # claim would wait for the holder for ever.
@@ -94,6 +95,20 @@ case $case in
     kill $holder; wait $holder
     say "active $(cat /proc/sys/dev/parport/parport0/devices/active)"
     run third timeout 20 $P/lptprobe
+    # The lines for scripts, from a known state: INIT low resets the status
+    # of QEMU's printer.
+    run init_low $P/lptctl write LPT2 control 08
+    run init_high $P/lptctl write LPT2 control 0C
+    run get_idle $P/lptctl get LPT2 err sel pe ack busy
+    run wait_level $P/lptctl wait LPT2 sel=1 PE=0 --timeout 1
+    run wait_timeout $P/lptctl wait LPT2 ERR=falling --timeout 0.2
+    run pulse_1000 $P/lptctl pulse LPT2 D1 --width 1000 --count 100
+    run pulse_100 $P/lptctl pulse LPT2 D1 --width 100 --count 100
+    run get_after $P/lptctl get LPT2 D1
+    # A strobe clears BUSY; then each status read flips ACK until BUSY comes
+    # back, so the wait's own reads make the edge it waits for.
+    run strobe_on $P/lptctl write LPT2 control 0D
+    run wait_ack $P/lptctl wait LPT2 ACK=falling --timeout 5
     ;;
   two_ports)
     load_modules

@@ -277,6 +277,25 @@ check_one_port() {
   has "third rc=0"
   probe_says third absent present absent
   probe_kind third 2 base=0x378
+  # get, wait and pulse on the real port. A held port fails at once.
+  has "get_held rc=1"
+  lines get_held.err | grep -q 'another program holds the port' || fail "get on a held port: $(lines get_held.err)"
+  has "get_idle rc=0"
+  has "get_idle.out 1 1 0 1 0"
+  has "wait_level rc=0"
+  lines wait_level.out | grep -qE '^0\.[0-9]{6} SEL=1 PE=0$' || fail "wait for a level: $(lines wait_level.out)"
+  has "wait_timeout rc=1"
+  lines wait_timeout.err | grep -qE 'timed out after 0\.2[0-9]* s waiting for ERR=falling \(ERR=1\)' ||
+    fail "wait without the edge: $(lines wait_timeout.err)"
+  local width
+  for width in 1000 100; do
+    has "pulse_$width rc=0"
+    has "pulse_$width.out LPT2 D1 (pin 3): 100 pulses high"
+    echo "hil: one_port: lptctl pulse through ppdev (TCG guest): $(lines pulse_$width.out | grep -E '^(width|period)' | paste -sd ';')"
+  done
+  has "get_after.out 0"
+  has "wait_ack rc=0"
+  lines wait_ack.out | grep -qE '^[0-9]+\.[0-9]{6} ACK=0$' || fail "wait for ACK's edge: $(lines wait_ack.out) $(lines wait_ack.err)"
 }
 
 check_two_ports() {

@@ -61,9 +61,18 @@ output=$("$run" "$prefix" "$bin/console_event.exe" "$(winepath -w "$bin/lptctl.e
   fail "watch, its console closed, printed:
 $output"
 
+# The scripting commands: a level, a pulse train, and a wait that times out.
+lptctl get lpt1 d0 err busy
+[ "$status:$output" = "0:0 0 0" ] || fail "get: exit status $status, printed '$output'"
+lptctl pulse 1 D1 --count 3
+[ "$status" = 0 ] && grep -qx 'LPT1 D1 (pin 3): 3 pulses high' <<<"$output" || fail "pulse: exit status $status:
+$output"
+lptctl wait 1 ERR=rising --timeout 0.1
+[ "$status" = 1 ] || fail "wait without the edge: exit status $status, expected 1"
+
 timeout 60 wineserver -w || fail "the prefix's wineserver did not end within 60 s"
 state=$("$run" "$prefix" "$bin/service_probe.exe" query | tr -d '\r')
 [ "$state" = 1060 ] || fail "the driver service is left behind (OpenServiceA: $state)"
 
 [ "$failures" -eq 0 ] || exit 1
-echo "lptctl under Wine: probe, read, selftest, usage and a closed console as expected"
+echo "lptctl under Wine: probe, read, selftest, get, pulse, wait, usage and a closed console as expected"

@@ -14,7 +14,8 @@ fail() {
 }
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
-for file in pinlark.exe lptprobe.exe lptctl.exe LPTWDMIO.SYS pinlark-test-signing.cer README.txt DejaVu-LICENSE.txt \
+for file in pinlark.exe lptprobe.exe lptctl.exe pinlark.dll pinlark.h pinlark/__init__.py pinlark/py.typed LPTWDMIO.SYS \
+  pinlark-test-signing.cer README.txt DejaVu-LICENSE.txt \
   DejaVuSans.ttf DejaVuSans-Bold.ttf; do
   [ -f "$folder/$file" ] || fail "the ZIP has no $file"
 done

@@ -1,7 +1,9 @@
 #include "commands.h"
 
+#include "arguments.h"
 #include "doctor.h"
 #include "interrupt.h"
+#include "line_commands.h"
 #include "lines.h"
 #include "pinlark_version.h"
 #include "port.h"
@@ -20,18 +22,6 @@
 
 namespace lptctl {
 
-// The message and the command's synopsis; --help has the rest.
-int UsageError(const std::string& message, const std::string& usage, std::ostream& err) {
-  err << "lptctl: " << message << '\n' << usage.substr(0, usage.find('\n') + 1);
-  return ExitUsage;
-}
-
-std::optional<BYTE> PortArgument(const std::string& text, const std::string& usage, std::ostream& err) {
-  const std::optional<BYTE> port = ParsePort(text);
-  if (!port) UsageError("'" + text + "' is no port; use LPT1, LPT2, LPT3 or 1-3", usage, err);
-  return port;
-}
-
 namespace {
 
 using TArgs = std::vector<std::string>;
@@ -42,20 +32,24 @@ constexpr const char* Summary =
     "Reads, writes and watches the lines of a parallel port through the same\n"
     "driver as Pinlark's window (LPTWDMIO.SYS beside lptctl).\n"
     "\n"
-    "  probe [--json]                      the ports, their kind and registers\n"
-    "  read PORT                           the registers and every line of a port\n"
-    "  write PORT data|control VALUE       write a register (VALUE in hex)\n"
-    "  set|clear|toggle PORT LINE...       change output lines by name or pin\n"
-    "  watch PORT [--interval MS] [--duration S] [--vcd FILE]\n"
-    "                                      report every change of a line\n"
-    "  sim PORT [LINE=0|1|float...]        drive a simulated port's inputs from afar\n"
-    "  selftest PORT                       check a loopback plug\n"
-    "  doctor                              why a port can or cannot be reached\n"
+    "  probe [--json]                   the ports, their kind and registers\n"
+    "  read PORT                        the registers and every line of a port\n"
+    "  get PORT LINE...                 each line's level as 0 or 1, for scripts\n"
+    "  write PORT data|control VALUE    write a register (VALUE in hex)\n"
+    "  set PORT LINE...                 set output lines' register bits\n"
+    "  clear PORT LINE...               clear output lines' register bits\n"
+    "  toggle PORT LINE...              flip output lines' register bits\n"
+    "  pulse PORT LINE [OPTIONS]        timed pulses on an output line\n"
+    "  wait PORT LINE=WHEN...           wait for lines' levels or edges\n"
+    "  watch PORT [OPTIONS]             report every change of a line\n"
+    "  sim PORT [LINE=0|1|float...]     drive a simulated port's inputs from afar\n"
+    "  selftest PORT                    check a loopback plug\n"
+    "  doctor                           why a port can or cannot be reached\n"
     "\n"
-    "PORT is LPT1, LPT2, LPT3 or 1-3. A command holds the port it works on until\n"
-    "it ends, as the window holds its ports; a port another program holds is\n"
-    "waited for a moment, then reported busy. Exit status: 0 done, 1 failed, 2\n"
-    "usage error.\n"
+    "PORT is LPT1, LPT2, LPT3 or 1-3, LINE a name (D0, ack: any case) or a pin.\n"
+    "A command holds the port it works on until it ends, as the window holds its\n"
+    "ports; a port another program holds is waited for a moment, then reported\n"
+    "busy. Exit status: 0 done, 1 failed, 2 usage error.\n"
     "lptctl --version prints the version.\n";
 
 std::string RegisterLine(BYTE port, const TRegisters& registers, const std::string& kind) {
@@ -315,40 +309,6 @@ const std::string WatchUsage =
 constexpr std::uint64_t MaxIntervalUs = 60000ull * 1000;
 constexpr std::uint64_t MaxDurationUs = 30ull * 24 * 3600 * 1000000;
 
-// A plain decimal ("250", "0.5"; no sign, exponent or hexadecimal) with at
-// most `decimals` digits after the point, in units of 10^-decimals, and at
-// most limit of them.
-std::optional<std::uint64_t> PlainDecimal(const std::string& text, int decimals, std::uint64_t limit) {
-  const std::size_t point = text.find('.');
-  const std::string whole = text.substr(0, point);
-  const std::string fraction = point == std::string::npos ? "" : text.substr(point + 1);
-  const auto digits = [](const std::string& part) {
-    return part.find_first_not_of("0123456789") == std::string::npos;
-  };
-  if ((whole.empty() && fraction.empty()) || !digits(whole) || !digits(fraction) ||
-      fraction.size() > std::size_t(decimals))
-    return std::nullopt;
-  std::uint64_t value = 0;
-  for (const char digit : whole + fraction + std::string(decimals - fraction.size(), '0')) {
-    value = value * 10 + std::uint64_t(digit - '0');
-    if (value > limit) return std::nullopt;
-  }
-  return value;
-}
-
-// --name VALUE or --name=VALUE; false when the value is missing.
-bool OptionValue(const TArgs& args, std::size_t& i, std::string& option, std::string& value) {
-  option = args[i];
-  if (const auto equals = option.find('='); equals != std::string::npos) {
-    value = option.substr(equals + 1);
-    option.resize(equals);
-    return true;
-  }
-  if (i + 1 >= args.size()) return false;
-  value = args[++i];
-  return true;
-}
-
 int WatchCommand(const TArgs& args, std::ostream& out, std::ostream& err) {
   if (args.empty()) return UsageError("watch takes a PORT", WatchUsage, err);
   const std::optional<BYTE> port = PortArgument(args[0], WatchUsage, err);
@@ -430,6 +390,9 @@ struct TCommand {
 const TCommand Commands[] = {
     {"probe", ProbeUsage, ProbeCommand},
     {"read", ReadUsage, ReadCommand},
+    {"get", GetUsage, GetCommand},
+    {"wait", WaitUsage, WaitCommand},
+    {"pulse", PulseUsage, PulseCommand},
     {"write", WriteUsage, WriteCommand},
     {"set", SetUsage,
      [](const TArgs& args, std::ostream& out, std::ostream& err) {

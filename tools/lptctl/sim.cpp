@@ -1,5 +1,6 @@
 #include "sim.h"
 
+#include "arguments.h"
 #include "commands.h"
 #include "lines.h"
 #include "port.h"

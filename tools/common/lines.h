@@ -41,6 +41,9 @@ std::span<const TLine> Lines();
 std::span<const TLine> DataLines();    // D0-D7
 std::span<const TLine> StatusLines();  // ERR, SEL, PE, ACK, BUSY: what a loopback plug ties D0-D4 to
 
+// Names match in any case: d0, lpt1, Rising.
+bool SameText(std::string_view a, std::string_view b);
+
 // A line by name (any case; LF for LF/CR) or by connector pin number.
 const TLine* FindLine(std::string_view word);
 // "D0-D7 (pins 2-9), STR (1), LF/CR or LF (14), INIT (16), SELIN (17)".

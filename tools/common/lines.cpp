@@ -25,12 +25,6 @@ constexpr TLine LineTable[] = {
 constexpr std::size_t DataCount = 8;
 constexpr std::size_t StatusFirst = 12;
 
-bool SameText(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-         });
-}
-
 std::optional<unsigned> ParseDigits(std::string_view text, unsigned base) {
   if (text.empty() || text.size() > 8) return std::nullopt;
   unsigned value = 0;
@@ -46,6 +40,12 @@ std::optional<unsigned> ParseDigits(std::string_view text, unsigned base) {
 }
 
 }  // namespace
+
+bool SameText(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+         });
+}
 
 BYTE TLine::RegisterValue(const TRegisters& registers) const {
   switch (Register) {
