@@ -1,0 +1,77 @@
+#!/usr/bin/env bash
+# The MSI under Wine's msiexec: a quiet install puts exactly the ZIP's files
+# into Program Files\Pinlark, a Start-menu shortcut and the folder on the
+# system PATH; the programs run from there (lptctl by name, as at a command
+# prompt); a quiet uninstall leaves nothing behind: no file, no registry
+# entry, and no driver service, even one a run left behind.
+#   msi_wine.sh PREFIX BUILD_DIR MSI_NAME ZIP_FOLDER
+set -uo pipefail
+prefix=$1 build=$2 name=$3 zip=$4
+run="$(dirname "$0")/../../scripts/wine-run.sh"
+# No menu entries on the Linux desktop for the shortcut.
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+quiet() { timeout 60 wineserver -w || fail "the prefix's wineserver did not end"; }
+wine_out() { "$run" "$prefix" "$@" 2>/dev/null | tr -d '\r'; }
+
+msi=$build/$name.msi
+rm -f "$msi"
+(cd "$build" && cpack -G External >/dev/null) || { echo "FAIL: cpack made no MSI"; exit 1; }
+[ -f "$msi" ] || { echo "FAIL: cpack made no $msi"; exit 1; }
+
+folder="$prefix/drive_c/Program Files/Pinlark"
+menu="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+# What the registry says of Pinlark, and the installer's own cache: after
+# the uninstall both must be as they were before the install.
+traces() {
+  cat "$prefix/system.reg" "$prefix/user.reg" | grep -i -e pinlark -e lptwdmio | grep -v '^#time' | sort
+  ls "$prefix/drive_c/windows/Installer" 2>/dev/null
+}
+quiet
+before=$(traces)
+
+"$run" "$prefix" msiexec /i "$msi" /qn >/dev/null 2>&1 || fail "msiexec /i failed ($?)"
+quiet
+installed=$(cd "$folder" 2>/dev/null && find . -type f | sort)
+shipped=$(cd "$zip" && find . -type f | sort)
+[ -n "$installed" ] || fail "nothing in Program Files\\Pinlark"
+[ "$installed" = "$shipped" ] || fail "the installed files are not the ZIP's:
+$(diff <(echo "$shipped") <(echo "$installed"))"
+cmp -s "$folder/LPTWDMIO.SYS" "$zip/LPTWDMIO.SYS" || fail "the installed driver differs from the signed one"
+[ -f "$menu/Pinlark.lnk" ] || fail "no Start-menu shortcut ($(find "$prefix/drive_c" -iname '*.lnk' | head -3))"
+path=$(wine_out reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v PATH)
+grep -qi 'C:\\Program Files\\Pinlark' <<<"$path" || fail "Program Files\\Pinlark is not on PATH: $path"
+
+# The installed programs, with the driver beside them; lptctl found on PATH.
+output=$(wine_out "C:\\Program Files\\Pinlark\\lptprobe.exe")
+expected="LPT1 present data=00 status=87 control=CC simulated
+LPT2 present data=00 status=7F control=CC simulated
+LPT3 absent"
+[ "$output" = "$expected" ] || fail "the installed lptprobe.exe printed
+$output"
+quiet
+output=$(wine_out cmd /c lptctl read LPT1)
+grep -q "^LPT1 data=00 status=87 control=CC simulated$" <<<"$output" || fail "lptctl by name read
+$output"
+quiet
+
+# A service a run left behind (as one ended by force would).
+[ "$(wine_out "$build/bin/service_probe.exe" install)" = 0 ] || fail "could not leave a service behind"
+quiet
+"$run" "$prefix" msiexec /x "$msi" /qn >/dev/null 2>&1 || fail "msiexec /x failed ($?)"
+quiet
+[ ! -e "$folder" ] || fail "uninstall left $(cd "$folder" && find . | head -5)"
+[ ! -e "$menu/Pinlark.lnk" ] || fail "uninstall left the shortcut"
+state=$(wine_out "$build/bin/service_probe.exe" query)
+[ "$state" = 1060 ] || fail "uninstall left the driver service (OpenServiceA: $state)"
+quiet
+after=$(traces)
+[ "$after" = "$before" ] || fail "uninstall left registry entries or installer files:
+$(diff <(echo "$before") <(echo "$after"))"
+
+[ "$failures" -eq 0 ] && echo "$name.msi: installs, runs and uninstalls cleanly"
+[ "$failures" -eq 0 ]
