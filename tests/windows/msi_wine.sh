@@ -24,13 +24,24 @@ rm -f "$msi"
 [ -f "$msi" ] || { echo "FAIL: cpack made no $msi"; exit 1; }
 
 folder="$prefix/drive_c/Program Files/Pinlark"
-menu="$prefix/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+# Wine puts even an all-users shortcut into the user's Start menu.
+shortcuts() { find "$prefix/drive_c" -path '*/Start Menu/Programs/Pinlark.lnk'; }
 # What the registry says of Pinlark, and the installer's own cache: after
 # the uninstall both must be as they were before the install.
 traces() {
   cat "$prefix/system.reg" "$prefix/user.reg" | grep -i -e pinlark -e lptwdmio | grep -v '^#time' | sort
   ls "$prefix/drive_c/windows/Installer" 2>/dev/null
 }
+# Wine's uninstall leaves the separator of a PATH entry behind (Windows takes
+# it too), and Wine's cmd stops at an empty PATH entry: the test keeps the
+# prefix's PATH free of empty entries.
+environment='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
+path_value() { wine_out reg query "$environment" /v PATH | sed -n 's/^ *PATH *REG_EXPAND_SZ *//p'; }
+without_empty() { sed 's/;;*/;/g; s/;$//'; }
+set_path() { "$run" "$prefix" reg add "$environment" /v PATH /t REG_EXPAND_SZ /d "$1" /f >/dev/null 2>&1; }
+quiet
+original_path=$(path_value | without_empty)
+[ "$(path_value)" = "$original_path" ] || set_path "$original_path"
 quiet
 before=$(traces)
 
@@ -42,9 +53,9 @@ shipped=$(cd "$zip" && find . -type f | sort)
 [ "$installed" = "$shipped" ] || fail "the installed files are not the ZIP's:
 $(diff <(echo "$shipped") <(echo "$installed"))"
 cmp -s "$folder/LPTWDMIO.SYS" "$zip/LPTWDMIO.SYS" || fail "the installed driver differs from the signed one"
-[ -f "$menu/Pinlark.lnk" ] || fail "no Start-menu shortcut ($(find "$prefix/drive_c" -iname '*.lnk' | head -3))"
-path=$(wine_out reg query 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' /v PATH)
-grep -qi 'C:\\Program Files\\Pinlark' <<<"$path" || fail "Program Files\\Pinlark is not on PATH: $path"
+[ -n "$(shortcuts)" ] || fail "no Start-menu shortcut"
+entry='C:\Program Files\Pinlark\'
+[ "$(path_value)" = "$original_path;$entry" ] || fail "$entry is not at the end of PATH: $(path_value)"
 
 # The installed programs, with the driver beside them; lptctl found on PATH.
 output=$(wine_out "C:\\Program Files\\Pinlark\\lptprobe.exe")
@@ -65,9 +76,12 @@ quiet
 "$run" "$prefix" msiexec /x "$msi" /qn >/dev/null 2>&1 || fail "msiexec /x failed ($?)"
 quiet
 [ ! -e "$folder" ] || fail "uninstall left $(cd "$folder" && find . | head -5)"
-[ ! -e "$menu/Pinlark.lnk" ] || fail "uninstall left the shortcut"
+[ -z "$(shortcuts)" ] || fail "uninstall left the shortcut $(shortcuts)"
 state=$(wine_out "$build/bin/service_probe.exe" query)
 [ "$state" = 1060 ] || fail "uninstall left the driver service (OpenServiceA: $state)"
+quiet
+[ "$(path_value | without_empty)" = "$original_path" ] || fail "uninstall left PATH as $(path_value)"
+[ "$(path_value)" = "$original_path" ] || set_path "$original_path"
 quiet
 after=$(traces)
 [ "$after" = "$before" ] || fail "uninstall left registry entries or installer files:
