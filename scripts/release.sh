@@ -30,7 +30,7 @@ rm -rf dist && mkdir dist
 for entry in "${downloads[@]}"; do
   IFS='|' read -r name folder kind <<<"$entry"
   [ -f "$folder/$name" ] || { echo "release: $folder/$name was not made" >&2; exit 1; }
-  file -b "$folder/$name" | grep -q "^$kind" ||
+  file -b "$folder/$name" | grep -q "$kind" ||
     { echo "release: $name is not a $kind: $(file -b "$folder/$name")" >&2; exit 1; }
   cp "$folder/$name" dist/
 done
