@@ -116,7 +116,8 @@ TEST_F(Direct9xTest, WineReportsThe9xFamilyThroughout) {
   ASSERT_NE(numbers, nullptr);
   DWORD major = 0, minor = 0, build = 0;
   numbers(&major, &minor, &build);
-  EXPECT_LT(major, 5u) << "ntdll says Windows " << major << "." << minor << ": the direct path is out of reach";
+  EXPECT_LT(major, 5u) << "ntdll says Windows " << major << "." << minor
+                       << ": the direct path is out of reach";
 }
 
 // Nothing in this program loads the service manager's library, so finding it

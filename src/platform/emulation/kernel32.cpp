@@ -348,8 +348,9 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
     StoreLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  const FARPROC found =
-      !byName ? nullptr : advapi32 ? FindExport(Advapi32Exports(), procName) : FindExport(NtdllExports(), procName);
+  const FARPROC found = !byName    ? nullptr
+                        : advapi32 ? FindExport(Advapi32Exports(), procName)
+                                   : FindExport(NtdllExports(), procName);
   if (!found) StoreLastError(ERROR_PROC_NOT_FOUND);
   return found;
 }
