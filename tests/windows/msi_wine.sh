@@ -2,8 +2,9 @@
 # The MSI under Wine's msiexec: a quiet install puts exactly the ZIP's files
 # into Program Files\Pinlark, a Start-menu shortcut and the folder on the
 # system PATH; the programs run from there (lptctl by name, as at a command
-# prompt); a quiet uninstall leaves nothing behind: no file, no registry
-# entry, and no driver service, even one a run left behind.
+# prompt); a newer version replaces it; a quiet uninstall leaves nothing
+# behind: no file, no registry entry, and no driver service, even one a run
+# left behind.
 #   msi_wine.sh PREFIX BUILD_DIR MSI_NAME ZIP_FOLDER
 set -uo pipefail
 prefix=$1 build=$2 name=$3 zip=$4
@@ -19,6 +20,7 @@ quiet() { timeout 60 wineserver -w || fail "the prefix's wineserver did not end"
 wine_out() { "$run" "$prefix" "$@" 2>/dev/null | tr -d '\r'; }
 
 msi=$build/$name.msi
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 rm -f "$msi"
 (cd "$build" && cpack -G External >/dev/null) || { echo "FAIL: cpack made no MSI"; exit 1; }
 [ -f "$msi" ] || { echo "FAIL: cpack made no $msi"; exit 1; }
@@ -69,6 +71,27 @@ output=$(wine_out cmd /c lptctl read LPT1)
 grep -q "^LPT1 data=00 status=87 control=CC simulated$" <<<"$output" || fail "lptctl by name read
 $output"
 quiet
+
+# A newer version, made from the same rules, replaces this one: one
+# Pinlark is registered afterwards, the newer, and its files are in place.
+# The version of each product named Pinlark in "Apps", one a line.
+products() {
+  awk '/^\[/ { if (pinlark) print version; uninstall = /\\Uninstall\\/; pinlark = 0; version = "" }
+    uninstall && /^"DisplayName"="Pinlark"/ { pinlark = 1 }
+    uninstall && /^"DisplayVersion"=/ { version = $0; sub(/^[^=]*="/, "", version); sub(/"$/, "", version) }
+    END { if (pinlark) print version }' "$prefix/system.reg"
+}
+newer=$(mktemp -d)
+trap 'rm -rf "$newer"' EXIT
+newer_version=$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<<"$version")
+(cd "$build" && cpack -G External -D CPACK_PACKAGE_VERSION="$newer_version" \
+  -D CPACK_PINLARK_MSI_NAME=newer -B "$newer" >/dev/null) || fail "cpack made no newer MSI"
+[ "$(products)" = "$version" ] || fail "Apps lists, after the install: $(products)"
+"$run" "$prefix" msiexec /i "$newer/newer.msi" /qn >/dev/null 2>&1 || fail "msiexec /i of $newer_version failed ($?)"
+quiet
+[ "$(products)" = "$newer_version" ] || fail "Apps lists, after the upgrade: $(products)"
+[ "$(cd "$folder" 2>/dev/null && find . -type f | sort)" = "$shipped" ] || fail "the upgrade left other files"
+msi=$newer/newer.msi
 
 # A service a run left behind (as one ended by force would).
 [ "$(wine_out "$build/bin/service_probe.exe" install)" = 0 ] || fail "could not leave a service behind"
