@@ -7,6 +7,7 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "LPTIO.h"
@@ -39,27 +40,14 @@ class TPortModel {
 
 TPortModel* Model = nullptr;
 
-// The registers the port instructions use, in a CONTEXT of either processor.
+// The registers the port instructions use (instruction pointer, accumulator,
+// port in DX), in a CONTEXT of either processor.
 template <typename Context>
-auto& InstructionPointer(Context& context) {
+auto PortRegisters(Context& context) {
   if constexpr (requires { context.Rip; })
-    return context.Rip;
+    return std::tie(context.Rip, context.Rax, context.Rdx);
   else
-    return context.Eip;
-}
-template <typename Context>
-auto& Accumulator(Context& context) {
-  if constexpr (requires { context.Rax; })
-    return context.Rax;
-  else
-    return context.Eax;
-}
-template <typename Context>
-auto& DataRegister(Context& context) {
-  if constexpr (requires { context.Rdx; })
-    return context.Rdx;
-  else
-    return context.Edx;
+    return std::tie(context.Eip, context.Eax, context.Edx);
 }
 
 // in al,dx (EC) and out dx,al (EE): the forms the connection's byte I/O takes.
@@ -68,10 +56,9 @@ LONG CALLBACK EmulatePortInstruction(EXCEPTION_POINTERS* info) {
   if (!Model || (code != EXCEPTION_PRIV_INSTRUCTION && code != EXCEPTION_ACCESS_VIOLATION))
     return EXCEPTION_CONTINUE_SEARCH;
   CONTEXT& context = *info->ContextRecord;
-  auto& ip = InstructionPointer(context);
-  auto& ax = Accumulator(context);
+  auto [ip, ax, dx] = PortRegisters(context);
   const BYTE opcode = *reinterpret_cast<const BYTE*>(ip);
-  const WORD port = WORD(DataRegister(context));
+  const WORD port = WORD(dx);
   if (opcode == 0xEC)
     ax = (ax & ~decltype(ax + 0)(0xFF)) | Model->In(port);
   else if (opcode == 0xEE)
