@@ -1,15 +1,24 @@
 # Programs carry version information and a manifest (windres).
 enable_language(RC)
 
-# What the build targets: the download's name and the oldest Windows its
-# programs start on ("6.1" is Windows 7; see packaging/windows/system-imports.txt).
+# What the build targets: the downloads' names, the processor the manifests
+# name, and the oldest Windows its programs start on ("6.1" is Windows 7; see
+# packaging/windows/system-imports.txt).
+# x86 reaches back to Windows XP SP3 ("5.1"), where many PCs with a parallel
+# port stay.
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(PINLARK_WINDOWS_ARCH win32)
+  set(PINLARK_WINDOWS_MSI_ARCH x86)
+  set(PINLARK_WINDOWS_MANIFEST_ARCH x86)
+  set(PINLARK_WINDOWS_FLOOR 5.1)
 else()
   set(PINLARK_WINDOWS_ARCH win64)
+  set(PINLARK_WINDOWS_MSI_ARCH x64)
+  set(PINLARK_WINDOWS_MANIFEST_ARCH amd64)
+  set(PINLARK_WINDOWS_FLOOR 6.1)
 endif()
-set(PINLARK_WINDOWS_FLOOR 6.1)
 set(PINLARK_WINDOWS_ZIP_NAME pinlark-${PROJECT_VERSION}-${PINLARK_WINDOWS_ARCH})
+set(PINLARK_WINDOWS_MSI_NAME pinlark-${PROJECT_VERSION}-${PINLARK_WINDOWS_MSI_ARCH})
 
 # System libraries of the Windows cross-build, under the target names the
 # Linux build gets from pkg-config, so the shared build files need no branch.

@@ -1,15 +1,24 @@
 #!/usr/bin/env bash
-# Cross-builds Pinlark for 64-bit Windows into build-windows/ (programs, test
-# programs and the signed kernel driver in build-windows/bin/). Installs what is
-# missing, builds FreeType and libpng for MinGW from Debian's source packages
-# once, and reuses them from build-windows/deps or ~/.cache/pinlark afterwards.
-#   bash scripts/build-windows.sh [extra cmake arguments]
+# Cross-builds Pinlark for Windows: x64 into build-windows/ and x86 into
+# build-windows32/ (programs, test programs and the signed kernel driver in
+# bin/), then the downloads of each: pinlark-VERSION-win64.zip and
+# pinlark-VERSION-x64.msi, pinlark-VERSION-win32.zip and pinlark-VERSION-x86.msi,
+# in its build folder. Installs what is missing, builds FreeType and libpng
+# for each architecture from Debian's source packages once, and reuses them
+# from the build folder's deps/ or ~/.cache/pinlark afterwards.
+#   bash scripts/build-windows.sh [--arch x64|x86] [extra cmake arguments]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-build=${PINLARK_WINDOWS_BUILD:-$root/build-windows}
 jobs=$(nproc)
-triplet=x86_64-w64-mingw32
+arches=(x64 x86)
+if [ "${1:-}" = --arch ]; then
+  case ${2:-} in
+    x64 | x86) arches=("$2") ;;
+    *) echo "build-windows: --arch takes x64 or x86" >&2; exit 2 ;;
+  esac
+  shift 2
+fi
 
 bash scripts/setup.sh --windows
 
@@ -18,8 +27,6 @@ bash scripts/setup.sh --windows
 ft_version=$(dpkg-query -W -f='${source:Upstream-Version}' libfreetype-dev)
 png_version=$(dpkg-query -W -f='${source:Upstream-Version}' libpng-dev)
 stamp="freetype-${ft_version}-libpng-${png_version}"
-deps=$build/deps/$stamp
-cache=${XDG_CACHE_HOME:-$HOME/.cache}/pinlark/mingw-$stamp
 
 enable_source_packages() {
   if apt-get source --print-uris freetype >/dev/null 2>&1; then return; fi
@@ -55,8 +62,8 @@ fetch_source() {
 cross_cmake() {
   local src=$1 dir=$2; shift 2
   cmake -S "$src" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$deps" \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" -DPINLARK_WINDOWS_DEPS="$deps" \
-    -DBUILD_SHARED_LIBS=OFF "$@" >/dev/null
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw.cmake" -DPINLARK_MINGW_ARCH="$processor" \
+    -DPINLARK_WINDOWS_DEPS="$deps" -DBUILD_SHARED_LIBS=OFF "$@" >/dev/null
   cmake --build "$dir" -j"$jobs" >/dev/null
   cmake --install "$dir" >/dev/null
 }
@@ -66,7 +73,7 @@ build_deps() {
   local work
   work=$(mktemp -d)
   trap 'rm -rf "$work"' RETURN
-  echo "build-windows: building FreeType $ft_version and libpng $png_version for MinGW"
+  echo "build-windows: building FreeType $ft_version and libpng $png_version for $triplet"
   (cd "$work" && fetch_source freetype "$ft_version" && fetch_source libpng1.6 "$png_version")
   local ft_src png_src
   ft_src=$(find "$work" -maxdepth 1 -type d -name "freetype-$ft_version*" | head -1)
@@ -85,19 +92,38 @@ build_deps() {
   deps=$final
 }
 
-if [ ! -d "$deps" ]; then
-  if [ -d "$cache" ]; then
-    mkdir -p "$(dirname "$deps")"
-    cp -a "$cache" "$deps"
-  else
-    build_deps
-    mkdir -p "$(dirname "$cache")"
-    rm -rf "$cache.partial"
-    cp -a "$deps" "$cache.partial" && mv "$cache.partial" "$cache"
+# One architecture: its dependencies, its build, its downloads.
+build_arch() {
+  local arch=$1; shift
+  case $arch in
+    x64) processor=x86_64 build=$root/build-windows ;;
+    x86) processor=i686 build=$root/build-windows32 ;;
+  esac
+  triplet=$processor-w64-mingw32
+  deps=$build/deps/$stamp
+  local cache=${XDG_CACHE_HOME:-$HOME/.cache}/pinlark/mingw-$triplet-$stamp
+  if [ ! -d "$deps" ]; then
+    if [ -d "$cache" ]; then
+      mkdir -p "$(dirname "$deps")"
+      cp -a "$cache" "$deps"
+    else
+      build_deps
+      mkdir -p "$(dirname "$cache")"
+      rm -rf "$cache.partial"
+      cp -a "$deps" "$cache.partial" && mv "$cache.partial" "$cache"
+    fi
   fi
-fi
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw64.cmake" -DPINLARK_WINDOWS_DEPS="$deps" \
-  -DPINLARK_BENCH=OFF "$@" >/dev/null
-cmake --build "$build" -j"$jobs"
+  echo "build-windows: $arch in $build"
+  cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw.cmake" -DPINLARK_MINGW_ARCH="$processor" \
+    -DPINLARK_WINDOWS_DEPS="$deps" -DPINLARK_BENCH=OFF "$@" >/dev/null
+  cmake --build "$build" -j"$jobs"
+  # The ZIP and the MSI (packaging/windows).
+  (cd "$build" && cpack >/dev/null)
+  ls "$build"/pinlark-*.zip "$build"/pinlark-*.msi
+}
+
+for arch in "${arches[@]}"; do
+  build_arch "$arch" "$@"
+done

@@ -5,7 +5,8 @@
 #   setup.sh --headless  and Xvfb and xdotool, to run without a display
 #   setup.sh --package   and what cpack needs to build the Debian package
 #   setup.sh --hil       and the QEMU hardware-in-the-loop bits
-#   setup.sh --windows   and the MinGW cross compiler, Wine and the signing tools
+#   setup.sh --windows   and the MinGW cross compilers, 64- and 32-bit Wine, the
+#                        signing tools and the MSI builder
 #   setup.sh --test      and every test toolchain (all of the above)
 set -euo pipefail
 
@@ -31,12 +32,15 @@ test_packages=(
   sigrok-cli python3-pytest mypy
   clang-14 libclang-rt-14-dev
 )
-# Windows cross-build (scripts/build-windows.sh): posix-thread MinGW, zlib for
-# the cross-built FreeType, dpkg-dev to unpack Debian's source packages,
-# GoogleTest's sources, Wine to run the results, the driver's signing tools,
-# and Xvfb and xdotool for the windows under Wine.
-windows_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix libz-mingw-w64-dev dpkg-dev googletest
-  wine wine64 osslsigncode openssl xvfb xdotool)
+# Windows cross-build (scripts/build-windows.sh): posix-thread MinGW for x64
+# and x86, zlib for the cross-built FreeType, dpkg-dev to unpack Debian's
+# source packages, GoogleTest's sources, Wine to run the results (wine32, an
+# i386 package, runs the x86 build and its kernel driver), the driver's
+# signing tools, wixl for the MSI installers (msiinfo to read them back), and
+# Xvfb and xdotool for the windows under Wine.
+windows_packages=(g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
+  gcc-mingw-w64-i686-posix libz-mingw-w64-dev dpkg-dev googletest wine wine64 wine32:i386 osslsigncode openssl
+  wixl msitools xvfb xdotool)
 
 for option in "$@"; do
   case $option in
@@ -62,5 +66,15 @@ echo "setup: installing ${missing[*]}"
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
 export DEBIAN_FRONTEND=noninteractive
+# Packages of another architecture (wine32:i386) need it known to dpkg first.
+for p in "${missing[@]}"; do
+  case $p in
+    *:*)
+      arch=${p##*:}
+      [ "$arch" = "$(dpkg --print-architecture)" ] || dpkg --print-foreign-architectures | grep -qx "$arch" ||
+        $SUDO dpkg --add-architecture "$arch"
+      ;;
+  esac
+done
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: a normal build, the Windows cross-build
-# with its tests under Wine, a build with AddressSanitizer and
+# Sets up, builds and runs every test: a normal build, the Windows cross-builds
+# (x64 and x86) with their tests under 64- and 32-bit Wine, a build with AddressSanitizer and
 # UndefinedBehaviorSanitizer, then the threaded suites under ThreadSanitizer
 # and a bounded run of the driver's fuzz target. The QEMU hardware-in-the-loop
 # suite and the Debian package checks (label package: cpack, lintian, desktop
 # entry, metainfo, manual pages, the unpacked lptprobe) run as CTest tests of
-# the normal build.
+# the normal build. Last, scripts/release.sh gathers the downloads in dist/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh --test
@@ -26,9 +26,12 @@ run_suite() {
 
 stage "normal build"
 run_suite build -DPINLARK_BENCH=ON -DPINLARK_WERROR=ON
-stage "windows build (MinGW cross-build, tests under Wine)"
+stage "windows builds (MinGW cross-builds for x64 and x86, ZIPs and MSIs)"
 bash scripts/build-windows.sh -DPINLARK_WERROR=ON
+stage "windows x64 tests under Wine"
 (cd build-windows && ctest --output-on-failure -j"$jobs" -L windows)
+stage "windows x86 tests under 32-bit Wine"
+(cd build-windows32 && ctest --output-on-failure -j"$jobs" -L windows)
 stage "sanitizer build"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions=$PWD/scripts/lsan.supp \
@@ -55,5 +58,8 @@ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=cl
 cmake --build build-fuzz -j"$jobs" --target lptwdmio_fuzz
 (cd build-fuzz && ctest --output-on-failure -L fuzz)
 # ---- end of ThreadSanitizer and fuzzing ----
+
+stage "release folder"
+bash scripts/release.sh >/dev/null
 
 stage "all suites passed"

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Creates the build's private Wine prefix once: wine-prefix.sh PREFIX
-# Also records the per-program Windows version the 9x test runs under.
+# Creates the build's private Wine prefix once: wine-prefix.sh PREFIX [win64|win32]
+# A win32 prefix runs the 32-bit build: its winedevice.exe loads 32-bit
+# drivers. Also records the per-program Windows version the 9x test runs under.
 set -euo pipefail
-prefix=$1
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+prefix=$1 arch=${2:-win64}
+case $arch in win64 | win32) ;; *) echo "wine-prefix: win64 or win32, not $arch" >&2; exit 2 ;; esac
+export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
 unset DISPLAY
-if [ ! -f "$prefix/.pinlark-ready-3" ]; then
+if [ ! -f "$prefix/.pinlark-ready-4-$arch" ]; then
   rm -rf "$prefix"
   mkdir -p "$prefix"
   wineboot -i >/dev/null 2>&1
@@ -15,5 +17,6 @@ if [ ! -f "$prefix/.pinlark-ready-3" ]; then
   # A program Wine runs as Windows 98 (platform id 1).
   wine reg add 'HKCU\Software\Wine\AppDefaults\lpt9x_test.exe' /v Version /t REG_SZ /d win98 /f >/dev/null 2>&1
   timeout 60 wineserver -w
-  touch "$prefix/.pinlark-ready-3"
+  grep -qx "#arch=$arch" "$prefix/system.reg" || { echo "wine-prefix: $prefix is not a $arch prefix" >&2; exit 1; }
+  touch "$prefix/.pinlark-ready-4-$arch"
 fi

@@ -99,7 +99,44 @@ bool AllHeld(const TLptPortReports& reports) {
   return any;
 }
 
+using TRtlGetNtVersionNumbers = void(WINAPI*)(DWORD*, DWORD*, DWORD*);
+
+// The version query, and when it answers 9x, what ntdll says: only a
+// compatibility mode makes an NT system answer so.
+TPlatformEvidence PlatformEvidence() {
+  TPlatformEvidence evidence;
+  OSVERSIONINFOA version{};
+  version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+  evidence.VersionAnswered = GetVersionExA(&version) != FALSE;
+  evidence.VersionPlatform = version.dwPlatformId;
+  if (!evidence.VersionAnswered || version.dwPlatformId == VER_PLATFORM_WIN32_NT) return evidence;
+  // Looked up, never loaded: loading a DLL of that name on 9x would prove nothing.
+  const HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  evidence.NtdllMapped = ntdll != nullptr;
+  if (!ntdll) return evidence;
+  if (const auto numbers = ResolveProc<TRtlGetNtVersionNumbers>(ntdll, "RtlGetNtVersionNumbers")) {
+    DWORD minor = 0, build = 0;
+    numbers(&evidence.NtMajorVersion, &minor, &build);
+    evidence.HasNtVersionNumbers = true;
+  }
+  evidence.HasRtlGetVersion = GetProcAddress(ntdll, "RtlGetVersion") != nullptr;
+  return evidence;
+}
+
 }  // namespace
+
+bool IsNtFamily(const TPlatformEvidence& evidence) {
+  if (!evidence.VersionAnswered || evidence.VersionPlatform == VER_PLATFORM_WIN32_NT) return true;
+  // 95, 98 and ME map no ntdll.dll; NT 4 and older, which have one, have no
+  // compatibility modes either, so their version query is the truth.
+  if (!evidence.NtdllMapped) return false;
+  // XP and later: ntdll's own numbers. Below 5 only a system that presents
+  // itself as 9x throughout gives (Wine set to win98 does).
+  if (evidence.HasNtVersionNumbers) return evidence.NtMajorVersion >= 5;
+  // 2000: its RtlGetVersion reports what the compatibility mode sets, but no
+  // 9x ntdll exports it at all.
+  return evidence.HasRtlGetVersion;
+}
 
 // The service manager takes an ANSI path. The ANSI name is taken as it is
 // when it names what the wide name does (on Windows a character outside the
@@ -127,11 +164,7 @@ TLptPortConnection::TLptPortConnection(const TLptConnectionOptions& options) {
   StartedService = false;
   ServiceLibrary = nullptr;
 
-  OSVERSIONINFOA version{};
-  version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
-  // A failed query must not send an NT system down the direct path, where the
-  // port instructions would fault; NT is the safe assumption.
-  IsNt = !GetVersionExA(&version) || version.dwPlatformId == VER_PLATFORM_WIN32_NT;
+  IsNt = IsNtFamily(PlatformEvidence());
 
   DeviceHandle = OpenDevice();
   if (DeviceHandle == INVALID_HANDLE_VALUE && IsNt) {

@@ -78,6 +78,25 @@ struct TLptConnectionOptions {
 // or the system cannot say where the executable lies.
 std::string DriverServicePath(const std::string& driverFolder);
 
+// What a process can learn of its system's family. The version query answers
+// as a compatibility mode tells it to: an NT system running the program as
+// "Windows 98" reports platform 1. What ntdll.dll is (mapped into every NT
+// process, never into a 9x one; which names it exports) no compatibility
+// mode changes, and nor do the version numbers ntdll holds itself.
+struct TPlatformEvidence {
+  bool VersionAnswered = false;  // GetVersionExA succeeded...
+  DWORD VersionPlatform = 0;     // ...with this platform id
+  bool NtdllMapped = false;
+  bool HasNtVersionNumbers = false;  // ntdll exports RtlGetNtVersionNumbers (XP and later)...
+  DWORD NtMajorVersion = 0;          // ...and the major version it gives
+  bool HasRtlGetVersion = false;     // ntdll exports RtlGetVersion (2000 and later)
+};
+
+// Whether the system is of the NT family, where port instructions fault and
+// the driver is the only way to the ports. A failed version query counts as
+// NT: the direct path's crash is the worse mistake.
+bool IsNtFamily(const TPlatformEvidence& evidence);
+
 class TLptPortConnection {
  public:
   // Never fails; IsUsable tells the outcome. When not usable, the thread's

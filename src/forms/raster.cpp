@@ -7,13 +7,19 @@
 
 namespace {
 
-using u128 = unsigned __int128;
+// The exact 128-bit product of two 64-bit numbers, by 32-bit halves: not
+// every target compiler has a 128-bit integer (32-bit MinGW has none).
+struct TProduct {
+  std::uint64_t Hi, Lo;
+  friend bool operator<=(TProduct a, TProduct b) { return a.Hi != b.Hi ? a.Hi < b.Hi : a.Lo <= b.Lo; }
+};
 
-std::uint64_t ISqrt(u128 v) {
-  auto r = std::uint64_t(std::sqrt(static_cast<long double>(v)));
-  while (u128(r) * r > v) --r;
-  while (u128(r + 1) * (r + 1) <= v) ++r;
-  return r;
+TProduct Multiply(std::uint64_t a, std::uint64_t b) {
+  constexpr std::uint64_t Low = 0xFFFFFFFF;
+  const std::uint64_t ll = (a & Low) * (b & Low), lh = (a & Low) * (b >> 32);
+  const std::uint64_t hl = (a >> 32) * (b & Low), hh = (a >> 32) * (b >> 32);
+  const std::uint64_t mid = (ll >> 32) + (lh & Low) + (hl & Low);
+  return {hh + (lh >> 32) + (hl >> 32) + (mid >> 32), (mid << 32) | (ll & Low)};
 }
 
 TSpan Intersect(TSpan a, TSpan b) { return {std::max(a.X0, b.X0), std::min(a.X1, b.X1)}; }
@@ -57,11 +63,16 @@ std::int64_t FloorDiv(std::int64_t a, std::int64_t b) {
 
 TSpan EllipseRow(int w, int h, int y) {
   if (w <= 0 || h <= 0 || y < 0 || y >= h) return {};
-  const u128 w2 = u128(w) * u128(w);
-  const u128 h2 = u128(h) * u128(h);
+  const auto width = std::uint64_t(w), height = std::uint64_t(h);
   const std::int64_t dy = 2 * std::int64_t(y) + 1 - h;
-  const u128 r = w2 * (h2 - u128(dy * dy));
-  auto dm = std::int64_t(ISqrt(r / h2));
+  // The widest chord d of the row: the largest d with (d h)^2 <= w^2 (h^2 - dy^2),
+  // from a floating estimate put right exactly.
+  const std::uint64_t across = height * height - std::uint64_t(dy * dy);
+  const TProduct limit = Multiply(width * width, across);
+  const auto fits = [&](std::int64_t d) { return Multiply(d * height, d * height) <= limit; };
+  auto dm = std::int64_t(std::sqrt(static_cast<long double>(across)) * width / height);
+  while (dm > 0 && !fits(dm)) --dm;
+  while (fits(dm + 1)) ++dm;
   if ((dm & 1) != ((w - 1) & 1)) --dm;
   if (dm < 0) return {};
   return {int((w - 1 - dm) / 2), int((w - 1 + dm) / 2 + 1)};

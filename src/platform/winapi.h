@@ -82,6 +82,9 @@ BOOL DeviceIoControl(HANDLE device, DWORD ioControlCode, LPVOID inBuffer, DWORD 
                      LPVOID outBuffer, DWORD outBufferSize, LPDWORD bytesReturned, LPOVERLAPPED overlapped);
 BOOL CloseHandle(HANDLE object);
 
+// A module already mapped into the process (ntdll.dll on the NT family, the
+// service-manager library once loaded), without loading anything.
+HMODULE GetModuleHandleA(LPCSTR moduleName);
 HMODULE LoadLibraryA(LPCSTR libFileName);
 FARPROC GetProcAddress(HMODULE module, LPCSTR procName);
 BOOL FreeLibrary(HMODULE libModule);

@@ -171,6 +171,41 @@ TEST_F(ConstructionTest, NineXWithDeviceUsesTheDriver) {
   EXPECT_TRUE(TraceText({"InPortByte", "OutPortByte"}).empty());
 }
 
+// Started on NT in the "Windows 98" compatibility mode, the program must not
+// take the direct path: its port instructions fault there. It installs and
+// starts the driver as on NT and goes through it.
+TEST_F(ConstructionTest, NtInTheWindows98ModeStartsTheDriverAndNeverTouchesThePorts) {
+  emulation::SetPlatformFamily(emulation::TPlatformFamily::NtAsWin98);
+  auto connection = std::make_unique<TLptPortConnection>();
+  EXPECT_TRUE(connection->IsUsable());
+  EXPECT_EQ(TraceText({"StartServiceA"}).size(), 1u);
+  EXPECT_FALSE(TraceText({"DeviceIoControl"}).empty());
+  EXPECT_TRUE(TraceText({"InPortByte", "OutPortByte"}).empty());
+  ExpectCalls(DestructionCalls(connection), DeletionCalls());
+}
+
+// What each system tells a process, and which family that makes it.
+TEST(PlatformFamily, FollowsNtdllWhereTheVersionQuerySays9x) {
+  constexpr DWORD Nt = VER_PLATFORM_WIN32_NT, Win9x = VER_PLATFORM_WIN32_WINDOWS;
+  struct TCase {
+    const char* System;
+    TPlatformEvidence Evidence;
+    bool Nt;
+  };
+  const TCase cases[] = {
+      {"NT, any version", {true, Nt, false, false, 0, false}, true},
+      {"version query failed", {false, 0, false, false, 0, false}, true},
+      {"95, 98, ME: no ntdll", {true, Win9x, false, false, 0, false}, false},
+      {"Win32s", {true, VER_PLATFORM_WIN32s, false, false, 0, false}, false},
+      {"9x with some ntdll.dll loaded", {true, Win9x, true, false, 0, false}, false},
+      {"2000 in the 98 mode", {true, Win9x, true, false, 0, true}, true},
+      {"XP in the 98 mode", {true, Win9x, true, true, 5, true}, true},
+      {"10 in the 98 mode", {true, Win9x, true, true, 10, true}, true},
+      {"Wine as win98", {true, Win9x, true, true, 4, true}, false},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(IsNtFamily(c.Evidence), c.Nt) << c.System;
+}
+
 TEST_F(ConstructionTest, UnreachableManagerMeansNoServiceCallEitherWay) {
   emulation::InjectFault(TFault{.Function = "OpenSCManagerA", .Error = ERROR_ACCESS_DENIED});
   auto connection = std::make_unique<TLptPortConnection>();

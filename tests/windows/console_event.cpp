@@ -13,6 +13,7 @@ namespace {
 
 constexpr DWORD Bound = 30000;
 constexpr DWORD ClosedByWindows = 0xC000013A;  // STATUS_CONTROL_C_EXIT
+constexpr DWORD HandlersReturned = 1;
 
 std::string CommandLine(int argc, char** argv) {
   std::string line;
@@ -69,11 +70,18 @@ int main(int argc, char** argv) {
   HANDLE handler =
       CreateRemoteThread(child.hProcess, nullptr, 0, routine,
                          reinterpret_cast<LPVOID>(static_cast<ULONG_PTR>(CTRL_CLOSE_EVENT)), 0, nullptr);
+  // The handler thread ends either by returning (Wine's CtrlRoutine then
+  // gives 1), when Windows ends the process, or because the program is
+  // ending on its own: ExitProcess ends its other threads before the process
+  // itself, which then must not be cut short.
+  bool returned = true;
   if (handler) {
     WaitForSingleObject(handler, Bound);
+    DWORD threadCode = 0;
+    returned = GetExitCodeThread(handler, &threadCode) && threadCode == HandlersReturned;
     CloseHandle(handler);
   }
-  if (WaitForSingleObject(child.hProcess, 0) == WAIT_TIMEOUT)
+  if (returned && WaitForSingleObject(child.hProcess, 0) == WAIT_TIMEOUT)
     TerminateProcess(child.hProcess, ClosedByWindows);
   WaitForSingleObject(child.hProcess, Bound);
   DWORD code = 0;

@@ -2,12 +2,12 @@
 # What Windows shows about the programs: version 1.0.0 and a manifest in
 # each, administrator rights asked for by pinlark.exe alone (it installs the
 # driver), and pinlark.exe's icon the window's own, as pinlark_icon.exe draws
-# it from the window:
-#   resources.sh PREFIX BIN_DIR SOURCE_ICON WORK_DIR VERSION
+# it from the window, and each manifest naming the build's processor (amd64
+# or x86):
+#   resources.sh PREFIX BIN_DIR SOURCE_ICON WORK_DIR VERSION WINDRES PROCESSOR
 set -uo pipefail
-prefix=$1 bin=$2 icon=$3 work=$4 version=$5
+prefix=$1 bin=$2 icon=$3 work=$4 version=$5 windres=$6 processor=$7
 run="$(dirname "$0")/../../scripts/wine-run.sh"
-windres=x86_64-w64-mingw32-windres
 failures=0
 fail() {
   echo "FAIL: $*"
@@ -23,6 +23,7 @@ for program in pinlark lptprobe; do
   level=asInvoker
   [ "$program" = pinlark ] && level=requireAdministrator
   grep -q "requestedExecutionLevel level=\"\"$level\"\"" <<<"$rc" || fail "$program.exe: manifest does not ask for $level"
+  grep -q "processorArchitecture=\"\"$processor\"\"" <<<"$rc" || fail "$program.exe: manifest does not name $processor"
 done
 grep -q "Type: group icon" <<<"$("$windres" -i "$bin/pinlark.exe" -O rc 2>/dev/null)" || fail "pinlark.exe has no icon"
 

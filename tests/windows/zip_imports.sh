@@ -18,6 +18,11 @@ images=$(cd "$folder" && find . -type f \( -iname '*.exe' -o -iname '*.dll' \) |
 
 for image in $images; do
   listing=$("$objdump" -p "$folder/$image") || { fail "$image is not a PE image"; continue; }
+  # Windows refuses to start an image made for a later subsystem than its own.
+  subsystem=$(awk '$1 == "MajorSubsystemVersion" { major = $2 } $1 == "MinorSubsystemVersion" { minor = $2 }
+    END { print major + 0 "." minor + 0 }' <<<"$listing")
+  [ "$(printf '%s\n' "$subsystem" "$floor" | sort -V | tail -1)" = "$floor" ] ||
+    fail "$image: made for subsystem version $subsystem, newer than Windows $floor"
   beside=$(cd "$folder/$(dirname "$image")" && ls | tr 'A-Z' 'a-z')
   # One line per import, "dll function" ("dll -" for an import by ordinal),
   # judged against the table; awk prints what is wrong.

@@ -16,11 +16,15 @@ namespace lptctl {
 
 namespace {
 
+// RegQueryValueExA, not RegGetValueA: the 32-bit build runs on Windows XP.
 std::string ReadString(HKEY root, const char* path, const char* name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(root, path, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return "";
   char value[1024] = {};
-  DWORD size = sizeof value - 1;
-  if (RegGetValueA(root, path, name, RRF_RT_REG_SZ, nullptr, value, &size) != ERROR_SUCCESS) return "";
-  return value;
+  DWORD size = sizeof value - 1, type = 0;
+  const LONG status = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+  RegCloseKey(key);
+  return status == ERROR_SUCCESS && type == REG_SZ ? value : "";
 }
 
 struct TScCloser {

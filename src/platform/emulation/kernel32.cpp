@@ -18,9 +18,11 @@ thread_local DWORD LastError = ERROR_SUCCESS;
 
 constexpr std::string_view DevicePrefix = "\\\\.\\";
 
-// The built-in service-manager library has a fixed module handle, like a
-// system DLL mapped at its preferred base.
+// The built-in modules have fixed handles, like system DLLs mapped at their
+// preferred bases; so has the executable.
 const HMODULE Advapi32Module = reinterpret_cast<HMODULE>(std::uintptr_t{0x7FF80000});
+const HMODULE NtdllModule = reinterpret_cast<HMODULE>(std::uintptr_t{0x7FFA0000});
+const HMODULE ExecutableModule = reinterpret_cast<HMODULE>(std::uintptr_t{0x400000});
 
 struct TExport {
   const char* Name;
@@ -44,10 +46,56 @@ const std::array<TExport, 6>& Advapi32Exports() {
   return exports;
 }
 
-bool IsAdvapi32Name(const char* name) {
-  const std::string upper = UpperCase(name);
-  return upper == "ADVAPI32.DLL" || upper == "ADVAPI32";
+// ntdll's own version, which no compatibility mode changes: Windows 10.
+constexpr DWORD NtMajor = 10, NtMinor = 0, NtBuild = 19045;
+
+struct TRtlOsVersionInfoW {
+  DWORD dwOSVersionInfoSize;
+  DWORD dwMajorVersion;
+  DWORD dwMinorVersion;
+  DWORD dwBuildNumber;
+  DWORD dwPlatformId;
+  WCHAR szCSDVersion[128];
+};
+
+LONG RtlGetVersion(TRtlOsVersionInfoW* info) {
+  info->dwMajorVersion = NtMajor;
+  info->dwMinorVersion = NtMinor;
+  info->dwBuildNumber = NtBuild;
+  info->dwPlatformId = VER_PLATFORM_WIN32_NT;
+  std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
+  return 0;
 }
+
+void RtlGetNtVersionNumbers(DWORD* major, DWORD* minor, DWORD* build) {
+  if (major) *major = NtMajor;
+  if (minor) *minor = NtMinor;
+  if (build) *build = 0xF0000000 | NtBuild;  // the high bits: a free build
+}
+
+const std::array<TExport, 2>& NtdllExports() {
+  static const std::array<TExport, 2> exports{{
+      {"RtlGetVersion", AsFarProc(&RtlGetVersion)},
+      {"RtlGetNtVersionNumbers", AsFarProc(&RtlGetNtVersionNumbers)},
+  }};
+  return exports;
+}
+
+template <std::size_t N>
+FARPROC FindExport(const std::array<TExport, N>& exports, const char* name) {
+  for (const TExport& entry : exports)
+    if (std::strcmp(entry.Name, name) == 0) return entry.Address;
+  return nullptr;
+}
+
+bool IsModuleName(const char* name, const char* module) {
+  const std::string upper = UpperCase(name);
+  return upper == module || upper == std::string(module) + ".DLL";
+}
+
+// ntdll.dll is mapped into every process of the NT family and into none of
+// the 9x family.
+bool NtdllMapped(const TEmulatedSystem& system) { return system.Family != TPlatformFamily::Win9x; }
 
 std::shared_ptr<TDeviceSession>* FindDeviceSession(HANDLE handle) {
   THandleObject* object = EmulatedSystem().FindHandle(HandleValue(handle));
@@ -77,7 +125,7 @@ std::string ModulePath(HMODULE module, const void* fileName, DWORD size) {
     StoreLastError(ERROR_INVALID_PARAMETER);
     return {};
   }
-  if (module) {
+  if (module && module != ExecutableModule) {
     StoreLastError(ERROR_MOD_NOT_FOUND);
     return {};
   }
@@ -262,11 +310,22 @@ BOOL CloseHandle(HANDLE object) {
   return TRUE;
 }
 
+HMODULE GetModuleHandleA(LPCSTR moduleName) {
+  auto lock = LockSystem();
+  TEmulatedSystem& system = EmulatedSystem();
+  if (system.Enter("GetModuleHandleA", [&] { return TArgs{FormatString(moduleName)}; })) return nullptr;
+  if (!moduleName) return ExecutableModule;
+  if (IsModuleName(moduleName, "NTDLL") && NtdllMapped(system)) return NtdllModule;
+  if (IsModuleName(moduleName, "ADVAPI32") && system.Advapi32References > 0) return Advapi32Module;
+  StoreLastError(ERROR_MOD_NOT_FOUND);
+  return nullptr;
+}
+
 HMODULE LoadLibraryA(LPCSTR libFileName) {
   auto lock = LockSystem();
   TEmulatedSystem& system = EmulatedSystem();
   if (system.Enter("LoadLibraryA", [&] { return TArgs{FormatString(libFileName)}; })) return nullptr;
-  if (!libFileName || !IsAdvapi32Name(libFileName)) {
+  if (!libFileName || !IsModuleName(libFileName, "ADVAPI32")) {
     StoreLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
@@ -283,16 +342,17 @@ FARPROC GetProcAddress(HMODULE module, LPCSTR procName) {
         return TArgs{FormatPointer(module), byName ? FormatString(procName) : FormatPointer(procName)};
       }))
     return nullptr;
-  if (module != Advapi32Module || system.Advapi32References == 0) {
+  const bool advapi32 = module == Advapi32Module && system.Advapi32References > 0;
+  const bool ntdll = module == NtdllModule && NtdllMapped(system);
+  if (!advapi32 && !ntdll) {
     StoreLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
   }
-  if (byName) {
-    for (const TExport& entry : Advapi32Exports())
-      if (std::strcmp(entry.Name, procName) == 0) return entry.Address;
-  }
-  StoreLastError(ERROR_PROC_NOT_FOUND);
-  return nullptr;
+  const FARPROC found = !byName    ? nullptr
+                        : advapi32 ? FindExport(Advapi32Exports(), procName)
+                                   : FindExport(NtdllExports(), procName);
+  if (!found) StoreLastError(ERROR_PROC_NOT_FOUND);
+  return found;
 }
 
 BOOL FreeLibrary(HMODULE libModule) {

@@ -12,7 +12,10 @@
 
 namespace emulation {
 
-enum class TPlatformFamily { Nt, Win9x };
+// NtAsWin98: an NT system running the program in its "Windows 98"
+// compatibility mode, whose version query answers as Windows 98 while ntdll
+// is mapped and tells its own version.
+enum class TPlatformFamily { Nt, Win9x, NtAsWin98 };
 
 // A device in the "\\.\NAME" namespace. Open may refuse with a Windows error
 // code; the session pointer it sets is handed to Control and Close.
