@@ -13,6 +13,7 @@ namespace {
 
 constexpr DWORD Bound = 30000;
 constexpr DWORD ClosedByWindows = 0xC000013A;  // STATUS_CONTROL_C_EXIT
+constexpr DWORD HandlersReturned = 1;          // what Wine's CtrlRoutine returns then
 
 std::string CommandLine(int argc, char** argv) {
   std::string line;
@@ -71,7 +72,13 @@ int main(int argc, char** argv) {
                          reinterpret_cast<LPVOID>(static_cast<ULONG_PTR>(CTRL_CLOSE_EVENT)), 0, nullptr);
   if (handler) {
     WaitForSingleObject(handler, Bound);
+    DWORD end = 0;
+    GetExitCodeThread(handler, &end);
     CloseHandle(handler);
+    // A handler thread ended by the process's own exit (it takes the
+    // process's exit code) signals before the process does: let that exit
+    // finish rather than take it for the handlers having returned.
+    if (end != HandlersReturned) WaitForSingleObject(child.hProcess, Bound);
   }
   if (WaitForSingleObject(child.hProcess, 0) == WAIT_TIMEOUT)
     TerminateProcess(child.hProcess, ClosedByWindows);
