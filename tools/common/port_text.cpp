@@ -1,8 +1,8 @@
 #include "port_text.h"
 
 #include <cstdio>
-#include <fstream>
 
+#include "process_info.h"
 #include "winapi.h"
 
 namespace {
@@ -59,17 +59,9 @@ std::string PortKindText(const TLptPortReport& report) {
   return text;
 }
 
-// Where the system keeps it (Linux); elsewhere nothing is known.
-std::string ProcessName(DWORD pid) {
-  std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
-  std::string name;
-  std::getline(comm, name);
-  return name;
-}
-
 std::string HolderText(const TLptPortReport& report) {
   if (!report.Holder) return "held by another program";
-  const std::string name = ProcessName(report.Holder);
+  const std::string name = platform::ProcessName(report.Holder);
   return "held by pid " + std::to_string(report.Holder) + (name.empty() ? "" : " (" + name + ")");
 }
 

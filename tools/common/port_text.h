@@ -26,9 +26,6 @@ std::string BaseText(unsigned base);
 // the port is absent or the driver did not say.
 std::string PortKindText(const TLptPortReport& report);
 
-// The name of a running process, empty when the system does not say.
-std::string ProcessName(DWORD pid);
-
 // Who holds a port another program holds: "held by pid 4242 (pinlark)", or
 // "held by another program" when the driver could not tell.
 std::string HolderText(const TLptPortReport& report);

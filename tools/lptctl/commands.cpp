@@ -8,6 +8,7 @@
 #include "pinlark_version.h"
 #include "port.h"
 #include "port_text.h"
+#include "process_info.h"
 #include "selftest.h"
 #include "sim.h"
 #include "watch.h"
@@ -107,7 +108,7 @@ void ProbeJson(TPorts& ports, BYTE port, bool last, std::ostream& out) {
     const TPortLook look = Look(ports, port);
     const TLptPortReport& report = look.Report;
     const bool held = look.State == TPortLook::Held;
-    const std::string holder = report.Holder ? ProcessName(report.Holder) : "";
+    const std::string holder = report.Holder ? platform::ProcessName(report.Holder) : "";
     out << ", \"held\": " << (held ? "true" : "false");
     if (held)
       out << ", \"holder\": " << JsonOrNull(report.Holder != 0, report.Holder)

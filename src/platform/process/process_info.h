@@ -12,4 +12,8 @@ std::string ExecutablePath();
 // pinlark.exe); empty when the system cannot say.
 std::string ProgramName();
 
+// The name of a running process by its id, as the system shows it ("lptctl"
+// on Linux, "lptctl.exe" on Windows); empty when the system does not say.
+std::string ProcessName(unsigned long pid);
+
 }  // namespace platform

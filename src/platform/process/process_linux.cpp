@@ -1,6 +1,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <fstream>
 
 #include "process_info.h"
 
@@ -12,6 +13,13 @@ std::string ExecutablePath() {
   if (length <= 0 || static_cast<std::size_t>(length) >= path.size()) return {};
   path.resize(static_cast<std::size_t>(length));
   return path;
+}
+
+std::string ProcessName(unsigned long pid) {
+  std::ifstream comm("/proc/" + std::to_string(pid) + "/comm");
+  std::string name;
+  std::getline(comm, name);
+  return name;
 }
 
 }  // namespace platform

@@ -1,6 +1,11 @@
 #include "process_info.h"
 #include "winapi.h"
 
+#include <tlhelp32.h>
+
+#include <memory>
+#include <type_traits>
+
 namespace platform {
 
 namespace {
@@ -17,6 +22,10 @@ std::string Utf8(const std::wstring& wide) {
   return text;
 }
 
+struct THandleCloser {
+  void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+
 }  // namespace
 
 // The wide query, so a folder name outside the ANSI code page survives.
@@ -32,6 +41,19 @@ std::string ExecutablePath() {
     if (path.size() >= MaxPath) return {};
     path.resize(path.size() * 2);
   }
+}
+
+// From the system's process list, which needs no right to open the process
+// and which every Windows since XP has.
+std::string ProcessName(unsigned long pid) {
+  const HANDLE raw = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (raw == INVALID_HANDLE_VALUE) return {};
+  const std::unique_ptr<std::remove_pointer_t<HANDLE>, THandleCloser> snapshot(raw);
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(raw, &entry); more; more = Process32NextW(raw, &entry))
+    if (entry.th32ProcessID == pid) return Utf8(entry.szExeFile);
+  return {};
 }
 
 }  // namespace platform

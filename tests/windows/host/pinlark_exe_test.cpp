@@ -18,6 +18,8 @@ namespace fs = std::filesystem;
 
 const std::string StartupBoxText = "Ошибка при создании объекта Lpt, код = 2";
 constexpr int ClientWidth = 463, ClientHeight = 170;
+// Where the system menu opens over the window's dark panel: light when it is open.
+constexpr TPoint MenuSpot{140, 60};
 
 // One Wine session with pinlark.exe started in it from `folder`.
 class PinlarkExe : public ::testing::Test {
@@ -157,6 +159,43 @@ TEST_F(PinlarkExeWindow, RunsOnTheRealDriverAndClosesInOrder) {
   for (int line = 0; line < 4; ++line) EXPECT_TRUE(WaitFor(StatusLamp(line), IsRed)) << line;
   EXPECT_TRUE(WaitUntil([&] { return !IsRed(Pixel(StatusLamp(4))); }, WaitLimit));
 
+  S.X().SendDeleteWindow(Win);
+  ExpectOrderlyEnd();
+}
+
+// With the system menu open (Alt+Space) Windows loops inside the window's
+// message handling; the poll goes on there, so what the far end of LPT2's
+// cable drives reaches the lamps while the menu stays open.
+TEST_F(PinlarkExeWindow, PollsWhileTheSystemMenuIsOpen) {
+  ASSERT_NO_FATAL_FAILURE(StartPinlark());
+  ClickAt(PortLamp(1));
+  ASSERT_TRUE(WaitFor(PortLamp(1), IsLime));
+  const TPoint ack = StatusLamp(3);  // right of the menu, as is the status value
+  ASSERT_TRUE(WaitFor(ack, IsRed)) << "ACK does not float high on the bare port";
+  const auto value = Grab(StatusValue);
+
+  const std::optional<TGeometry> g = S.X().Geometry(Win);
+  ASSERT_TRUE(g.has_value());
+  const auto menuOpen = [&] {
+    const TRgb c = S.X().ScreenPixel(g->X + MenuSpot.X, g->Y + MenuSpot.Y);
+    return c.R > 200 && c.G > 200 && c.B > 200;
+  };
+  ASSERT_FALSE(menuOpen());
+  Keys({"key", "alt+space"});
+  ASSERT_TRUE(WaitUntil(menuOpen, WaitLimit)) << "the system menu did not open";
+
+  ASSERT_EQ(S.Run({S.Bin() + "/lptctl.exe", "sim", "LPT2", "ACK=0"}, S.Temp() + "/sim.txt"), 0)
+      << WindowsText(S.Temp() + "/sim.txt");
+  EXPECT_TRUE(WaitUntil([&] { return !IsRed(Pixel(ack)); }, WaitLimit))
+      << "the poll stopped while the system menu is open";
+  EXPECT_TRUE(WaitUntil([&] { return Grab(StatusValue) != value; }, WaitLimit));
+  EXPECT_TRUE(menuOpen());
+
+  // The first Escape closes the menu and leaves the window in menu mode
+  // (its system menu chosen, a close request ignored); the second ends it.
+  Keys({"key", "Escape"});
+  ASSERT_TRUE(WaitUntil([&] { return !menuOpen(); }, WaitLimit));
+  Keys({"key", "Escape"});
   S.X().SendDeleteWindow(Win);
   ExpectOrderlyEnd();
 }
