@@ -2,20 +2,18 @@
 // ports, a bank of each test's own; the far end of a cable is driven from
 // here while a wait runs.
 #include "LPTIO.h"
-#include "run_command.h"
+#include "test_support.h"
 #include "winapi.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <future>
 #include <sstream>
-#include <thread>
-
-namespace fs = std::filesystem;
 
 namespace {
+
+using namespace pinlark::testsupport;
 
 std::vector<std::string> LinesOf(const std::string& text) {
   std::vector<std::string> lines;
@@ -35,20 +33,9 @@ bool SecondsThen(const std::string& line, const std::string& rest) {
 
 class LptctlLinesTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ::setenv("LPTWDMIO_BACKEND", "simulated", 1);
-    Scratch = fs::temp_directory_path() / ("lptctl-lines-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(Scratch);
-  }
-  void TearDown() override {
-    fs::remove_all(Scratch);
-    ::unsetenv("LPTWDMIO_BACKEND");
-  }
-  TRun Lptctl(const std::string& args, const std::string& errors = "err") {
-    return RunCommand(std::string(LPTCTL_PATH) + " " + args, Scratch / errors);
-  }
-  fs::path Scratch;
+  void SetUp() override { ::setenv("LPTWDMIO_BACKEND", "simulated", 1); }
+  void TearDown() override { ::unsetenv("LPTWDMIO_BACKEND"); }
+  TRun Lptctl(const std::string& args) { return RunCommand(std::string(LPTCTL_PATH) + " " + args); }
 };
 
 TEST_F(LptctlLinesTest, GetPrintsPinLevelsOrRegisterBitsInAnyCase) {
@@ -129,8 +116,7 @@ TEST_F(LptctlLinesTest, WaitSeesAnEdgeMadeWhileItRuns) {
   ASSERT_TRUE(cable.IsUsable());
   TLptFarSide side{0x08, 0x08};  // ACK (bit 3) driven high
   ASSERT_TRUE(cable.SimulatedInputs(PortLpt2, side, true)) << GetLastError();
-  auto wait = std::async(std::launch::async,
-                         [&] { return Lptctl("wait LPT2 ACK=falling --timeout 20", "wait-err"); });
+  auto wait = std::async(std::launch::async, [&] { return Lptctl("wait LPT2 ACK=falling --timeout 20"); });
   bool low = false;
   while (wait.wait_for(std::chrono::milliseconds(5)) != std::future_status::ready) {
     low = !low;
