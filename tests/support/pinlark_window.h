@@ -13,10 +13,6 @@ inline const std::string MainTitle = "Pinlark   v1.0 (simulated port)";
 inline const std::string StartupBoxTitle = "ERROR";
 inline const std::string ErrorBoxTitle = "pinlark";  // the application's title captions its error boxes
 
-struct TPoint {
-  int X, Y;
-};
-
 inline bool IsLime(TRgb c) { return c.G > 200 && c.R < 80 && c.B < 80; }
 inline bool IsGreen(TRgb c) { return c.G > 100 && c.G < 160 && c.R < 40 && c.B < 40; }
 inline bool IsRed(TRgb c) { return c.R > 200 && c.G < 80 && c.B < 80; }

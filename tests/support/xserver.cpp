@@ -24,4 +24,27 @@ TXvfb::TXvfb(const std::string& screen) {
 
 TXvfb::~TXvfb() = default;
 
+TXSession::TXSession(const std::string& screen, const std::vector<std::string>& tools) {
+  for (const std::string& tool : tools) {
+    if (!OnPath(tool)) {
+      Problem_ = tool + " is missing: run scripts/setup.sh --test";
+      return;
+    }
+  }
+  Server_ = std::make_unique<TXvfb>(screen);
+  if (Server_->DisplayName().empty()) {
+    Problem_ = "Xvfb did not start";
+    return;
+  }
+  X_ = std::make_unique<TXClient>(Server_->DisplayName());
+  if (!X_->Connected()) Problem_ = "cannot open " + Server_->DisplayName();
+}
+
+TXSession::~TXSession() = default;
+
+const std::string& TXSession::DisplayName() const {
+  static const std::string none;
+  return Server_ ? Server_->DisplayName() : none;
+}
+
 }  // namespace pinlark::testsupport
