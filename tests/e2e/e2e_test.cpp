@@ -114,23 +114,14 @@ class PinlarkWindow : public PinlarkSession {
 };
 
 TEST_F(PinlarkWindow, StartupLook) {
-  EXPECT_TRUE(IsLime(Win.Pixel(PortLamp(0))));   // LPT1 selected
-  EXPECT_TRUE(IsGreen(Win.Pixel(PortLamp(1))));  // LPT2 found, not selected
-  EXPECT_TRUE(IsGrey(Win.Pixel(PortLamp(2))));   // LPT3 absent
-  EXPECT_GT(Win.Count(Edit1Area, IsLime), 10);   // "00"
-  for (int bit = 0; bit < 8; ++bit) EXPECT_FALSE(IsLime(Win.Pixel(DataLamp(bit)))) << bit;
+  ExpectStartupLook(Win);
   // The simulation is said once, never passed off as hardware.
   const std::string err = Stderr();
   EXPECT_EQ(err.find(SimulationNotice), 0u) << err;
   EXPECT_EQ(err.find(SimulationNotice, 1), std::string::npos) << err;
 }
 
-TEST_F(PinlarkWindow, D0LightsErrThroughLoopback) {
-  EXPECT_FALSE(IsRed(Win.Pixel(ErrLamp)));
-  Win.ClickAt(DataLamp(0));
-  EXPECT_TRUE(Win.WaitFor(DataLamp(0), IsLime));
-  EXPECT_TRUE(Win.WaitFor(ErrLamp, IsRed));
-}
+TEST_F(PinlarkWindow, D0LightsErrThroughLoopback) { ExpectD0LightsErr(Win); }
 
 // The far end of LPT2's cable, driven by another program while the window
 // holds the port: the ACK lamp follows at the next poll.
@@ -145,34 +136,11 @@ TEST_F(PinlarkWindow, TheFarSideOfLpt2MovesItsStatusLamps) {
   EXPECT_TRUE(Win.WaitFor(ack, IsRed));
 }
 
-TEST_F(PinlarkWindow, CaptionToggleShowsPins) {
-  const auto caption = Win.Grab(D0Caption);
-  const auto face = Win.Grab(ToggleFace);
-  Win.ClickAt(CaptionToggle);
-  EXPECT_TRUE(WaitUntil([&] { return Win.Grab(D0Caption) != caption; }));
-  EXPECT_TRUE(WaitUntil([&] { return Win.Grab(ToggleFace) != face; }));
-  Win.ClickAt(CaptionToggle);
-  // Back in name mode: "D0" reads as before.
-  EXPECT_TRUE(WaitUntil([&] { return Win.Grab(D0Caption) == caption; }));
-}
+TEST_F(PinlarkWindow, CaptionToggleShowsPins) { ExpectCaptionToggleShowsPins(Win); }
 
-TEST_F(PinlarkWindow, HoverShowsHelpAndHighlightsRegister) {
-  const auto line = Win.Grab(StatusLine);
-  EXPECT_EQ(Win.Count(RdLabel, IsLime), 0);
-  Win.PointAt(DataLamp(5));
-  EXPECT_TRUE(WaitUntil([&] { return Win.Grab(StatusLine) != line; }));
-  EXPECT_TRUE(WaitUntil([&] { return Win.Count(RdLabel, IsLime) > 0; }));
-}
+TEST_F(PinlarkWindow, HoverShowsHelpAndHighlightsRegister) { ExpectHoverHelp(Win); }
 
-TEST_F(PinlarkWindow, TypedByteLightsItsBits) {
-  // Without a window manager the keyboard follows the pointer, which stays on Edit1.
-  Win.ClickAt(Edit1Centre);
-  Win.Xdo({"key", "ctrl+a"});
-  Win.Xdo({"type", "A5"});
-  Win.ClickAt(Edit1Enter);
-  for (int bit : {0, 2, 5, 7}) EXPECT_TRUE(Win.WaitFor(DataLamp(bit), IsLime)) << bit;
-  for (int bit : {1, 3, 4, 6}) EXPECT_FALSE(IsLime(Win.Pixel(DataLamp(bit)))) << bit;
-}
+TEST_F(PinlarkWindow, TypedByteLightsItsBits) { ExpectTypedByteLightsItsBits(Win); }
 
 TEST_F(PinlarkWindow, WindowClassNamesTheProgram) {
   EXPECT_EQ(X->ClassHint(Win.Id()), std::make_pair(std::string("pinlark"), std::string("Pinlark")));

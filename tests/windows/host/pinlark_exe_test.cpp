@@ -71,40 +71,12 @@ TEST_F(PinlarkExeWindow, RunsOnTheRealDriverAndClosesInOrder) {
   const TDifference d = Compare(GrabWindow(S.X(), Win.Id(), ClientWidth, ClientHeight), *headless);
   EXPECT_EQ(d.Count, 0) << "first difference at " << d.FirstX << "," << d.FirstY;
 
-  EXPECT_TRUE(IsLime(Win.Pixel(PortLamp(0))));   // LPT1 selected
-  EXPECT_TRUE(IsGreen(Win.Pixel(PortLamp(1))));  // LPT2 found, not selected
-  EXPECT_TRUE(IsGrey(Win.Pixel(PortLamp(2))));   // LPT3 absent
-  EXPECT_GT(Win.Count(Edit1Area, IsLime), 10);   // "00"
-  for (int bit = 0; bit < 8; ++bit) EXPECT_FALSE(IsLime(Win.Pixel(DataLamp(bit)))) << bit;
-
-  // Hover: the help text and the highlighted register label.
-  const auto line = Win.Grab(StatusLine);
-  Win.PointAt(DataLamp(5));
-  EXPECT_TRUE(WaitUntil([&] { return Win.Grab(StatusLine) != line; }, WaitLimit));
-  EXPECT_TRUE(WaitUntil([&] { return Win.Count(RdLabel, IsLime) > 0; }, WaitLimit));
-
-  // D0 through the loopback plug: ERR follows.
-  EXPECT_FALSE(IsRed(Win.Pixel(StatusLamp(0))));
-  Win.ClickAt(DataLamp(0));
-  EXPECT_TRUE(Win.WaitFor(DataLamp(0), IsLime));
-  EXPECT_TRUE(Win.WaitFor(StatusLamp(0), IsRed));
-
-  // A typed byte, written: its bits light.
-  Win.ClickAt(Edit1Centre);
-  Win.Xdo({"key", "ctrl+a"});
-  Win.Xdo({"type", "A5"});
-  Win.ClickAt(Edit1Enter);
-  for (int bit : {0, 2, 5, 7}) EXPECT_TRUE(Win.WaitFor(DataLamp(bit), IsLime)) << bit;
-  for (int bit : {1, 3, 4, 6}) EXPECT_FALSE(IsLime(Win.Pixel(DataLamp(bit)))) << bit;
-
-  // The caption toggle: pin numbers, and back to names.
-  const auto caption = Win.Grab(D0Caption);
-  const auto face = Win.Grab(ToggleFace);
-  Win.ClickAt(CaptionToggle);
-  EXPECT_TRUE(WaitUntil([&] { return Win.Grab(D0Caption) != caption; }, WaitLimit));
-  EXPECT_TRUE(WaitUntil([&] { return Win.Grab(ToggleFace) != face; }, WaitLimit));
-  Win.ClickAt(CaptionToggle);
-  EXPECT_TRUE(WaitUntil([&] { return Win.Grab(D0Caption) == caption; }, WaitLimit));
+  // The same checks as on X11, one after another in one session.
+  ExpectStartupLook(Win);
+  ExpectHoverHelp(Win);
+  ExpectD0LightsErr(Win);
+  ExpectTypedByteLightsItsBits(Win);
+  ExpectCaptionToggleShowsPins(Win);
 
   // A failed conversion's box blocks the window until it is closed.
   Win.ClickAt(DataLamp(6));
