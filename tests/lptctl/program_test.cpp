@@ -5,7 +5,9 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <future>
+#include <sstream>
 #include <vector>
 
 #include "test_support.h"
@@ -112,6 +114,20 @@ TEST_F(ProgramTest, UsageErrorsExitTwoAndSayWhatIsValid) {
       {"sim 2 ACK=2", "'2' is no level for ACK; use 0, 1 or float"},
       {"sim 2 D0=1", "'D0=1' is no LINE=0|1|float; the inputs are ERR (pin 15), SEL (13), PE (12)"},
       {"sim 2 busy", "'busy' is no LINE=0|1|float"},
+      {"get 1", "give PORT and at least one LINE"},
+      {"get 1 D9", "'D9' is no line"},
+      {"get 1 D0 --pin", "unexpected argument '--pin'"},
+      {"wait 1", "give PORT and at least one LINE=WHEN"},
+      {"wait 1 ERR", "'ERR' is no condition"},
+      {"wait 1 ERR=up", "'up' is no level or edge"},
+      {"wait 1 ERR=1 --timeout 1e3", "'1e3' is no timeout"},
+      {"wait 1 ERR=1 --interval -1", "'-1' is no interval"},
+      {"wait LPT4 ERR=1", "'LPT4' is no port"},
+      {"pulse 1 ERR", "ERR (pin 15) is an input; the lines you can pulse are D0-D7"},
+      {"pulse 1 D0 D1", "give PORT and one LINE"},
+      {"pulse 1 D0 --width 0", "'0' is no width"},
+      {"pulse 1 D0 --count 1000001", "'1000001' is no count"},
+      {"pulse 1 D0 --width 500 --period 500", "the period must be longer than the width"},
   };
   for (const TCase& c : cases) {
     const TRun run = Lptctl(c.Args);
@@ -119,14 +135,32 @@ TEST_F(ProgramTest, UsageErrorsExitTwoAndSayWhatIsValid) {
     EXPECT_NE(run.Errors.find(c.Says), std::string::npos) << c.Args << ": " << run.Errors;
     EXPECT_EQ(run.Output, "") << c.Args;
   }
-  for (const char* command :
-       {"probe", "read", "write", "set", "clear", "toggle", "watch", "sim", "selftest", "doctor"}) {
-    const TRun help = Lptctl(std::string(command) + " --help");
-    EXPECT_EQ(help.ExitCode, 0) << command;
-    EXPECT_EQ(help.Output.rfind("usage: lptctl " + std::string(command), 0), 0u) << help.Output;
-  }
   EXPECT_EQ(Lptctl("--version").Output.rfind("lptctl ", 0), 0u);
   EXPECT_EQ(Lptctl("read 3").ExitCode, 1);  // absent: no usage error, a failure
+}
+
+// The summary names every command on a line of its own, and each command's
+// help starts with its usage.
+TEST_F(ProgramTest, HelpListsEveryCommandOnceWithOneLineEach) {
+  const TRun help = Lptctl("--help");
+  std::vector<std::string> lines;
+  std::istringstream text(help.Output);
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  for (const std::string command : {"probe", "read", "get", "write", "set", "clear", "toggle", "pulse",
+                                    "wait", "watch", "sim", "selftest", "doctor"}) {
+    // "  set PORT LINE...    what it does": its words, a gap, a description.
+    const auto listed = [&](const std::string& line) {
+      const std::size_t gap = line.find("  ", 2);
+      return line.rfind("  " + command, 0) == 0 &&
+             (line.size() == 2 + command.size() || line[2 + command.size()] == ' ') &&
+             gap != std::string::npos &&
+             std::islower(static_cast<unsigned char>(line[line.find_first_not_of(' ', gap)]));
+    };
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), listed), 1) << command;
+    const TRun usage = Lptctl(command + " --help");
+    EXPECT_EQ(usage.ExitCode, 0) << command;
+    EXPECT_EQ(usage.Output.rfind("usage: lptctl " + command, 0), 0u) << usage.Output;
+  }
 }
 
 TEST_F(ProgramTest, SelftestPassesOnThePluggedPortAndFindsNoPlugOnTheOther) {
