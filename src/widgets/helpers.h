@@ -1,5 +1,5 @@
 // The few small helpers every widget shares: the framework's store-if-changed
-// and scoped flag, a contained fault's one line, and the design's rounding.
+// and scoped flag, a contained fault's one line, and rounding halves to even.
 #pragma once
 
 #include "change.h"

@@ -594,7 +594,8 @@ struct TExpectedControl {
   const char* Caption;
 };
 
-// The window as designed, written out independently of Unit1Layout.cpp.
+// Every control of the window with its class, bounds and caption, written out
+// independently of Unit1Layout.cpp.
 const TExpectedControl ExpectedLayout[] = {
     {"Image1", "TImage", 0, 0, 463, 170, ""},
     {"AbDBLED1", "TAbDBLED", 187, 50, 49, 33, "STR"},
@@ -641,7 +642,7 @@ const TExpectedControl ExpectedLayout[] = {
 
 using StoredLayout = ConsoleTest;
 
-TEST_F(StoredLayout, WindowMatchesDesignTables) {
+TEST_F(StoredLayout, WindowMatchesItsLayoutTable) {
   Device.Ports[0].Control = 0x00;  // start-up then leaves Edit3 at its stored "00"
   StartWithPorts(true, false, false);
   EXPECT_EQ(Form->Caption(), "Pinlark   v1.0");

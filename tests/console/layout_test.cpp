@@ -1,6 +1,6 @@
-// The window's stored settings and event bindings, written out from the
-// design's tables (not from Unit1Layout.cpp), read back from a window built
-// without its start-up handler.
+// The window's stored settings and event bindings, written out here as
+// tables of their own (not taken from Unit1Layout.cpp), read back from a
+// window built without its start-up handler.
 #include <functional>
 #include <map>
 #include <set>

@@ -1,4 +1,5 @@
 #include "call_deadline.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 #include <pthread.h>
@@ -92,9 +93,7 @@ TEST_F(CallDeadlineTest, ASignalThatComesTooLateIsTakenAway) {
     sigemptyset(&only);
     sigaddset(&only, TCallDeadline::Signal());
     pthread_sigmask(SIG_BLOCK, &only, nullptr);
-    const auto limit = std::chrono::steady_clock::now() + 10s;
-    while (!SignalPending() && std::chrono::steady_clock::now() < limit) std::this_thread::yield();
-    ASSERT_TRUE(SignalPending());
+    ASSERT_TRUE(pinlark::testsupport::WaitUntil(SignalPending, 10s));
   }
   EXPECT_FALSE(SignalPending());
   EXPECT_FALSE(SignalBlocked());
@@ -111,9 +110,7 @@ TEST_F(CallDeadlineTest, ACallThatStartsAfterTheSignalStillEnds) {
   TCallDeadline deadline(1ms);
   ASSERT_TRUE(deadline.Armed());
   pthread_sigmask(SIG_BLOCK, &only, nullptr);
-  const auto limit = std::chrono::steady_clock::now() + 10s;
-  while (!SignalPending() && std::chrono::steady_clock::now() < limit) std::this_thread::yield();
-  ASSERT_TRUE(SignalPending());
+  ASSERT_TRUE(pinlark::testsupport::WaitUntil(SignalPending, 10s));
   pthread_sigmask(SIG_UNBLOCK, &only, nullptr);  // the handler runs here, before the call
   EXPECT_TRUE(deadline.Passed());
   EXPECT_EQ(ReadEmptyPipe(), EINTR);

@@ -2,6 +2,7 @@
 #include "backend.h"
 #include "errno_map.h"
 #include "request.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 #include <linux/ppdev.h>
@@ -46,12 +47,9 @@ TEST(SlotAssignment, ADuplicateBaseAndSurplusPortsDoNotDisplaceOthers) {
 class ParportTreeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Root = fs::temp_directory_path() / ("lptwdmio-tree-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(Root / "dev");
     fs::create_directories(Root / "proc");
   }
-  void TearDown() override { fs::remove_all(Root); }
   void AddNode(const std::string& name, const char* baseAddr) {
     std::ofstream(Root / "dev" / name) << "";
     if (baseAddr) {
@@ -59,7 +57,7 @@ class ParportTreeTest : public ::testing::Test {
       std::ofstream(Root / "proc" / name / "base-addr") << baseAddr;
     }
   }
-  fs::path Root;
+  pinlark::testsupport::TTempDir Root;
 };
 
 TEST_F(ParportTreeTest, FindsNodesInKernelOrderWithTheirBases) {
@@ -353,13 +351,13 @@ class PpdevBankTest : public ::testing::Test {
   }
   TParportNode HeldNode(int number, unsigned base) {
     TParportNode node = Node(number, base);
-    node.ActiveFile =
-        ::testing::TempDir() + "/active-" + std::to_string(::getpid()) + "-" + std::to_string(number);
+    node.ActiveFile = (Temp / ("active-" + std::to_string(number))).string();
     std::ofstream(node.ActiveFile) << "ppdev0\n";
     System.Held.insert(node.Path);
     return node;
   }
 
+  pinlark::testsupport::TTempDir Temp;
   TFakePpdev System;
   std::unique_ptr<TPortBank> Bank;
   std::ostringstream Messages;

@@ -2,11 +2,11 @@
 // latches kept between holders, the far side open to anyone.
 #include "shared_simulation.h"
 #include "request.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/syscall.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,15 +34,7 @@ namespace {
 
 class SharedSimulationTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    Dir = fs::temp_directory_path() / ("lpt-sim-test-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(Dir);
-  }
-  void TearDown() override {
-    fs::permissions(Dir, fs::perms::owner_all, fs::perm_options::replace);
-    fs::remove_all(Dir);
-  }
+  void TearDown() override { fs::permissions(Dir, fs::perms::owner_all, fs::perm_options::replace); }
 
   DWORD OpenFile(std::unique_ptr<TSimulationFile>& file) {
     std::string refusal;
@@ -79,7 +71,8 @@ class SharedSimulationTest : public ::testing::Test {
   }
   fs::path File() const { return Dir / SimulationFileName; }
 
-  fs::path Dir;
+  pinlark::testsupport::TTempDir Temp;
+  const fs::path Dir = Temp / "bank";
   std::ostringstream Messages;
   std::string Refusal;
 };
@@ -135,25 +128,22 @@ TEST_F(SharedSimulationTest, AfterOneWaitRanOutTheSessionOnlyTries) {
 TEST_F(SharedSimulationTest, ADeadHoldersPortIsFreeAndKeepsItsLatches) {
   int ready[2];
   ASSERT_EQ(::pipe(ready), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
+  pinlark::testsupport::TChild child([&] {
     auto bank = OpenBank();
     const bool wrote = bank && Write(*bank, 0x20, 0x3C) == ERROR_SUCCESS;
     (void)!::write(ready[1], wrote ? "y" : "n", 1);
     ::pause();
-    ::_exit(0);
-  }
+    return 0;
+  });
+  ASSERT_TRUE(child.Started());
   char byte = 0;
   ASSERT_EQ(::read(ready[0], &byte, 1), 1);
   auto bank = OpenBank();
   ASSERT_TRUE(bank);
   EXPECT_EQ(byte, 'y');
-  EXPECT_EQ(bank->Describe(1).Holder, uint32_t(child));
+  EXPECT_EQ(bank->Describe(1).Holder, uint32_t(child.Pid()));
   EXPECT_EQ(Write(*bank, 0x20, 0x00), ERROR_BUSY);
-  ::kill(child, SIGKILL);
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(child.Stop(SIGKILL, std::chrono::seconds(10)));
   ::close(ready[0]);
   ::close(ready[1]);
   auto next = OpenBank();  // the first one gave up waiting: a new session

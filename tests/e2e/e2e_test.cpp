@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "pinlark_window.h"
-#include "xclient.h"
+#include "window_user.h"
 #include "xserver.h"
 
 namespace {
@@ -39,20 +39,16 @@ std::string ProgramDir() { return std::filesystem::read_symlink("/proc/self/exe"
 class PinlarkSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(OnPath("Xvfb")) << "Xvfb is missing: install xvfb (scripts/setup.sh does)";
-    ASSERT_TRUE(OnPath("xdotool")) << "xdotool is missing: install xdotool (scripts/setup.sh does)";
-    ASSERT_FALSE(Temp.Path().empty()) << "no temporary folder";
-    Server = std::make_unique<TXvfb>(Screen);
-    ASSERT_FALSE(Server->DisplayName().empty()) << "Xvfb did not start";
-    X = std::make_unique<TXClient>(Server->DisplayName());
-    ASSERT_TRUE(X->Connected()) << "cannot open " << Server->DisplayName();
+    Session = std::make_unique<TXSession>(Screen);
+    ASSERT_EQ(Session->Problem(), "");
+    X = &Session->X();
   }
 
   // The simulated port, whatever ports this machine has.
   void Launch(const std::string& program = ProgramDir() + "/pinlark",
               const std::vector<std::string>& env = {}) {
     TChildOptions options = TChildOptions()
-                                .WithDisplay(Server->DisplayName())
+                                .WithDisplay(Session->DisplayName())
                                 .WithStderr(StderrPath())
                                 .WithEnv("LPTWDMIO_BACKEND=simulated");
     for (const std::string& e : env) options.WithEnv(e);
@@ -61,23 +57,8 @@ class PinlarkSession : public ::testing::Test {
   }
 
   // A window of the program, or 0 (and a failure) when it ended first.
-  TWindowId WaitForWindow(const std::string& title) {
-    TWindowId w = 0;
-    WaitUntil([&] { return (w = X->FindWindow(title)) != 0 || App->Exited(); }, WaitLimit);
-    EXPECT_NE(w, 0u) << "no window titled '" << title << "'" << (App->Exited() ? ": pinlark ended" : "");
-    return w;
-  }
-
-  bool WaitForPixel(TWindowId w, TPoint p, bool (*pred)(TRgb)) {
-    return WaitUntil([&] { return pred(X->Pixel(w, p.X, p.Y)); }, WaitLimit);
-  }
-
-  void ClickAt(TWindowId w, TPoint p, int button = 1) {
-    EXPECT_TRUE(
-        Xdotool(Server->DisplayName(), {"mousemove", "--window", std::to_string(w), std::to_string(p.X),
-                                        std::to_string(p.Y), "click", std::to_string(button)}));
-  }
-  void Keys(const std::vector<std::string>& args) { EXPECT_TRUE(Xdotool(Server->DisplayName(), args)); }
+  TWindowId WaitForWindow(const std::string& title) { return WaitForWindowOf(*App, *X, title, WaitLimit); }
+  TWindowUser UserAt(TWindowId w) { return TWindowUser(*X, w, WaitLimit); }
 
   // lptctl with args, to its end; its exit code, or -1 when it did not end.
   int Lptctl(std::vector<std::string> args) {
@@ -101,8 +82,8 @@ class PinlarkSession : public ::testing::Test {
 
   std::string Screen = "800x600x24";
   TTempDir Temp;
-  std::unique_ptr<TXvfb> Server;
-  std::unique_ptr<TXClient> X;
+  std::unique_ptr<TXSession> Session;
+  TXClient* X = nullptr;
   std::unique_ptr<TChild> App;
 };
 
@@ -115,123 +96,80 @@ class PinlarkWindow : public PinlarkSession {
   }
   void StartPinlark() {
     Launch();
-    Win = WaitForWindow(MainTitle);
-    ASSERT_NE(Win, 0u);
-    ASSERT_TRUE(WaitForPixel(Win, ConnectionLamp, IsLime)) << "no successful poll";
+    Win = UserAt(WaitForWindow(MainTitle));
+    ASSERT_NE(Win.Id(), 0u);
+    ASSERT_TRUE(Win.WaitFor(ConnectionLamp, IsLime)) << "no successful poll";
   }
-
-  TRgb Pixel(TPoint p) { return X->Pixel(Win, p.X, p.Y); }
-  std::vector<TRgb> Grab(TArea a) { return X->Grab(Win, a); }
-  int Count(TArea a, bool (*pred)(TRgb)) {
-    int n = 0;
-    for (TRgb c : Grab(a)) n += pred(c);
-    return n;
-  }
-  void ClickAt(TPoint p, int button = 1) { PinlarkSession::ClickAt(Win, p, button); }
 
   // Types into Edit3 (which takes any character) and writes it: "g" fails the conversion.
   TWindowId OpenConversionErrorBox() {
-    ClickAt(Edit3Centre);
-    Keys({"key", "ctrl+a"});
-    Keys({"type", "g"});
-    ClickAt(Edit3Enter);
+    Win.ClickAt(Edit3Centre);
+    Win.Xdo({"key", "ctrl+a"});
+    Win.Xdo({"type", "g"});
+    Win.ClickAt(Edit3Enter);
     return WaitForWindow(ErrorBoxTitle);
   }
 
-  TWindowId Win = 0;
+  TWindowUser Win;
 };
 
 TEST_F(PinlarkWindow, StartupLook) {
-  EXPECT_TRUE(IsLime(Pixel(PortLamp(0))));   // LPT1 selected
-  EXPECT_TRUE(IsGreen(Pixel(PortLamp(1))));  // LPT2 found, not selected
-  EXPECT_TRUE(IsGrey(Pixel(PortLamp(2))));   // LPT3 absent
-  EXPECT_GT(Count(Edit1Area, IsLime), 10);   // "00"
-  for (int bit = 0; bit < 8; ++bit) EXPECT_FALSE(IsLime(Pixel(DataLamp(bit)))) << bit;
+  ExpectStartupLook(Win);
   // The simulation is said once, never passed off as hardware.
   const std::string err = Stderr();
   EXPECT_EQ(err.find(SimulationNotice), 0u) << err;
   EXPECT_EQ(err.find(SimulationNotice, 1), std::string::npos) << err;
 }
 
-TEST_F(PinlarkWindow, D0LightsErrThroughLoopback) {
-  EXPECT_FALSE(IsRed(Pixel(ErrLamp)));
-  ClickAt(DataLamp(0));
-  EXPECT_TRUE(WaitForPixel(Win, DataLamp(0), IsLime));
-  EXPECT_TRUE(WaitForPixel(Win, ErrLamp, IsRed));
-}
+TEST_F(PinlarkWindow, D0LightsErrThroughLoopback) { ExpectD0LightsErr(Win); }
 
 // The far end of LPT2's cable, driven by another program while the window
 // holds the port: the ACK lamp follows at the next poll.
 TEST_F(PinlarkWindow, TheFarSideOfLpt2MovesItsStatusLamps) {
-  ClickAt(PortLamp(1));
-  ASSERT_TRUE(WaitForPixel(Win, PortLamp(1), IsLime));
+  Win.ClickAt(PortLamp(1));
+  ASSERT_TRUE(Win.WaitFor(PortLamp(1), IsLime));
   const TPoint ack = StatusLamp(3);
-  ASSERT_TRUE(WaitForPixel(Win, ack, IsRed));  // nothing attached: the input floats high
+  ASSERT_TRUE(Win.WaitFor(ack, IsRed));  // nothing attached: the input floats high
   EXPECT_EQ(Lptctl({"sim", "LPT2", "ACK=0"}), 0);
-  EXPECT_TRUE(WaitForPixel(Win, ack, [](TRgb c) { return !IsRed(c); }));
+  EXPECT_TRUE(Win.WaitFor(ack, [](TRgb c) { return !IsRed(c); }));
   EXPECT_EQ(Lptctl({"sim", "LPT2", "ACK=float"}), 0);
-  EXPECT_TRUE(WaitForPixel(Win, ack, IsRed));
+  EXPECT_TRUE(Win.WaitFor(ack, IsRed));
 }
 
-TEST_F(PinlarkWindow, CaptionToggleShowsPins) {
-  const auto caption = Grab(D0Caption);
-  const auto face = Grab(ToggleFace);
-  ClickAt(CaptionToggle);
-  EXPECT_TRUE(WaitUntil([&] { return Grab(D0Caption) != caption; }));
-  EXPECT_TRUE(WaitUntil([&] { return Grab(ToggleFace) != face; }));
-  ClickAt(CaptionToggle);
-  // Back in name mode: "D0" reads as before.
-  EXPECT_TRUE(WaitUntil([&] { return Grab(D0Caption) == caption; }));
-}
+TEST_F(PinlarkWindow, CaptionToggleShowsPins) { ExpectCaptionToggleShowsPins(Win); }
 
-TEST_F(PinlarkWindow, HoverShowsHelpAndHighlightsRegister) {
-  const auto line = Grab(StatusLine);
-  EXPECT_EQ(Count(RdLabel, IsLime), 0);
-  Keys({"mousemove", "--window", std::to_string(Win), std::to_string(DataLamp(5).X),
-        std::to_string(DataLamp(5).Y)});
-  EXPECT_TRUE(WaitUntil([&] { return Grab(StatusLine) != line; }));
-  EXPECT_TRUE(WaitUntil([&] { return Count(RdLabel, IsLime) > 0; }));
-}
+TEST_F(PinlarkWindow, HoverShowsHelpAndHighlightsRegister) { ExpectHoverHelp(Win); }
 
-TEST_F(PinlarkWindow, TypedByteLightsItsBits) {
-  // Without a window manager the keyboard follows the pointer, which stays on Edit1.
-  ClickAt(Edit1Centre);
-  Keys({"key", "ctrl+a"});
-  Keys({"type", "A5"});
-  ClickAt(Edit1Enter);
-  for (int bit : {0, 2, 5, 7}) EXPECT_TRUE(WaitForPixel(Win, DataLamp(bit), IsLime)) << bit;
-  for (int bit : {1, 3, 4, 6}) EXPECT_FALSE(IsLime(Pixel(DataLamp(bit)))) << bit;
-}
+TEST_F(PinlarkWindow, TypedByteLightsItsBits) { ExpectTypedByteLightsItsBits(Win); }
 
 TEST_F(PinlarkWindow, WindowClassNamesTheProgram) {
-  EXPECT_EQ(X->ClassHint(Win), std::make_pair(std::string("pinlark"), std::string("Pinlark")));
+  EXPECT_EQ(X->ClassHint(Win.Id()), std::make_pair(std::string("pinlark"), std::string("Pinlark")));
 }
 
 TEST_F(PinlarkWindow, ConversionErrorBoxBlocksTheWindowUntilClosed) {
   const TWindowId box = OpenConversionErrorBox();
   ASSERT_NE(box, 0u);
-  EXPECT_EQ(X->TransientFor(box), Win);
+  EXPECT_EQ(X->TransientFor(box), Win.Id());
   EXPECT_TRUE(X->ListsAtom(box, "_NET_WM_STATE", "_NET_WM_STATE_MODAL"));
-  ClickAt(DataLamp(7));  // beside the box: must not light
-  ClickAt(Edit3Enter);   // the failing write again: must not open a second box
+  Win.ClickAt(DataLamp(7));  // beside the box: must not light
+  Win.ClickAt(Edit3Enter);   // the failing write again: must not open a second box
   X->SendDeleteWindow(box);
   // Input is handled in order: once the box is gone, both clicks have been seen.
   ASSERT_TRUE(WaitUntil([&] { return X->Windows(ErrorBoxTitle).empty(); }, WaitLimit));
-  EXPECT_FALSE(IsLime(Pixel(DataLamp(7))));
+  EXPECT_FALSE(IsLime(Win.Pixel(DataLamp(7))));
   EXPECT_TRUE(X->Windows(ErrorBoxTitle).empty()) << "a second box opened behind the first";
   // The window takes input again.
-  ClickAt(DataLamp(7));
-  EXPECT_TRUE(WaitForPixel(Win, DataLamp(7), IsLime));
+  Win.ClickAt(DataLamp(7));
+  EXPECT_TRUE(Win.WaitFor(DataLamp(7), IsLime));
 }
 
 TEST_F(PinlarkWindow, CloseRequestEndsWithExitZero) {
-  X->SendDeleteWindow(Win);
+  X->SendDeleteWindow(Win.Id());
   EXPECT_EQ(App->Wait(WaitLimit), 0) << "pinlark did not end cleanly";
 }
 
 TEST_F(PinlarkWindow, TerminationSignalEndsWithExitZero) {
-  kill(App->Pid(), SIGTERM);
-  EXPECT_EQ(App->Wait(WaitLimit), 0) << "pinlark did not end cleanly";
+  EXPECT_EQ(App->Stop(SIGTERM, WaitLimit), 0) << "pinlark did not end cleanly";
 }
 
 // Every port held by other programs: start-up stops with its box, naming
@@ -268,8 +206,8 @@ class PinlarkSignal : public PinlarkWindow, public ::testing::WithParamInterface
 
   void ExpectOrderlyEndOnSignal() {
     ASSERT_FALSE(App->Exited()) << "pinlark ended before the signal";
-    kill(App->Pid(), GetParam());
-    EXPECT_EQ(App->Wait(WaitLimit), 0) << "pinlark did not end cleanly on " << SignalName(GetParam());
+    EXPECT_EQ(App->Stop(GetParam(), WaitLimit), 0)
+        << "pinlark did not end cleanly on " << SignalName(GetParam());
     EXPECT_EQ(ProgramStderr(), "");
   }
 };
@@ -321,20 +259,20 @@ TEST_P(PinlarkScale, WindowAndInputFollowTheFactor) {
   std::vector<std::string> env;
   if (!c.Scale.empty()) env.push_back("PINLARK_SCALE=" + c.Scale);
   Launch(ProgramDir() + "/pinlark", env);
-  const TWindowId win = WaitForWindow(MainTitle);
-  ASSERT_NE(win, 0u);
+  const TWindowUser win = UserAt(WaitForWindow(MainTitle));
+  ASSERT_NE(win.Id(), 0u);
   const auto at = [&](TPoint p) { return TPoint{p.X * c.Factor, p.Y * c.Factor}; };
-  const std::optional<TGeometry> size = X->Geometry(win);
+  const std::optional<TGeometry> size = X->Geometry(win.Id());
   ASSERT_TRUE(size.has_value());
   EXPECT_EQ(size->Width, 463 * c.Factor);
   EXPECT_EQ(size->Height, 170 * c.Factor);
-  ASSERT_TRUE(WaitForPixel(win, at(ConnectionLamp), IsLime)) << "no successful poll";
+  ASSERT_TRUE(win.WaitFor(at(ConnectionLamp), IsLime)) << "no successful poll";
 
-  ClickAt(win, at(DataLamp(0)));
-  EXPECT_TRUE(WaitForPixel(win, at(DataLamp(0)), IsLime));
+  win.ClickAt(at(DataLamp(0)));
+  EXPECT_TRUE(win.WaitFor(at(DataLamp(0)), IsLime));
   // Every screen pixel of the lamp's block shows the lamp.
   const TPoint last{at(DataLamp(0)).X + c.Factor - 1, at(DataLamp(0)).Y + c.Factor - 1};
-  EXPECT_TRUE(IsLime(X->Pixel(win, last.X, last.Y)));
+  EXPECT_TRUE(IsLime(win.Pixel(last)));
 
   const std::string err = ProgramStderr();
   if (c.Complains) {

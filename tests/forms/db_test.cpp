@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "db.h"
 
 namespace {
@@ -57,6 +59,26 @@ TEST_F(DataLinkTest, ModifiedLinkWritesItsValueWhenTheRecordIsUpdated) {
   Data.Post();
   EXPECT_EQ(Count->AsInteger(), 42);
   EXPECT_FALSE(Link.IsModified());
+}
+
+// Writing the control's value runs once even when it asks for an update
+// again; one that fails its conversion leaves the next, with the text put
+// right, to write.
+TEST_F(DataLinkTest, AnUpdateRunsOnceAndAFailedOneLeavesTheNextToWrite) {
+  ASSERT_TRUE(Link.Edit());
+  std::string typed = "zz";
+  int writes = 0;
+  Link.OnUpdateData = [&](TObject*) {
+    ++writes;
+    Link.UpdateRecord();
+    Count->SetAsString(typed);
+  };
+  Link.Modified();
+  EXPECT_THROW(Link.UpdateRecord(), EConvertError);
+  typed = "$2A";
+  Link.UpdateRecord();
+  EXPECT_EQ(Count->AsInteger(), 42);
+  EXPECT_EQ(writes, 2);
 }
 
 TEST_F(DataLinkTest, WritingNeedsEditModeAndRespectsReadOnly) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "xclient.h"
+#include "window_user.h"
 #include "xserver.h"
 
 namespace {
@@ -21,38 +21,32 @@ constexpr TRgb Green{0, 0x80, 0}, Red{0xFF, 0, 0}, Yellow{0xFF, 0xFF, 0}, Backgr
 class forms_e2e : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(OnPath("Xvfb")) << "Xvfb is missing: run scripts/setup.sh (package xvfb)";
-    ASSERT_TRUE(OnPath("xdotool")) << "xdotool is missing: run scripts/setup.sh (package xdotool)";
-    ASSERT_FALSE(Temp_.Path().empty()) << "no temporary folder";
-    Server_ = std::make_unique<TXvfb>("1024x768x24");
-    ASSERT_FALSE(Server_->DisplayName().empty()) << "Xvfb did not start";
-    X_ = std::make_unique<TXClient>(Server_->DisplayName());
-    ASSERT_TRUE(X_->Connected()) << "cannot open " << Server_->DisplayName();
+    ASSERT_EQ(Session_.Problem(), "");
+    X_ = &Session_.X();
   }
 
-  void Xdo(const std::vector<std::string>& args) {
-    EXPECT_TRUE(Xdotool(Server_->DisplayName(), args)) << "xdotool " << args.front() << " failed";
-  }
   void ClickScreen(int x, int y, const std::vector<std::string>& click = {"click", "1"}) {
     std::vector<std::string> args{"mousemove", "--sync", std::to_string(x), std::to_string(y)};
     args.insert(args.end(), click.begin(), click.end());
-    Xdo(args);
+    Win.Xdo(args);
   }
 
   TTempDir Temp_;
-  std::unique_ptr<TXvfb> Server_;
-  std::unique_ptr<TXClient> X_;
+  TXSession Session_{"1024x768x24"};
+  TXClient* X_ = nullptr;
+  TWindowUser Win;
 };
 
 TEST_F(forms_e2e, ClickTypeCheckPixelsAndClose) {
   const std::string outPath = Temp_.Path() + "/out.txt";
   TChild app({E2E_APP}, TChildOptions()
-                            .WithDisplay(Server_->DisplayName())
+                            .WithDisplay(Session_.DisplayName())
                             .WithStdout(outPath)
                             .WithStderr(Temp_.Path() + "/err.txt"));
   ASSERT_TRUE(app.Started());
   const TWindowId w = X_->WaitForWindow(WindowTitle);
   ASSERT_NE(w, 0u) << "the form's window did not appear";
+  Win = TWindowUser(*X_, w, 20s);
 
   // Fixed size, centred on the screen, its own window class.
   const std::optional<TSizeLimits> limits = X_->SizeLimits(w);
@@ -78,18 +72,18 @@ TEST_F(forms_e2e, ClickTypeCheckPixelsAndClose) {
       << ToString(X_->ScreenPixel(lampX, lampY));
 
   ClickScreen(ox + 150, oy + 30);
-  Xdo({"type", "--delay", "30", "ab1xyz"});
+  Win.Xdo({"type", "--delay", "30", "ab1xyz"});
   // The label echoes the field in yellow.
   EXPECT_TRUE(WaitUntil([&] {
-    for (const TRgb& c : X_->Grab(w, {100, 60, 140, 76}))
+    for (const TRgb& c : Win.Grab({100, 60, 140, 76}))
       if (c == Yellow) return true;
     return false;
   }));
 
   // Copy from the first field, paste into the second.
-  Xdo({"key", "--delay", "30", "ctrl+a", "ctrl+c"});
+  Win.Xdo({"key", "--delay", "30", "ctrl+a", "ctrl+c"});
   ClickScreen(ox + 150, oy + 110);
-  Xdo({"key", "ctrl+v"});
+  Win.Xdo({"key", "ctrl+v"});
 
   // A double click on the lamp: two more presses, one of them a double click.
   ClickScreen(lampX, lampY, {"click", "--repeat", "2", "--delay", "80", "1"});

@@ -9,7 +9,7 @@
 
 #include "display.h"
 #include "display_recorder.h"
-#include "xclient.h"
+#include "window_user.h"
 #include "xserver.h"
 
 namespace {
@@ -20,11 +20,8 @@ using namespace pinlark::testsupport;
 class X11DisplayTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(OnPath("Xvfb")) << "Xvfb is missing: run scripts/setup.sh (package xvfb)";
-    Server_ = std::make_unique<TXvfb>("640x480x24");
-    ASSERT_FALSE(Server_->DisplayName().empty()) << "Xvfb did not start";
-    X_ = std::make_unique<TXClient>(Server_->DisplayName());
-    ASSERT_TRUE(X_->Connected());
+    ASSERT_EQ(Session_.Problem(), "");
+    X_ = &Session_.X();
   }
   void TearDown() override {
     Window_.reset();
@@ -35,7 +32,7 @@ class X11DisplayTest : public ::testing::Test {
   // A shown window of w x h frame pixels, filled with `fill`; waits until the
   // window system exposed all of it (which presents it).
   void Open(int w, int h, std::uint32_t fill, const char* scale = nullptr) {
-    setenv("DISPLAY", Server_->DisplayName().c_str(), 1);
+    setenv("DISPLAY", Session_.DisplayName().c_str(), 1);
     if (scale) setenv("PINLARK_SCALE", scale, 1);
     Display_ = display::CreateDefaultDisplay();
     Pixels_.assign(std::size_t(w) * std::size_t(h), fill);
@@ -65,8 +62,8 @@ class X11DisplayTest : public ::testing::Test {
     return true;
   }
 
-  std::unique_ptr<TXvfb> Server_;
-  std::unique_ptr<TXClient> X_;
+  TXSession Session_{"640x480x24"};
+  TXClient* X_ = nullptr;
   std::unique_ptr<display::Display> Display_;
   std::unique_ptr<display::Window> Window_;
   std::vector<std::uint32_t> Pixels_;
@@ -110,8 +107,7 @@ TEST_F(X11DisplayTest, AScaledWindowShowsEachPixelAsABlockAndUploadsOnlyTheDamag
   EXPECT_TRUE(WaitUntil(blockShown));
 
   // Input comes back in frame pixels: any screen pixel of a block is that pixel.
-  ASSERT_TRUE(Xdotool(Server_->DisplayName(),
-                      {"mousemove", "--window", std::to_string(Id_), "14", "17", "click", "1"}));
+  ASSERT_TRUE(TWindowUser(*X_, Id_, 20s).ClickAt({14, 17}));
   ASSERT_TRUE(Pump([&] { return !Events_.Presses.empty(); }));
   EXPECT_EQ(Events_.Presses.front(), std::make_pair(4, 5));
 }

@@ -176,9 +176,8 @@ const TCheckingBank* HolderOf(int slot) {
   return nullptr;
 }
 
-// The request rules as the design states them, written out independently of
-// the module's own statement of them, for a request of the session whose
-// bank is asker.
+// The status each request must get, written out independently of the
+// module's own rules, for a request of the session whose bank is asker.
 DWORD ExpectedStatus(const TCheckingBank* asker, DWORD code, const BYTE* in, DWORD inLength, const BYTE* out,
                      DWORD outLength) {
   if (code == IoctlQueryPorts)

@@ -1,8 +1,8 @@
 // lptctl doctor's Linux checks on made-up /proc, /sys and /dev trees.
 #include "doctor_linux.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -15,8 +15,6 @@ namespace {
 class DoctorTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Root = fs::temp_directory_path() / ("lptctl-doctor-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
     for (const char* dir : {"proc", "sys/module", "parport", "dev"}) fs::create_directories(Root / dir);
     System.ModulesFile = (Root / "proc" / "modules").string();
     System.SysModuleDir = (Root / "sys" / "module").string();
@@ -26,7 +24,6 @@ class DoctorTest : public ::testing::Test {
     System.UserName = "ada";
     System.Uid = 4242;  // owns none of the files
   }
-  void TearDown() override { fs::remove_all(Root); }
 
   void Modules(const std::string& names) {
     std::ofstream out(System.ModulesFile);
@@ -56,7 +53,7 @@ class DoctorTest : public ::testing::Test {
     EXPECT_NE(text.find(line), std::string::npos) << "no '" << line << "' in:\n" << text;
   }
 
-  fs::path Root;
+  pinlark::testsupport::TTempDir Root;
   TLinuxSystem System;
 };
 

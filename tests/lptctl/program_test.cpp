@@ -1,94 +1,59 @@
 // The built lptctl on the driver module's simulated ports: each test has a
 // bank of its own, shared by the programs it starts, each of which holds the
 // port it works on until it ends.
-#include "run_command.h"
-
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <chrono>
+#include <algorithm>
 #include <future>
-#include <thread>
+#include <sstream>
 #include <vector>
 
-namespace fs = std::filesystem;
+#include "test_support.h"
 
-extern char** environ;
+namespace fs = std::filesystem;
+using namespace pinlark::testsupport;
 
 namespace {
 
 class ProgramTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ::setenv("LPTWDMIO_BACKEND", "simulated", 1);
-    Scratch = fs::temp_directory_path() / ("lptctl-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(Scratch);
-  }
-  void TearDown() override {
-    fs::remove_all(Scratch);
-    ::unsetenv("LPTWDMIO_BACKEND");
-  }
-  TRun Lptctl(const std::string& args) { return RunCommand(Bounded + " " + args, Scratch / "err"); }
-  static std::string Slurp(const fs::path& file) {
-    std::ostringstream text;
-    text << std::ifstream(file).rdbuf();
-    return text.str();
-  }
+  void SetUp() override { ::setenv("LPTWDMIO_BACKEND", "simulated", 1); }
+  void TearDown() override { ::unsetenv("LPTWDMIO_BACKEND"); }
+  TRun Lptctl(const std::string& args) { return RunCommand(Bounded + " " + args); }
   // Waits, within a bound, until file holds text.
   static bool WaitFor(const fs::path& file, const std::string& text) {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < end) {
-      if (Slurp(file).find(text) != std::string::npos) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
+    return WaitUntil([&] { return ReadFile(file).find(text) != std::string::npos; },
+                     std::chrono::seconds(10));
   }
   // The closing time stamp is there and sigrok-cli reads the dump whole.
   void ExpectCompleteDump(const fs::path& vcd) {
-    const std::string dump = Slurp(vcd);
+    const std::string dump = ReadFile(vcd);
     ASSERT_FALSE(dump.empty());
     EXPECT_EQ(dump.substr(dump.rfind('\n', dump.size() - 2) + 1, 1), "#");
-    const TRun show = RunCommand("sigrok-cli -I vcd -i " + vcd.string() + " --show", Scratch / "err");
+    const TRun show = RunCommand("sigrok-cli -I vcd -i " + vcd.string() + " --show");
     EXPECT_EQ(show.ExitCode, 0) << show.Errors;
     EXPECT_NE(show.Output.find("Channels: 17"), std::string::npos) << show.Output;
   }
   // lptctl ARGS in the background, stdout and stderr to files named for tag.
-  pid_t Start(const std::vector<std::string>& arguments, const std::string& tag) {
-    const fs::path out = Scratch / (tag + ".out"), err = Scratch / (tag + ".err");
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::unique_ptr<TChild> Start(const std::vector<std::string>& arguments, const std::string& tag) {
     std::vector<std::string> args = {LPTCTL_PATH};
     args.insert(args.end(), arguments.begin(), arguments.end());
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    EXPECT_EQ(posix_spawn(&pid, LPTCTL_PATH, &actions, nullptr, argv.data(), environ), 0);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    auto child = std::make_unique<TChild>(args, TChildOptions()
+                                                    .WithStdout(Scratch.Path() + "/" + tag + ".out")
+                                                    .WithStderr(Scratch.Path() + "/" + tag + ".err"));
+    EXPECT_TRUE(child->Started());
+    return child;
   }
-  // SIGINT, then the exit status, within a bound; a program that does not
-  // end is killed and fails the test.
-  static int Stop(pid_t pid) {
-    ::kill(pid, SIGINT);
-    int status = 0;
-    for (int i = 0; i < 1000 && ::waitpid(pid, &status, WNOHANG) == 0; ++i)
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (::waitpid(pid, &status, WNOHANG) == 0) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      ADD_FAILURE() << "lptctl did not end on SIGINT";
-    }
-    return status;
+  // SIGINT, then the exit code, within a bound; a program that does not
+  // end fails the test (and is killed when it goes).
+  static std::optional<int> Stop(TChild& child) {
+    const std::optional<int> code = child.Stop(SIGINT, std::chrono::seconds(10));
+    if (!code) ADD_FAILURE() << "lptctl did not end on SIGINT";
+    return code;
   }
-  fs::path Scratch;
+  TTempDir Scratch;
   // lptctl under a bound: a watch that never ends fails its test instead.
   const std::string Bounded = "timeout -k 5 20 " LPTCTL_PATH;
 };
@@ -149,6 +114,20 @@ TEST_F(ProgramTest, UsageErrorsExitTwoAndSayWhatIsValid) {
       {"sim 2 ACK=2", "'2' is no level for ACK; use 0, 1 or float"},
       {"sim 2 D0=1", "'D0=1' is no LINE=0|1|float; the inputs are ERR (pin 15), SEL (13), PE (12)"},
       {"sim 2 busy", "'busy' is no LINE=0|1|float"},
+      {"get 1", "give PORT and at least one LINE"},
+      {"get 1 D9", "'D9' is no line"},
+      {"get 1 D0 --pin", "unexpected argument '--pin'"},
+      {"wait 1", "give PORT and at least one LINE=WHEN"},
+      {"wait 1 ERR", "'ERR' is no condition"},
+      {"wait 1 ERR=up", "'up' is no level or edge"},
+      {"wait 1 ERR=1 --timeout 1e3", "'1e3' is no timeout"},
+      {"wait 1 ERR=1 --interval -1", "'-1' is no interval"},
+      {"wait LPT4 ERR=1", "'LPT4' is no port"},
+      {"pulse 1 ERR", "ERR (pin 15) is an input; the lines you can pulse are D0-D7"},
+      {"pulse 1 D0 D1", "give PORT and one LINE"},
+      {"pulse 1 D0 --width 0", "'0' is no width"},
+      {"pulse 1 D0 --count 1000001", "'1000001' is no count"},
+      {"pulse 1 D0 --width 500 --period 500", "the period must be longer than the width"},
   };
   for (const TCase& c : cases) {
     const TRun run = Lptctl(c.Args);
@@ -156,14 +135,32 @@ TEST_F(ProgramTest, UsageErrorsExitTwoAndSayWhatIsValid) {
     EXPECT_NE(run.Errors.find(c.Says), std::string::npos) << c.Args << ": " << run.Errors;
     EXPECT_EQ(run.Output, "") << c.Args;
   }
-  for (const char* command :
-       {"probe", "read", "write", "set", "clear", "toggle", "watch", "sim", "selftest", "doctor"}) {
-    const TRun help = Lptctl(std::string(command) + " --help");
-    EXPECT_EQ(help.ExitCode, 0) << command;
-    EXPECT_EQ(help.Output.rfind("usage: lptctl " + std::string(command), 0), 0u) << help.Output;
-  }
   EXPECT_EQ(Lptctl("--version").Output.rfind("lptctl ", 0), 0u);
   EXPECT_EQ(Lptctl("read 3").ExitCode, 1);  // absent: no usage error, a failure
+}
+
+// The summary names every command on a line of its own, and each command's
+// help starts with its usage.
+TEST_F(ProgramTest, HelpListsEveryCommandOnceWithOneLineEach) {
+  const TRun help = Lptctl("--help");
+  std::vector<std::string> lines;
+  std::istringstream text(help.Output);
+  for (std::string line; std::getline(text, line);) lines.push_back(line);
+  for (const std::string command : {"probe", "read", "get", "write", "set", "clear", "toggle", "pulse",
+                                    "wait", "watch", "sim", "selftest", "doctor"}) {
+    // "  set PORT LINE...    what it does": its words, a gap, a description.
+    const auto listed = [&](const std::string& line) {
+      const std::size_t gap = line.find("  ", 2);
+      return line.rfind("  " + command, 0) == 0 &&
+             (line.size() == 2 + command.size() || line[2 + command.size()] == ' ') &&
+             gap != std::string::npos &&
+             std::islower(static_cast<unsigned char>(line[line.find_first_not_of(' ', gap)]));
+    };
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(), listed), 1) << command;
+    const TRun usage = Lptctl(command + " --help");
+    EXPECT_EQ(usage.ExitCode, 0) << command;
+    EXPECT_EQ(usage.Output.rfind("usage: lptctl " + command, 0), 0u) << usage.Output;
+  }
 }
 
 TEST_F(ProgramTest, SelftestPassesOnThePluggedPortAndFindsNoPlugOnTheOther) {
@@ -182,8 +179,7 @@ TEST_F(ProgramTest, DoctorOnAMachineWithoutPortsSaysTheyAreSimulated) {
   fs::create_directories(Scratch / "proc");
   ::unsetenv("LPTWDMIO_BACKEND");
   const TRun run = RunCommand("LPTWDMIO_DEV_DIR=" + (Scratch / "dev").string() + " LPTWDMIO_PROC_DIR=" +
-                                  (Scratch / "proc").string() + " " LPTCTL_PATH " doctor",
-                              Scratch / "err");
+                              (Scratch / "proc").string() + " " LPTCTL_PATH " doctor");
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_NE(run.Output.find("[FAIL] ports the kernel knows: none"), std::string::npos) << run.Output;
   EXPECT_NE(run.Output.find("[ok]   connection: the driver loads and opens"), std::string::npos)
@@ -196,16 +192,16 @@ TEST_F(ProgramTest, DoctorOnAMachineWithoutPortsSaysTheyAreSimulated) {
 // made meanwhile are in the log and in a dump that sigrok-cli reads whole.
 TEST_F(ProgramTest, InterruptedWatchLeavesACompleteDump) {
   const fs::path vcd = Scratch / "run.vcd";
-  const pid_t watch = Start({"watch", "LPT2", "--vcd", vcd.string()}, "watch");
+  const std::unique_ptr<TChild> watch = Start({"watch", "LPT2", "--vcd", vcd.string()}, "watch");
   const bool started = WaitFor(Scratch / "watch.err", "Ctrl+C ends");
   const TRun sim = Lptctl("sim LPT2 ACK=0 pe=1");  // a second program, while the watch holds the port
   const bool changed = started && WaitFor(Scratch / "watch.out", " ACK(10)=0");
-  const int status = Stop(watch);
-  ASSERT_TRUE(started) << Slurp(Scratch / "watch.err");
+  const std::optional<int> code = Stop(*watch);
+  ASSERT_TRUE(started) << ReadFile(Scratch / "watch.err");
   EXPECT_EQ(sim.Output, "LPT2 ERR(15)=float SEL(13)=float PE(12)=1 ACK(10)=0 BUSY(11)=float\n") << sim.Errors;
-  ASSERT_TRUE(changed) << Slurp(Scratch / "watch.out");
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  EXPECT_NE(Slurp(Scratch / "watch.err").find(" samples in "), std::string::npos);
+  ASSERT_TRUE(changed) << ReadFile(Scratch / "watch.out");
+  EXPECT_EQ(code, 0);
+  EXPECT_NE(ReadFile(Scratch / "watch.err").find(" samples in "), std::string::npos);
   ExpectCompleteDump(vcd);
   EXPECT_EQ(Lptctl("sim 2 ack=float PE=float").Output,
             "LPT2 ERR(15)=float SEL(13)=float PE(12)=float ACK(10)=float BUSY(11)=float\n");
@@ -216,12 +212,11 @@ TEST_F(ProgramTest, InterruptedWatchLeavesACompleteDump) {
 TEST_F(ProgramTest, AWatchWhoseReaderLeavesStopsAndCompletesTheDump) {
   const fs::path vcd = Scratch / "run.vcd", err = Scratch / "watch-err", status = Scratch / "status";
   const TRun run = RunCommand("{ " + Bounded + " watch LPT2 --vcd " + vcd.string() + " 2>" + err.string() +
-                                  "; echo $? >" + status.string() + "; } | head -1",
-                              Scratch / "err");
+                              "; echo $? >" + status.string() + "; } | head -1");
   EXPECT_EQ(run.Output.rfind("0.000000 LPT2 data=", 0), 0u) << run.Output;
-  EXPECT_EQ(Slurp(status), "1\n") << Slurp(err);
-  EXPECT_NE(Slurp(err).find("lptctl: standard output was closed; the watch stopped\n"), std::string::npos)
-      << Slurp(err);
+  EXPECT_EQ(ReadFile(status), "1\n") << ReadFile(err);
+  EXPECT_NE(ReadFile(err).find("lptctl: standard output was closed; the watch stopped\n"), std::string::npos)
+      << ReadFile(err);
   ExpectCompleteDump(vcd);
 }
 
@@ -248,7 +243,7 @@ TEST_F(ProgramTest, OutputThatCannotBeWrittenEndsTheWatchAtOnce) {
        "writing " + limited.string() + " failed (File too large)"},
   };
   for (const TCase& c : cases) {
-    const TRun run = RunCommand("sh -c \"" + c.Command + "\"", Scratch / "err");
+    const TRun run = RunCommand("sh -c \"" + c.Command + "\"");
     EXPECT_EQ(run.ExitCode, 1) << c.Command << ": " << run.Errors;
     EXPECT_NE(run.Errors.find("lptctl: " + c.Says), std::string::npos) << c.Command << ": " << run.Errors;
   }
@@ -259,9 +254,9 @@ TEST_F(ProgramTest, OutputThatCannotBeWrittenEndsTheWatchAtOnce) {
 // whom, and a command that needs it says busy within the bound it was given.
 TEST_F(ProgramTest, LookingNeverWritesAndAHeldPortIsBusy) {
   ASSERT_EQ(Lptctl("write 1 data 5A").ExitCode, 0);
-  const pid_t watch = Start({"watch", "LPT2", "--interval", "0"}, "watch");
-  ASSERT_TRUE(WaitFor(Scratch / "watch.err", "Ctrl+C ends")) << Slurp(Scratch / "watch.err");
-  const std::string holder = "LPT2 held by pid " + std::to_string(watch) + " (lptctl) simulated\n";
+  const std::unique_ptr<TChild> watch = Start({"watch", "LPT2", "--interval", "0"}, "watch");
+  ASSERT_TRUE(WaitFor(Scratch / "watch.err", "Ctrl+C ends")) << ReadFile(Scratch / "watch.err");
+  const std::string holder = "LPT2 held by pid " + std::to_string(watch->Pid()) + " (lptctl) simulated\n";
   std::string failures;
   for (int round = 0; round < 100; ++round) {
     const TRun read = Lptctl("read LPT1");
@@ -272,16 +267,16 @@ TEST_F(ProgramTest, LookingNeverWritesAndAHeldPortIsBusy) {
     if (Lptctl("doctor").Output.find("simulated ports only (LPT1, LPT2)") == std::string::npos)
       failures += "doctor ";
   }
-  const TRun busy = RunCommand("LPTWDMIO_WAIT_MS=20 " LPTCTL_PATH " set LPT2 D0", Scratch / "err");
-  const int status = Stop(watch);
+  const TRun busy = RunCommand("LPTWDMIO_WAIT_MS=20 " LPTCTL_PATH " set LPT2 D0");
+  const std::optional<int> code = Stop(*watch);
   EXPECT_EQ(failures, "");
-  EXPECT_EQ(Slurp(Scratch / "watch.out").find('\n'), Slurp(Scratch / "watch.out").size() - 1)
-      << "the watch saw a change: " << Slurp(Scratch / "watch.out");
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+  EXPECT_EQ(ReadFile(Scratch / "watch.out").find('\n'), ReadFile(Scratch / "watch.out").size() - 1)
+      << "the watch saw a change: " << ReadFile(Scratch / "watch.out");
+  EXPECT_EQ(code, 0);
   EXPECT_EQ(busy.ExitCode, 1);
-  EXPECT_NE(
-      busy.Errors.find("(error 170): LPT2 is held by pid " + std::to_string(watch) + " (lptctl); another"),
-      std::string::npos)
+  EXPECT_NE(busy.Errors.find("(error 170): LPT2 is held by pid " + std::to_string(watch->Pid()) +
+                             " (lptctl); another"),
+            std::string::npos)
       << busy.Errors;
   EXPECT_EQ(Lptctl("read 2").Output.substr(0, 13), "LPT2 data=00 ");  // free again, untouched
 }
@@ -303,8 +298,7 @@ TEST_F(ProgramTest, ConcurrentChangesWaitTheirTurnAndLoseNothing) {
       int succeeded = 0;
       for (int i = 0; i < Toggles; ++i)
         succeeded += RunCommand("LPTWDMIO_WAIT_MS=10000 " LPTCTL_PATH " toggle " + std::string(worker.Port) +
-                                    " " + worker.Line + " >/dev/null",
-                                "/dev/null")
+                                " " + worker.Line + " >/dev/null")
                          .ExitCode == 0;
       return succeeded;
     }));
@@ -343,13 +337,12 @@ TEST_F(ProgramTest, OnlyASimulatedPortWithoutAPlugHasAFarSideToDrive) {
 }
 
 TEST_F(ProgramTest, ARefusedBankFailsTheCommandSayingWhy) {
-  fs::permissions(Scratch, fs::perms::all);
-  const TRun run =
-      RunCommand("LPTWDMIO_SIM_DIR=" + Scratch.string() + " " LPTCTL_PATH " set 1 D0", Scratch / "err");
-  fs::permissions(Scratch, fs::perms::owner_all, fs::perm_options::replace);
+  fs::permissions(Scratch.Path(), fs::perms::all);
+  const TRun run = RunCommand("LPTWDMIO_SIM_DIR=" + Scratch.Path() + " " LPTCTL_PATH " set 1 D0");
+  fs::permissions(Scratch.Path(), fs::perms::owner_all, fs::perm_options::replace);
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_EQ(run.Output, "");
-  EXPECT_NE(run.Errors.find(Scratch.string() + " is not a folder of this user's alone"), std::string::npos)
+  EXPECT_NE(run.Errors.find(Scratch.Path() + " is not a folder of this user's alone"), std::string::npos)
       << run.Errors;
 }
 

@@ -6,16 +6,19 @@
 #include "emulation_control.h"
 #include "interrupt.h"
 #include "port.h"
-#include "run_command.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <unistd.h>
 
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <vector>
 
 using namespace lptctl;
+using namespace pinlark::testsupport;
 namespace fs = std::filesystem;
 
 namespace {
@@ -35,13 +38,6 @@ constexpr std::uint64_t EndUs = 5000;
 
 class WatchLogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    Vcd = fs::temp_directory_path() / ("lptctl-watch-" + std::to_string(::getpid()) + ".vcd");
-  }
-  void TearDown() override {
-    fs::remove(Vcd);
-    fs::remove(Vcd.string() + ".err");
-  }
   // Runs the script through the change log, with the dump into Vcd.
   std::string Play(TWatchFormat format = TWatchFormat::Text) {
     std::ofstream file(Vcd);
@@ -58,7 +54,8 @@ class WatchLogTest : public ::testing::Test {
     EXPECT_EQ(vcd.Failure(), 0);
     return out.str();
   }
-  fs::path Vcd;
+  TTempDir Temp;
+  const fs::path Vcd = Temp / "run.vcd";
 };
 
 TEST_F(WatchLogTest, PrintsOneLinePerChangeOfAConnectorLine) {
@@ -104,7 +101,7 @@ TEST_F(WatchLogTest, JsonLinesAndCsvGiveOneRecordPerChangedLine) {
 // something changes must be the script's changes, at the script's times.
 TEST_F(WatchLogTest, TheDumpReadsBackInSigrokWithTheSameTransitions) {
   Play();
-  const TRun run = RunCommand("sigrok-cli -I vcd -i " + Vcd.string() + " -O csv", Vcd.string() + ".err");
+  const TRun run = RunCommand("sigrok-cli -I vcd -i " + Vcd.string() + " -O csv");
   ASSERT_EQ(run.ExitCode, 0) << "sigrok-cli (Debian package sigrok-cli) failed: " << run.Errors;
   std::istringstream csv(run.Output);
   std::string line, names;
@@ -235,9 +232,7 @@ INSTANTIATE_TEST_SUITE_P(Reads, WatchFailingReadsTest, ::testing::ValuesIn(Faili
 
 // nohup starts the program with SIGHUP ignored; a watch must not end on it.
 TEST(InterruptTest, ASignalIgnoredAtStartStaysIgnored) {
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
+  TChild child([] {
     ::signal(SIGHUP, SIG_IGN);
     int code = 0;
     {
@@ -250,12 +245,9 @@ TEST(InterruptTest, ASignalIgnoredAtStartStaysIgnored) {
     struct sigaction after {};
     ::sigaction(SIGHUP, nullptr, &after);
     if (after.sa_handler != SIG_IGN) code |= 4;
-    ::_exit(code);
-  }
-  int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  ASSERT_TRUE(WIFEXITED(status)) << status;
-  EXPECT_EQ(WEXITSTATUS(status), 0)
+    return code;
+  });
+  EXPECT_EQ(child.Wait(std::chrono::seconds(10)), 0)
       << "1: SIGHUP stopped the watch; 2: SIGTERM did not; 4: SIGHUP not ignored after";
 }
 

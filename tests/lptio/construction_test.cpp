@@ -1,7 +1,6 @@
 // Construction and destruction of the connection: the calls it makes, in order.
 #include "lptio_fixture.h"
-
-#include <unistd.h>
+#include "test_support.h"
 
 #include <filesystem>
 #include <memory>
@@ -274,8 +273,8 @@ TEST_F(ConstructionTest, DriverFolderReachesTheServiceManagerInTheAnsiCodePage) 
       {1252, "Café €", "Caf\xE9 \x80/LPTWDMIO.SYS"},
       {1252, "Пинларк", ""},
   };
-  const std::filesystem::path root =
-      std::filesystem::temp_directory_path() / ("lptio-" + std::to_string(getpid()));
+  const pinlark::testsupport::TTempDir temp;
+  const std::filesystem::path root = temp.Path();
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Folder + " in code page " + std::to_string(c.CodePage));
     emulation::Reset();
@@ -294,7 +293,6 @@ TEST_F(ConstructionTest, DriverFolderReachesTheServiceManagerInTheAnsiCodePage) 
       }
     }
   }
-  std::filesystem::remove_all(root);
 }
 
 }  // namespace

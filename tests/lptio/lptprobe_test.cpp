@@ -1,43 +1,36 @@
 // Runs the built lptprobe and checks what it prints.
 #include "pinlark_version.h"
-#include "run_command.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using namespace pinlark::testsupport;
+
 class LptprobeTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Scratch = fs::temp_directory_path() / ("lptprobe-" + std::to_string(::getpid()) + "-" +
-                                           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::create_directories(Scratch / "dev");
     fs::create_directories(Scratch / "proc");
   }
-  void TearDown() override { fs::remove_all(Scratch); }
 
-  // stdout and stderr apart; the environment prefix goes before the program.
-  TRun Run(const std::string& command) { return RunCommand(command, Scratch / "stderr"); }
   // The machine's own ports kept out of sight: a tree with no port at all.
   std::string NoPorts() const {
     return "LPTWDMIO_DEV_DIR=" + (Scratch / "dev").string() +
            " LPTWDMIO_PROC_DIR=" + (Scratch / "proc").string() + " ";
   }
-  fs::path Scratch;
+  TTempDir Scratch;
 };
 
 TEST_F(LptprobeTest, PrintsEachPortOfTheSimulatedBank) {
-  const TRun run = Run("LPTWDMIO_BACKEND=simulated " LPTPROBE_PATH);
+  const TRun run = RunCommand("LPTWDMIO_BACKEND=simulated " LPTPROBE_PATH);
   EXPECT_EQ(run.ExitCode, 0);
   EXPECT_EQ(run.Output,
             "LPT1 present data=00 status=87 control=CC simulated\n"
@@ -50,7 +43,7 @@ TEST_F(LptprobeTest, PrintsEachPortOfTheSimulatedBank) {
 
 TEST_F(LptprobeTest, HelpAndVersionProbeNothing) {
   for (const char* option : {"--help", "-h"}) {
-    const TRun run = Run(NoPorts() + LPTPROBE_PATH " " + option);
+    const TRun run = RunCommand(NoPorts() + LPTPROBE_PATH " " + option);
     EXPECT_EQ(run.ExitCode, 0) << option;
     EXPECT_EQ(run.Output.rfind("usage: lptprobe", 0), 0u) << option;
     for (const char* topic : {"LPT1 present data=", "base=0x378", "simulated", "Exit status: 0",
@@ -58,7 +51,7 @@ TEST_F(LptprobeTest, HelpAndVersionProbeNothing) {
       EXPECT_NE(run.Output.find(topic), std::string::npos) << option << ": " << topic;
     EXPECT_EQ(run.Errors, "") << option;  // the driver was not started
   }
-  const TRun run = Run(NoPorts() + LPTPROBE_PATH " --version");
+  const TRun run = RunCommand(NoPorts() + LPTPROBE_PATH " --version");
   EXPECT_EQ(run.ExitCode, 0);
   EXPECT_EQ(run.Output, std::string("lptprobe ") + PINLARK_VERSION + "\n");
   EXPECT_EQ(run.Errors, "");
@@ -66,7 +59,7 @@ TEST_F(LptprobeTest, HelpAndVersionProbeNothing) {
 
 TEST_F(LptprobeTest, AnythingElseIsAUsageError) {
   for (const char* arguments : {"--bogus", "-x", "--help --version", "LPT1", "''"}) {
-    const TRun run = Run(NoPorts() + LPTPROBE_PATH " " + arguments);
+    const TRun run = RunCommand(NoPorts() + LPTPROBE_PATH " " + arguments);
     EXPECT_EQ(run.ExitCode, 2) << arguments;
     EXPECT_EQ(run.Output, "") << arguments;
     EXPECT_EQ(run.Errors.rfind("lptprobe: unexpected argument '", 0), 0u) << arguments << ": " << run.Errors;
@@ -77,7 +70,7 @@ TEST_F(LptprobeTest, AnythingElseIsAUsageError) {
 TEST_F(LptprobeTest, WithoutTheDriverFileItReportsTheOpenError) {
   const fs::path copy = Scratch / "lptprobe";
   fs::copy_file(LPTPROBE_PATH, copy);
-  const TRun run = Run(copy.string());
+  const TRun run = RunCommand(copy.string());
   EXPECT_EQ(run.ExitCode, 1);
   EXPECT_EQ(
       run.Output,
@@ -96,7 +89,7 @@ TEST_F(LptprobeTest, APortThatFailsOrIsHeldSaysSoOnItsLine) {
   std::ofstream(Scratch / "proc" / "parport0" / "base-addr") << "888\t0\n";
   std::ofstream(Scratch / "proc" / "parport1" / "base-addr") << "632\t0\n";
   std::ofstream(Scratch / "proc" / "parport1" / "devices" / "active") << "lp0\n";
-  const TRun run = Run("LPTWDMIO_BACKEND=ppdev " + NoPorts() + LPTPROBE_PATH);
+  const TRun run = RunCommand("LPTWDMIO_BACKEND=ppdev " + NoPorts() + LPTPROBE_PATH);
   EXPECT_EQ(run.ExitCode, 0);
   EXPECT_EQ(run.Output,
             "LPT1 absent\n"

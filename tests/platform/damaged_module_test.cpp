@@ -4,13 +4,12 @@
 // lptctl doctor names the problem, and nothing crashes or hangs.
 #include "LPTIO.h"
 #include "emulation_control.h"
-#include "run_command.h"
+#include "test_support.h"
 
 #include <elf.h>
 #include <gtest/gtest.h>
 #include <link.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,13 +24,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+using namespace pinlark::testsupport;
+
 // A program that hangs fails its test instead of holding it up.
 const std::string Bounded = "timeout -k 5 30 ";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
 
 void WriteFile(const fs::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -125,16 +121,9 @@ class DamagedModuleTest : public ::testing::TestWithParam<TDamage> {
   void SetUp() override {
     ::setenv("LPTWDMIO_BACKEND", "simulated", 1);
     emulation::Reset();
-    Folder =
-        fs::temp_directory_path() / ("damaged-module-" + std::to_string(::getpid()) + "-" + GetParam().Name);
-    fs::create_directories(Folder);
-    Module = Folder / "LPTWDMIO.SYS";
     GetParam().Place(TModule{}, Module);
   }
-  void TearDown() override {
-    emulation::Reset();
-    fs::remove_all(Folder);
-  }
+  void TearDown() override { emulation::Reset(); }
   std::string ExpectedLine() const { return Module.string() + ": cannot start this driver module: "; }
   void ExpectOneLineNamingTheProblem(const std::string& errors) const {
     EXPECT_EQ(errors.rfind(ExpectedLine(), 0), 0u) << errors;
@@ -147,8 +136,8 @@ class DamagedModuleTest : public ::testing::TestWithParam<TDamage> {
                           Module.string().c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
   }
 
-  fs::path Folder;
-  fs::path Module;
+  TTempDir Folder;
+  const fs::path Module = Folder / "LPTWDMIO.SYS";
 };
 
 TEST_P(DamagedModuleTest, ServiceStartFailsWithBadFormatAndSaysWhy) {
@@ -187,7 +176,7 @@ TEST_P(DamagedModuleTest, ConnectionIsNotUsableAndKeepsTheOpenError) {
 TEST_P(DamagedModuleTest, LptprobeReportsTheOpenErrorInsteadOfDying) {
   const fs::path probe = Folder / "lptprobe";
   fs::copy_file(LPTPROBE_PATH, probe);
-  const TRun run = RunCommand(Bounded + probe.string(), Folder / "stderr.txt");
+  const TRun run = RunCommand(Bounded + probe.string());
   EXPECT_EQ(run.Signal, 0);
   EXPECT_EQ(run.ExitCode, 1);
   // The code, then what it means to the user.
@@ -200,7 +189,7 @@ TEST_P(DamagedModuleTest, LptprobeReportsTheOpenErrorInsteadOfDying) {
 TEST_P(DamagedModuleTest, DoctorSaysTheModuleCannotBeLoaded) {
   const fs::path lptctl = Folder / "lptctl";
   fs::copy_file(LPTCTL_PATH, lptctl);
-  const TRun run = RunCommand(Bounded + lptctl.string() + " doctor", Folder / "stderr.txt");
+  const TRun run = RunCommand(Bounded + lptctl.string() + " doctor");
   EXPECT_EQ(run.ExitCode, 1);
   const std::string finding = "[FAIL] driver module: " + Module.string() + " cannot be loaded: ";
   const std::size_t at = run.Output.find(finding);
@@ -213,13 +202,11 @@ INSTANTIATE_TEST_SUITE_P(Damages, DamagedModuleTest, ::testing::ValuesIn(Damages
                          [](const auto& info) { return std::string(info.param.Name); });
 
 TEST(IntactModuleTest, CopyBesideLptprobeStillStarts) {
-  const fs::path folder = fs::temp_directory_path() / ("intact-module-" + std::to_string(::getpid()));
-  fs::create_directories(folder);
+  const TTempDir folder;
   fs::copy_file(LPTWDMIO_PATH, folder / "LPTWDMIO.SYS");
   fs::copy_file(LPTPROBE_PATH, folder / "lptprobe");
   ::setenv("LPTWDMIO_BACKEND", "simulated", 1);
-  const TRun run = RunCommand((folder / "lptprobe").string(), folder / "stderr.txt");
-  fs::remove_all(folder);
+  const TRun run = RunCommand((folder / "lptprobe").string());
   EXPECT_EQ(run.ExitCode, 0);
   EXPECT_EQ(run.Output.rfind("LPT1 present", 0), 0u) << run.Output << run.Errors;
 }

@@ -1,5 +1,6 @@
 // The emulated system services: Windows semantics and error codes.
 #include "emulation_control.h"
+#include "test_support.h"
 #include "winapi.h"
 
 #include <gtest/gtest.h>
@@ -280,9 +281,8 @@ TEST_F(ServiceManagerTest, StartLoadsTheDriverWhichRegistersItsDevice) {
 }
 
 TEST_F(ServiceManagerTest, StartFailuresLeaveNothingBehind) {
-  const std::string text =
-      (std::filesystem::temp_directory_path() / ("not-a-module-" + std::to_string(::getpid()) + ".SYS"))
-          .string();
+  const pinlark::testsupport::TTempDir folder;
+  const std::string text = (folder / "not-a-module.SYS").string();
   std::ofstream(text) << "text";
   struct TCase {
     std::string Path;

@@ -1,31 +1,26 @@
 // Linked into every test program: each test gets a simulated bank of its own
-// (LPTWDMIO_SIM_DIR names a fresh folder while it runs), so tests that run
-// side by side, and the programs they start, never share the user's bank.
+// (LPTWDMIO_SIM_DIR names a folder not made yet, inside a fresh one, while it
+// runs), so tests that run side by side, and the programs they start, never
+// share the user's bank.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <string>
+#include <memory>
+
+#include "test_support.h"
 
 namespace {
 
-namespace fs = std::filesystem;
+using pinlark::testsupport::TTempDir;
 
 class TPrivateSimulation : public ::testing::EmptyTestEventListener {
   void OnTestStart(const ::testing::TestInfo&) override {
-    static int count = 0;
-    Dir_ = fs::temp_directory_path() /
-           ("pinlark-sim-" + std::to_string(::getpid()) + "-" + std::to_string(++count));
-    fs::remove_all(Dir_);
-    ::setenv("LPTWDMIO_SIM_DIR", Dir_.c_str(), 1);
+    Dir_ = std::make_unique<TTempDir>();
+    ::setenv("LPTWDMIO_SIM_DIR", (*Dir_ / "bank").c_str(), 1);
   }
-  void OnTestEnd(const ::testing::TestInfo&) override {
-    std::error_code ignored;
-    fs::remove_all(Dir_, ignored);
-  }
+  void OnTestEnd(const ::testing::TestInfo&) override { Dir_.reset(); }
 
-  fs::path Dir_;
+  std::unique_ptr<TTempDir> Dir_;
 };
 
 const bool Installed = [] {

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "xserver.h"
+#include "test_support.h"
 
 namespace pinlark::testsupport {
 

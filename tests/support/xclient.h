@@ -25,6 +25,10 @@ struct TRgb {
 std::string ToString(const TRgb& c);
 inline void PrintTo(const TRgb& c, std::ostream* out) { *out << ToString(c); }
 
+struct TPoint {
+  int X = 0, Y = 0;
+};
+
 // A half-open rectangle in window coordinates.
 struct TArea {
   int Left = 0, Top = 0, Right = 0, Bottom = 0;

@@ -1,9 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <stdexcept>
-#include <string>
-
 #include "helpers.h"
 
 TEST(WidgetHelpers, RoundHalfEvenTakesTheEvenNeighbourOfEveryHalf) {
@@ -16,30 +12,4 @@ TEST(WidgetHelpers, RoundHalfEvenTakesTheEvenNeighbourOfEveryHalf) {
       {7.0, 7},  {-7.0, -7}, {0.0, 0},  {1e-12, 0},  {254.5, 254}, {255.5, 256},
   };
   for (const auto& c : cases) EXPECT_EQ(RoundHalfEven(c.In), c.Out) << c.In;
-}
-
-TEST(WidgetHelpers, SetIfChangedStoresOnlyADifferentValue) {
-  std::string field = "a";
-  EXPECT_FALSE(SetIfChanged(field, "a"));
-  EXPECT_TRUE(SetIfChanged(field, "b"));
-  EXPECT_EQ(field, "b");
-  int n = 3;
-  EXPECT_FALSE(SetIfChanged(n, 3));
-  EXPECT_TRUE(SetIfChanged(n, -3));
-  EXPECT_EQ(n, -3);
-}
-
-TEST(WidgetHelpers, FlagGuardClearsItsFlagWhenAnExceptionLeavesTheScope) {
-  bool busy = false;
-  std::atomic<bool> shared{false};
-  try {
-    TFlagGuard guard(busy);
-    TFlagGuard sharedGuard(shared);
-    EXPECT_TRUE(busy);
-    EXPECT_TRUE(shared);
-    throw std::runtime_error("paint failed");
-  } catch (const std::runtime_error&) {
-  }
-  EXPECT_FALSE(busy);
-  EXPECT_FALSE(shared);
 }

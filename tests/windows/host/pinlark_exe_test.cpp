@@ -32,12 +32,7 @@ class PinlarkExe : public ::testing::Test {
   }
 
   // A window of the program, or 0 (and a failure) when it ended first.
-  TWindowId WaitForWindow(const std::string& title) {
-    TWindowId w = 0;
-    WaitUntil([&] { return (w = S.X().FindWindow(title)) != 0 || App->Exited(); }, WaitLimit);
-    EXPECT_NE(w, 0u) << "no window titled '" << title << "'" << (App->Exited() ? ": pinlark.exe ended" : "");
-    return w;
-  }
+  TWindowId WaitForWindow(const std::string& title) { return WaitForWindowOf(*App, S.X(), title, WaitLimit); }
 
   // pinlark.exe ended by itself with exit code 0, and once the prefix's
   // wineserver has ended no driver service is left.
@@ -57,28 +52,12 @@ class PinlarkExeWindow : public PinlarkExe {
  protected:
   void StartPinlark() {
     ASSERT_NO_FATAL_FAILURE(Launch(S.Bin()));
-    Win = WaitForWindow(MainTitle);
-    ASSERT_NE(Win, 0u);
-    ASSERT_TRUE(WaitFor(ConnectionLamp, IsLime)) << "no successful poll";
+    Win = S.UserAt(WaitForWindow(MainTitle));
+    ASSERT_NE(Win.Id(), 0u);
+    ASSERT_TRUE(Win.WaitFor(ConnectionLamp, IsLime)) << "no successful poll";
   }
 
-  TRgb Pixel(TPoint p) { return S.X().Pixel(Win, p.X, p.Y); }
-  std::vector<TRgb> Grab(TArea a) { return S.X().Grab(Win, a); }
-  int Count(TArea a, bool (*pred)(TRgb)) {
-    int n = 0;
-    for (TRgb c : Grab(a)) n += pred(c);
-    return n;
-  }
-  bool WaitFor(TPoint p, bool (*pred)(TRgb)) {
-    return WaitUntil([&] { return pred(Pixel(p)); }, WaitLimit);
-  }
-  void ClickAt(TPoint p) {
-    EXPECT_TRUE(S.Xdo({"mousemove", "--window", std::to_string(Win), std::to_string(p.X), std::to_string(p.Y),
-                       "click", "1"}));
-  }
-  void Keys(const std::vector<std::string>& args) { EXPECT_TRUE(S.Xdo(args)); }
-
-  TWindowId Win = 0;
+  TWindowUser Win;
 };
 
 // The whole run of one session: start-up look and frame, commands, hover,
@@ -91,75 +70,46 @@ TEST_F(PinlarkExeWindow, RunsOnTheRealDriverAndClosesInOrder) {
   // The frame as the headless display draws the same state, pixel for pixel.
   const std::optional<TImage> headless = ReadPng(expectedFrame);
   ASSERT_TRUE(headless.has_value());
-  const TDifference d = Compare(GrabWindow(S.X(), Win, ClientWidth, ClientHeight), *headless);
+  const TDifference d = Compare(GrabWindow(S.X(), Win.Id(), ClientWidth, ClientHeight), *headless);
   EXPECT_EQ(d.Count, 0) << "first difference at " << d.FirstX << "," << d.FirstY;
 
-  EXPECT_TRUE(IsLime(Pixel(PortLamp(0))));   // LPT1 selected
-  EXPECT_TRUE(IsGreen(Pixel(PortLamp(1))));  // LPT2 found, not selected
-  EXPECT_TRUE(IsGrey(Pixel(PortLamp(2))));   // LPT3 absent
-  EXPECT_GT(Count(Edit1Area, IsLime), 10);   // "00"
-  for (int bit = 0; bit < 8; ++bit) EXPECT_FALSE(IsLime(Pixel(DataLamp(bit)))) << bit;
-
-  // Hover: the help text and the highlighted register label.
-  const auto line = Grab(StatusLine);
-  Keys({"mousemove", "--window", std::to_string(Win), std::to_string(DataLamp(5).X),
-        std::to_string(DataLamp(5).Y)});
-  EXPECT_TRUE(WaitUntil([&] { return Grab(StatusLine) != line; }, WaitLimit));
-  EXPECT_TRUE(WaitUntil([&] { return Count(RdLabel, IsLime) > 0; }, WaitLimit));
-
-  // D0 through the loopback plug: ERR follows.
-  EXPECT_FALSE(IsRed(Pixel(StatusLamp(0))));
-  ClickAt(DataLamp(0));
-  EXPECT_TRUE(WaitFor(DataLamp(0), IsLime));
-  EXPECT_TRUE(WaitFor(StatusLamp(0), IsRed));
-
-  // A typed byte, written: its bits light.
-  ClickAt(Edit1Centre);
-  Keys({"key", "ctrl+a"});
-  Keys({"type", "A5"});
-  ClickAt(Edit1Enter);
-  for (int bit : {0, 2, 5, 7}) EXPECT_TRUE(WaitFor(DataLamp(bit), IsLime)) << bit;
-  for (int bit : {1, 3, 4, 6}) EXPECT_FALSE(IsLime(Pixel(DataLamp(bit)))) << bit;
-
-  // The caption toggle: pin numbers, and back to names.
-  const auto caption = Grab(D0Caption);
-  const auto face = Grab(ToggleFace);
-  ClickAt(CaptionToggle);
-  EXPECT_TRUE(WaitUntil([&] { return Grab(D0Caption) != caption; }, WaitLimit));
-  EXPECT_TRUE(WaitUntil([&] { return Grab(ToggleFace) != face; }, WaitLimit));
-  ClickAt(CaptionToggle);
-  EXPECT_TRUE(WaitUntil([&] { return Grab(D0Caption) == caption; }, WaitLimit));
+  // The same checks as on X11, one after another in one session.
+  ExpectStartupLook(Win);
+  ExpectHoverHelp(Win);
+  ExpectD0LightsErr(Win);
+  ExpectTypedByteLightsItsBits(Win);
+  ExpectCaptionToggleShowsPins(Win);
 
   // A failed conversion's box blocks the window until it is closed.
-  ClickAt(DataLamp(6));
-  EXPECT_TRUE(WaitFor(DataLamp(6), IsLime));
-  ClickAt(Edit3Centre);
-  Keys({"key", "ctrl+a"});
-  Keys({"type", "g"});
-  ClickAt(Edit3Enter);
+  Win.ClickAt(DataLamp(6));
+  EXPECT_TRUE(Win.WaitFor(DataLamp(6), IsLime));
+  Win.ClickAt(Edit3Centre);
+  Win.Xdo({"key", "ctrl+a"});
+  Win.Xdo({"type", "g"});
+  Win.ClickAt(Edit3Enter);
   const TWindowId box = WaitForWindow(ErrorBoxTitle);
   ASSERT_NE(box, 0u);
-  ClickAt(DataLamp(6));         // beside the box: must not go out
-  S.X().SendDeleteWindow(Win);  // nor may the window close
+  Win.ClickAt(DataLamp(6));          // beside the box: must not go out
+  S.X().SendDeleteWindow(Win.Id());  // nor may the window close
   S.X().SendDeleteWindow(box);
   ASSERT_TRUE(WaitUntil([&] { return S.X().Windows(ErrorBoxTitle).empty(); }, WaitLimit));
-  EXPECT_TRUE(IsLime(Pixel(DataLamp(6))));
+  EXPECT_TRUE(IsLime(Win.Pixel(DataLamp(6))));
   EXPECT_FALSE(App->Exited());
-  ClickAt(DataLamp(6));
-  EXPECT_TRUE(WaitUntil([&] { return !IsLime(Pixel(DataLamp(6))); }, WaitLimit))
+  Win.ClickAt(DataLamp(6));
+  EXPECT_TRUE(WaitUntil([&] { return !IsLime(Win.Pixel(DataLamp(6))); }, WaitLimit))
       << "the window takes no input";
 
   // LPT2, the bare port: its inputs float high, so ERR, SEL, PAP and ASC
   // light and BUSY goes out.
-  const auto value = Grab(StatusValue);
-  ClickAt(PortLamp(1));
-  EXPECT_TRUE(WaitFor(PortLamp(1), IsLime));
-  EXPECT_TRUE(WaitFor(PortLamp(0), IsGreen));
-  EXPECT_TRUE(WaitUntil([&] { return Grab(StatusValue) != value; }, WaitLimit));
-  for (int line = 0; line < 4; ++line) EXPECT_TRUE(WaitFor(StatusLamp(line), IsRed)) << line;
-  EXPECT_TRUE(WaitUntil([&] { return !IsRed(Pixel(StatusLamp(4))); }, WaitLimit));
+  const auto value = Win.Grab(StatusValue);
+  Win.ClickAt(PortLamp(1));
+  EXPECT_TRUE(Win.WaitFor(PortLamp(1), IsLime));
+  EXPECT_TRUE(Win.WaitFor(PortLamp(0), IsGreen));
+  EXPECT_TRUE(WaitUntil([&] { return Win.Grab(StatusValue) != value; }, WaitLimit));
+  for (int line = 0; line < 4; ++line) EXPECT_TRUE(Win.WaitFor(StatusLamp(line), IsRed)) << line;
+  EXPECT_TRUE(WaitUntil([&] { return !IsRed(Win.Pixel(StatusLamp(4))); }, WaitLimit));
 
-  S.X().SendDeleteWindow(Win);
+  S.X().SendDeleteWindow(Win.Id());
   ExpectOrderlyEnd();
 }
 

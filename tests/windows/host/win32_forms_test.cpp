@@ -27,17 +27,14 @@ class Win32Forms : public ::testing::Test {
   bool Said(const std::string& line) {
     return WaitUntil([&] { return Output().find(line + "\n") != std::string::npos; }, WaitLimit);
   }
-  void At(int x, int y, const std::vector<std::string>& then = {}) {
-    std::vector<std::string> args{"mousemove", "--window", std::to_string(Win), std::to_string(x),
-                                  std::to_string(y)};
-    args.insert(args.end(), then.begin(), then.end());
-    EXPECT_TRUE(S.Xdo(args));
+  // The form's window; 0 (and a failure) when it did not appear.
+  TWindowId WaitForForm(TChild& app) {
+    Win = S.UserAt(WaitForWindowOf(app, S.X(), Title, WaitLimit));
+    return Win.Id();
   }
-  void Xdo(const std::vector<std::string>& args) { EXPECT_TRUE(S.Xdo(args)); }
-  TRgb Pixel(int x, int y) { return S.X().Pixel(Win, x, y); }
 
   TWineSession S{std::to_string(ScreenWidth) + "x" + std::to_string(ScreenHeight) + "x24"};
-  TWindowId Win = 0;
+  TWindowUser Win;
 };
 
 TEST_F(Win32Forms, WindowInputClipboardAndClose) {
@@ -45,64 +42,73 @@ TEST_F(Win32Forms, WindowInputClipboardAndClose) {
   std::unique_ptr<TChild> app =
       S.Start({S.Bin() + "/win32_forms_app.exe"}, S.Temp() + "/stdout.txt", S.Temp() + "/stderr.txt");
   ASSERT_TRUE(app->Started());
-  Win = S.X().WaitForWindow(Title, WaitLimit);
-  ASSERT_NE(Win, 0u) << "the form's window did not appear: " << WindowsText(S.Temp() + "/stderr.txt");
+  ASSERT_NE(WaitForForm(*app), 0u) << WindowsText(S.Temp() + "/stderr.txt");
 
   // Exactly the client area, fixed, centred (the caption above it shifts it down a little).
-  const std::optional<TGeometry> g = S.X().Geometry(Win);
+  const std::optional<TGeometry> g = S.X().Geometry(Win.Id());
   ASSERT_TRUE(g.has_value());
   EXPECT_EQ(g->Width, Width);
   EXPECT_EQ(g->Height, Height);
   EXPECT_NEAR(g->X, (ScreenWidth - Width) / 2, 1);
   EXPECT_GE(g->Y, (ScreenHeight - Height) / 2);
   EXPECT_LE(g->Y, (ScreenHeight - Height) / 2 + 30);
-  const std::optional<TSizeLimits> limits = S.X().SizeLimits(Win);
+  const std::optional<TSizeLimits> limits = S.X().SizeLimits(Win.Id());
   ASSERT_TRUE(limits.has_value());
   EXPECT_TRUE(limits->Fixed);
   EXPECT_EQ(limits->MaxWidth, Width);
 
   // A press toggles the lamp; a double click is one more press and the double click.
-  EXPECT_TRUE(WaitUntil([&] { return Pixel(40, 40) == Green; }, WaitLimit)) << ToString(Pixel(40, 40));
-  At(40, 40, {"click", "1"});
-  EXPECT_TRUE(WaitUntil([&] { return Pixel(40, 40) == Red; }, WaitLimit)) << ToString(Pixel(40, 40));
-  At(40, 40, {"click", "--repeat", "2", "--delay", "80", "1"});
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return Win.Pixel({40, 40}) == Green;
+      },
+      WaitLimit))
+      << ToString(Win.Pixel({40, 40}));
+  Win.PointAt({40, 40}, {"click", "1"});
+  EXPECT_TRUE(WaitUntil(
+      [&] {
+        return Win.Pixel({40, 40}) == Red;
+      },
+      WaitLimit))
+      << ToString(Win.Pixel({40, 40}));
+  Win.PointAt({40, 40}, {"click", "--repeat", "2", "--delay", "80", "1"});
   EXPECT_TRUE(Said("double click"));
 
   // The pointer entering and leaving a control, and leaving the window.
-  At(40, 140);
+  Win.PointAt({40, 140});
   EXPECT_TRUE(Said("pad entered"));
-  Xdo({"mousemove", "--sync", "5", "5"});
+  Win.Xdo({"mousemove", "--sync", "5", "5"});
   EXPECT_TRUE(Said("pad left"));
 
   // A press keeps the mouse: let go off the window, the release still comes, outside the client area.
-  At(40, 140, {"mousedown", "1"});
-  Xdo({"mousemove", "--sync", "5", "5", "mouseup", "1"});
+  Win.PointAt({40, 140}, {"mousedown", "1"});
+  Win.Xdo({"mousemove", "--sync", "5", "5", "mouseup", "1"});
   EXPECT_TRUE(Said("released at " + std::to_string(5 - g->X) + "," + std::to_string(5 - g->Y)));
 
   // Typing, upper-cased by the field, cut at its five characters and echoed in yellow.
-  At(150, 30, {"click", "1"});
-  Xdo({"type", "--delay", "30", "ab1xyz"});
+  Win.PointAt({150, 30}, {"click", "1"});
+  Win.Xdo({"type", "--delay", "30", "ab1xyz"});
   EXPECT_TRUE(WaitUntil(
       [&] {
-        for (const TRgb& c : S.X().Grab(Win, {100, 60, 280, 76}))
+        for (const TRgb& c : Win.Grab({100, 60, 280, 76}))
           if (c == Yellow) return true;
         return false;
       },
       WaitLimit));
 
   // Cyrillic, as typed.
-  At(150, 110, {"click", "1"});
-  Xdo({"type", "--delay", "30", "жук ёж"});
+  Win.PointAt({150, 110}, {"click", "1"});
+  Win.Xdo({"type", "--delay", "30", "жук ёж"});
   EXPECT_TRUE(Said("edit2=жук ёж"));
 
   // Copy from the first field, paste over the second.
-  At(150, 30, {"click", "1"});
-  Xdo({"key", "--delay", "30", "ctrl+a", "ctrl+c"});
-  At(150, 110, {"click", "1"});
-  Xdo({"key", "--delay", "30", "ctrl+a", "ctrl+v"});
+  Win.PointAt({150, 30}, {"click", "1"});
+  Win.Xdo({"key", "--delay", "30", "ctrl+a", "ctrl+c"});
+  Win.PointAt({150, 110}, {"click", "1"});
+  Win.Xdo({"key", "--delay", "30", "ctrl+a", "ctrl+v"});
   EXPECT_TRUE(Said("edit2=AB1XY"));
 
-  S.X().SendDeleteWindow(Win);
+  S.X().SendDeleteWindow(Win.Id());
   EXPECT_EQ(app->Wait(WaitLimit), 0);
   const std::string text = Output();
   EXPECT_NE(text.find("edit=AB1XY\n"), std::string::npos) << text;
@@ -120,42 +126,51 @@ TEST_F(Win32Forms, TimersRunInsideTheSystemMenuAndMoveLoops) {
   std::unique_ptr<TChild> app = S.Start({S.Bin() + "/win32_forms_app.exe", "--ticker"},
                                         S.Temp() + "/stdout.txt", S.Temp() + "/stderr.txt");
   ASSERT_TRUE(app->Started());
-  Win = S.X().WaitForWindow(Title, WaitLimit);
-  ASSERT_NE(Win, 0u) << "the form's window did not appear: " << WindowsText(S.Temp() + "/stderr.txt");
-  const std::optional<TGeometry> g = S.X().Geometry(Win);
+  ASSERT_NE(WaitForForm(*app), 0u) << WindowsText(S.Temp() + "/stderr.txt");
+  const std::optional<TGeometry> g = S.X().Geometry(Win.Id());
   ASSERT_TRUE(g.has_value());
   // The lamp flips both ways while the menu or the move is on.
-  const auto lit = [&] { return Pixel(TickerX, TickerY) == Purple || Pixel(TickerX, TickerY) == Aqua; };
+  const auto lit = [&] {
+    return Win.Pixel({TickerX, TickerY}) == Purple || Win.Pixel({TickerX, TickerY}) == Aqua;
+  };
   ASSERT_TRUE(WaitUntil(lit, WaitLimit)) << "the ticker was never drawn";
   const auto ticking = [&] {
-    const TRgb first = Pixel(TickerX, TickerY);
-    return WaitUntil([&] { return Pixel(TickerX, TickerY) != first; }, WaitLimit) &&
-           WaitUntil([&] { return Pixel(TickerX, TickerY) == first; }, WaitLimit);
+    const TRgb first = Win.Pixel({TickerX, TickerY});
+    return WaitUntil(
+               [&] {
+                 return Win.Pixel({TickerX, TickerY}) != first;
+               },
+               WaitLimit) &&
+           WaitUntil(
+               [&] {
+                 return Win.Pixel({TickerX, TickerY}) == first;
+               },
+               WaitLimit);
   };
   // The menu opens over the window's top left.
   const auto menuOpen = [&] { return S.X().ScreenPixel(g->X + 140, g->Y + 140) != Background; };
   ASSERT_TRUE(ticking());
   ASSERT_FALSE(menuOpen());
 
-  At(200, 185, {"click", "1"});  // the form takes the keyboard
-  Xdo({"key", "alt+space"});
+  Win.PointAt({200, 185}, {"click", "1"});  // the form takes the keyboard
+  Win.Xdo({"key", "alt+space"});
   ASSERT_TRUE(WaitUntil(menuOpen, WaitLimit)) << "the system menu did not open";
   EXPECT_TRUE(ticking()) << "the timer stopped while the system menu is open";
-  Xdo({"key", "Escape"});
+  Win.Xdo({"key", "Escape"});
   ASSERT_TRUE(WaitUntil([&] { return !menuOpen(); }, WaitLimit));
 
-  Xdo({"key", "alt+space"});
+  Win.Xdo({"key", "alt+space"});
   ASSERT_TRUE(WaitUntil(menuOpen, WaitLimit));
-  Xdo({"key", "m"});  // the pointer goes to the caption, which has no keyboard focus here
+  Win.Xdo({"key", "m"});  // the pointer goes to the caption, which has no keyboard focus here
   EXPECT_TRUE(WaitUntil([&] { return !menuOpen(); }, WaitLimit));
   EXPECT_TRUE(ticking()) << "the timer stopped while the window is being moved";
-  Xdo({"mousemove_relative", "--sync", "40", "0"});
-  Xdo({"click", "1"});
-  EXPECT_TRUE(WaitUntil([&] { return S.X().Geometry(Win)->X > g->X; }, WaitLimit))
+  Win.Xdo({"mousemove_relative", "--sync", "40", "0"});
+  Win.Xdo({"click", "1"});
+  EXPECT_TRUE(WaitUntil([&] { return S.X().Geometry(Win.Id())->X > g->X; }, WaitLimit))
       << "the window did not move";
   EXPECT_TRUE(ticking());
 
-  S.X().SendDeleteWindow(Win);
+  S.X().SendDeleteWindow(Win.Id());
   EXPECT_EQ(app->Wait(WaitLimit), 0);
 }
 

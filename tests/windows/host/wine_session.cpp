@@ -24,15 +24,11 @@ TWineSession::TWineSession(const std::string& screen)
     Problem_ = "PINLARK_WINE_PREFIX, PINLARK_WINDOWS_BIN and PINLARK_WINE_RUN must be set (CTest sets them)";
     return;
   }
-  for (const char* tool : {"Xvfb", "xdotool", "wine", "wineserver"}) {
+  for (const char* tool : {"wine", "wineserver"}) {
     if (!OnPath(tool)) {
       Problem_ = std::string(tool) + " is missing: run scripts/setup.sh --test";
       return;
     }
-  }
-  if (Temp_.Path().empty()) {
-    Problem_ = "no temporary folder";
-    return;
   }
   // The prefix's desktop starts with its first program and stays on that
   // display: nothing of an earlier test may still run.
@@ -40,18 +36,10 @@ TWineSession::TWineSession(const std::string& screen)
     Problem_ = "the prefix's wineserver did not end";
     return;
   }
-  Server_ = std::make_unique<TXvfb>(screen);
-  if (Server_->DisplayName().empty()) {
-    Problem_ = "Xvfb did not start";
-    return;
-  }
-  X_ = std::make_unique<TXClient>(Server_->DisplayName());
-  if (!X_->Connected()) {
-    Problem_ = "cannot open " + Server_->DisplayName();
-    return;
-  }
+  Display_ = std::make_unique<TXSession>(screen);
+  Problem_ = Display_->Problem();
   // Away from where the windows open, so no hover shows.
-  Xdo({"mousemove", "0", "0"});
+  if (Problem_.empty()) Xdotool(DisplayName(), {"mousemove", "0", "0"});
 }
 
 TWineSession::~TWineSession() {
@@ -69,7 +57,7 @@ std::unique_ptr<TChild> TWineSession::Start(const std::vector<std::string>& argv
   std::vector<std::string> command{"bash", RunScript_, Prefix_};
   command.insert(command.end(), argv.begin(), argv.end());
   TChildOptions options = TChildOptions().WithStdout(stdoutPath).WithStderr(stderrPath);
-  if (Server_) options.WithEnv("PINLARK_WINE_DISPLAY=" + Server_->DisplayName());
+  if (Display_) options.WithEnv("PINLARK_WINE_DISPLAY=" + DisplayName());
   for (const std::string& e : Environment()) options.WithEnv(e);
   return std::make_unique<TChild>(command, options);
 }
@@ -81,7 +69,7 @@ std::optional<int> TWineSession::Run(const std::vector<std::string>& argv, const
 
 std::optional<int> TWineSession::Tool(const std::vector<std::string>& argv) {
   TChildOptions options = TChildOptions().WithStdout("/dev/null").WithStderr("/dev/null");
-  if (Server_) options.WithDisplay(Server_->DisplayName());
+  if (Display_) options.WithDisplay(DisplayName());
   for (const std::string& e : Environment()) options.WithEnv(e);
   TChild tool(argv, options);
   return tool.Wait(std::chrono::seconds(60));

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "xclient.h"
+#include "window_user.h"
 #include "xserver.h"
 
 namespace pinlark::wine {
@@ -30,8 +30,10 @@ class TWineSession {
 
   // Empty when the session is ready, else what is wrong.
   const std::string& Problem() const { return Problem_; }
-  const std::string& DisplayName() const { return Server_->DisplayName(); }
-  TXClient& X() { return *X_; }
+  const std::string& DisplayName() const { return Display_->DisplayName(); }
+  TXClient& X() { return Display_->X(); }
+  // A user at window w of this display.
+  TWindowUser UserAt(TWindowId w) { return TWindowUser(X(), w, WaitLimit); }
   // The cross-build's programs, and a private folder.
   const std::string& Bin() const { return Bin_; }
   const std::string& Temp() const { return Temp_.Path(); }
@@ -48,7 +50,6 @@ class TWineSession {
   bool WaitForQuiet();
   // OpenServiceA on the driver service: "0" when it exists, "1060" when not.
   std::string DriverService();
-  bool Xdo(const std::vector<std::string>& args) { return Xdotool(DisplayName(), args); }
 
  private:
   std::vector<std::string> Environment() const;
@@ -58,8 +59,7 @@ class TWineSession {
   std::string RunScript_;
   std::string Problem_;
   TTempDir Temp_;
-  std::unique_ptr<TXvfb> Server_;
-  std::unique_ptr<TXClient> X_;
+  std::unique_ptr<TXSession> Display_;
 };
 
 // Text a Windows console program wrote, without its carriage returns.
