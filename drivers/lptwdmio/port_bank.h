@@ -7,6 +7,11 @@
 
 namespace lptwdmio {
 
+static_assert(VerdictError(TRequestVerdict::Accept) == ERROR_SUCCESS &&
+                  VerdictError(TRequestVerdict::UnknownCode) == ERROR_INVALID_FUNCTION &&
+                  VerdictError(TRequestVerdict::InvalidParameter) == ERROR_INVALID_PARAMETER,
+              "the verdicts' error codes are the system's");
+
 enum TRegister { RegisterData = 0, RegisterStatus = 1, RegisterControl = 2 };
 
 // What a slot without a port reads: the floating bus.

@@ -43,11 +43,7 @@ DWORD ServeSimulatedInputs(TPortBank& bank, const void* in, void* out, DWORD* re
 DWORD HandleRequest(TPortBank& bank, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
                     DWORD* returned) {
   if (returned) *returned = 0;
-  switch (CheckRequestShape(code, in, inLength, out, outLength)) {
-    case TRequestVerdict::UnknownCode: return ERROR_INVALID_FUNCTION;
-    case TRequestVerdict::InvalidParameter: return ERROR_INVALID_PARAMETER;
-    case TRequestVerdict::Accept: break;
-  }
+  if (const DWORD refused = VerdictError(CheckRequestShape(code, in, inLength, out, outLength))) return refused;
   if (code == IoctlQueryPorts) return ServeQuery(bank, out, returned);
   if (code == IoctlSimulatedInputs) return ServeSimulatedInputs(bank, in, out, returned);
   return ServeBatch(bank, code, in, inLength, out, outLength, returned);

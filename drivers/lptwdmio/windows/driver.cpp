@@ -93,6 +93,7 @@ NTSTATUS Complete(PIRP irp, NTSTATUS status, ULONG_PTR information = 0) {
 NTSTATUS StatusOf(DWORD error) {
   switch (error) {
     case ERROR_SUCCESS: return STATUS_SUCCESS;
+    case ERROR_INVALID_FUNCTION: return STATUS_INVALID_DEVICE_REQUEST;
     case ERROR_BUSY: return STATUS_DEVICE_BUSY;
     case ERROR_NOT_SUPPORTED: return STATUS_NOT_SUPPORTED;
     case ERROR_INVALID_PARAMETER: return STATUS_INVALID_PARAMETER;
@@ -174,12 +175,9 @@ NTSTATUS Control(TDeviceState& state, TSession& session, PIRP irp) {
   const ULONG inLength = stack->Parameters.DeviceIoControl.InputBufferLength;
   const ULONG outLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
   auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
-  switch (CheckRequestShape(code, inLength ? buffer : nullptr, inLength, outLength ? buffer : nullptr,
-                            outLength)) {
-    case TRequestVerdict::UnknownCode: return Complete(irp, STATUS_INVALID_DEVICE_REQUEST);
-    case TRequestVerdict::InvalidParameter: return Complete(irp, STATUS_INVALID_PARAMETER);
-    case TRequestVerdict::Accept: break;
-  }
+  const DWORD refused = VerdictError(
+      CheckRequestShape(code, inLength ? buffer : nullptr, inLength, outLength ? buffer : nullptr, outLength));
+  if (refused != ERROR_SUCCESS) return Complete(irp, StatusOf(refused));
   if (NeedsWriteAccess(code, buffer) && !session.MayWrite) return Complete(irp, STATUS_ACCESS_DENIED);
   if (code == IoctlQueryPorts) return ServeQuery(state, session, irp, buffer);
   if (code == IoctlSimulatedInputs) return ServeSimulatedInputs(state, session, irp, buffer);

@@ -100,6 +100,19 @@ constexpr TRequestVerdict CheckRequestShape(uint32_t code, const void* in, uint3
                  inLength == outLength);
 }
 
+// The Windows error code a verdict is answered with: ERROR_SUCCESS,
+// ERROR_INVALID_FUNCTION or ERROR_INVALID_PARAMETER (their values; this
+// header includes no system header). The kernel driver turns it into its
+// status as it does the bank's errors.
+constexpr uint32_t VerdictError(TRequestVerdict verdict) {
+  switch (verdict) {
+    case TRequestVerdict::Accept: return 0;
+    case TRequestVerdict::UnknownCode: return 1;
+    case TRequestVerdict::InvalidParameter: break;
+  }
+  return 87;
+}
+
 // Requests that change what a port drives need a handle opened for writing,
 // where the system tells handles apart by their access.
 // Call it on a request whose shape was accepted.
