@@ -43,7 +43,8 @@ DWORD ServeSimulatedInputs(TPortBank& bank, const void* in, void* out, DWORD* re
 DWORD HandleRequest(TPortBank& bank, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
                     DWORD* returned) {
   if (returned) *returned = 0;
-  if (const DWORD refused = VerdictError(CheckRequestShape(code, in, inLength, out, outLength))) return refused;
+  if (const DWORD refused = VerdictError(CheckRequestShape(code, in, inLength, out, outLength)))
+    return refused;
   if (code == IoctlQueryPorts) return ServeQuery(bank, out, returned);
   if (code == IoctlSimulatedInputs) return ServeSimulatedInputs(bank, in, out, returned);
   return ServeBatch(bank, code, in, inLength, out, outLength, returned);

@@ -175,8 +175,8 @@ NTSTATUS Control(TDeviceState& state, TSession& session, PIRP irp) {
   const ULONG inLength = stack->Parameters.DeviceIoControl.InputBufferLength;
   const ULONG outLength = stack->Parameters.DeviceIoControl.OutputBufferLength;
   auto* buffer = static_cast<UCHAR*>(irp->AssociatedIrp.SystemBuffer);
-  const DWORD refused = VerdictError(
-      CheckRequestShape(code, inLength ? buffer : nullptr, inLength, outLength ? buffer : nullptr, outLength));
+  const DWORD refused = VerdictError(CheckRequestShape(code, inLength ? buffer : nullptr, inLength,
+                                                       outLength ? buffer : nullptr, outLength));
   if (refused != ERROR_SUCCESS) return Complete(irp, StatusOf(refused));
   if (NeedsWriteAccess(code, buffer) && !session.MayWrite) return Complete(irp, STATUS_ACCESS_DENIED);
   if (code == IoctlQueryPorts) return ServeQuery(state, session, irp, buffer);
