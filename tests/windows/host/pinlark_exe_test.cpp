@@ -118,35 +118,35 @@ TEST_F(PinlarkExeWindow, RunsOnTheRealDriverAndClosesInOrder) {
 // cable drives reaches the lamps while the menu stays open.
 TEST_F(PinlarkExeWindow, PollsWhileTheSystemMenuIsOpen) {
   ASSERT_NO_FATAL_FAILURE(StartPinlark());
-  ClickAt(PortLamp(1));
-  ASSERT_TRUE(WaitFor(PortLamp(1), IsLime));
+  Win.ClickAt(PortLamp(1));
+  ASSERT_TRUE(Win.WaitFor(PortLamp(1), IsLime));
   const TPoint ack = StatusLamp(3);  // right of the menu, as is the status value
-  ASSERT_TRUE(WaitFor(ack, IsRed)) << "ACK does not float high on the bare port";
-  const auto value = Grab(StatusValue);
+  ASSERT_TRUE(Win.WaitFor(ack, IsRed)) << "ACK does not float high on the bare port";
+  const auto value = Win.Grab(StatusValue);
 
-  const std::optional<TGeometry> g = S.X().Geometry(Win);
+  const std::optional<TGeometry> g = S.X().Geometry(Win.Id());
   ASSERT_TRUE(g.has_value());
   const auto menuOpen = [&] {
     const TRgb c = S.X().ScreenPixel(g->X + MenuSpot.X, g->Y + MenuSpot.Y);
     return c.R > 200 && c.G > 200 && c.B > 200;
   };
   ASSERT_FALSE(menuOpen());
-  Keys({"key", "alt+space"});
+  ASSERT_TRUE(Win.Xdo({"key", "alt+space"}));
   ASSERT_TRUE(WaitUntil(menuOpen, WaitLimit)) << "the system menu did not open";
 
   ASSERT_EQ(S.Run({S.Bin() + "/lptctl.exe", "sim", "LPT2", "ACK=0"}, S.Temp() + "/sim.txt"), 0)
       << WindowsText(S.Temp() + "/sim.txt");
-  EXPECT_TRUE(WaitUntil([&] { return !IsRed(Pixel(ack)); }, WaitLimit))
+  EXPECT_TRUE(WaitUntil([&] { return !IsRed(Win.Pixel(ack)); }, WaitLimit))
       << "the poll stopped while the system menu is open";
-  EXPECT_TRUE(WaitUntil([&] { return Grab(StatusValue) != value; }, WaitLimit));
+  EXPECT_TRUE(WaitUntil([&] { return Win.Grab(StatusValue) != value; }, WaitLimit));
   EXPECT_TRUE(menuOpen());
 
   // The first Escape closes the menu and leaves the window in menu mode
   // (its system menu chosen, a close request ignored); the second ends it.
-  Keys({"key", "Escape"});
+  ASSERT_TRUE(Win.Xdo({"key", "Escape"}));
   ASSERT_TRUE(WaitUntil([&] { return !menuOpen(); }, WaitLimit));
-  Keys({"key", "Escape"});
-  S.X().SendDeleteWindow(Win);
+  ASSERT_TRUE(Win.Xdo({"key", "Escape"}));
+  S.X().SendDeleteWindow(Win.Id());
   ExpectOrderlyEnd();
 }
 
