@@ -343,6 +343,7 @@ bool TLptPortConnection::QueryPorts(TLptPortReports& reports) {
     report.Base = (flags & lptwdmio::PortBaseKnown) ? WORD(entry[2] | (entry[3] << 8)) : WORD(0);
     report.Held = (flags & lptwdmio::PortHeld) != 0;
     report.Loopback = (flags & lptwdmio::PortLoopback) != 0;
+    report.Interrupt = (flags & lptwdmio::PortInterrupt) != 0;
     report.SystemNumber = entry[1];
     report.Holder =
         report.Held ? DWORD(entry[4] | (entry[5] << 8) | (entry[6] << 16) | (DWORD(entry[7]) << 24)) : 0;
@@ -364,6 +365,28 @@ bool TLptPortConnection::SimulatedInputs(BYTE port, TLptFarSide& side, bool chan
                   &returned, nullptr);
   if (GetLastError() != 0) return false;
   side = {record[2], record[3]};
+  return true;
+}
+
+bool TLptPortConnection::WaitInterrupt(BYTE port, DWORD timeoutMs, DWORD& count) {
+  if (!IsUsable()) return false;
+  if (DeviceHandle == INVALID_HANDLE_VALUE) {
+    SetLastError(ERROR_NOT_SUPPORTED);  // the direct path has no interrupt to wait on
+    return false;
+  }
+  if (timeoutMs > lptwdmio::MaxInterruptWaitMs) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return false;
+  }
+  BYTE record[sizeof(lptwdmio::TInterruptWait)] = {BYTE(lptwdmio::SlotOfAddress(port)), 0, BYTE(timeoutMs),
+                                                   BYTE(timeoutMs >> 8)};
+  BYTE reply[4] = {};
+  DWORD returned = 0;
+  SetLastError(0);
+  DeviceIoControl(DeviceHandle, lptwdmio::IoctlInterruptWait, record, sizeof record, reply, sizeof reply,
+                  &returned, nullptr);
+  if (GetLastError() != 0) return false;
+  count = DWORD(reply[0] | (reply[1] << 8) | (reply[2] << 16) | (DWORD(reply[3]) << 24));
   return true;
 }
 

@@ -46,6 +46,7 @@ struct TLptPortReport {
   bool Loopback = false;   // simulated, its inputs wired to D0-D4 by a loopback plug
   BYTE SystemNumber = 0;   // n of the system's own name for it (Windows' LPTn); 0 when none
   DWORD Holder = 0;        // the process holding it, when held and the system can tell
+  bool Interrupt = false;  // the system delivers its interrupt: WaitInterrupt serves it
   friend bool operator==(const TLptPortReport&, const TLptPortReport&) = default;
 };
 // LPT1, LPT2, LPT3, in that order.
@@ -141,6 +142,14 @@ class TLptPortConnection {
   // GetLastError, for a port that is not simulated or whose inputs follow a
   // loopback plug (ERROR_NOT_SUPPORTED), or without a driver.
   bool SimulatedInputs(BYTE port, TLptFarSide& side, bool change);
+
+  // Sleeps at most timeoutMs (up to 1000) for the port's interrupt, then
+  // sets count to how many came since the last call, which clears them (0
+  // ms only does that). Holds the port, as a transfer does. False, with the
+  // reason in GetLastError, for a port whose report has no Interrupt
+  // (ERROR_NOT_SUPPORTED, also without a driver) or a timeout over the
+  // bound (ERROR_INVALID_PARAMETER).
+  bool WaitInterrupt(BYTE port, DWORD timeoutMs, DWORD& count);
 
  private:
   using TOpenSCManagerA = SC_HANDLE(WINAPI*)(LPCSTR, LPCSTR, DWORD);

@@ -47,6 +47,12 @@ class TPortBank {
   // ERROR_NOT_SUPPORTED for a real or absent port, or a simulated one whose
   // inputs follow a loopback plug.
   virtual DWORD SimulatedInputs(TSimulatedInputs&) { return ERROR_NOT_SUPPORTED; }
+  // Whether the system delivers the slot's interrupt (PortInterrupt).
+  virtual bool HasInterrupt(int) const { return false; }
+  // On a held port that HasInterrupt: sleeps at most timeoutMs for the
+  // interrupt, then takes the count of those that came since the last call
+  // and clears it.
+  virtual DWORD WaitInterrupt(int, uint32_t, uint32_t&) { return ERROR_NOT_SUPPORTED; }
 };
 
 // Holds, in slot order, every port a checked batch names, before any
@@ -74,6 +80,19 @@ inline DWORD TransferPairs(TPortBank& bank, bool read, uint8_t* pairs, uint32_t 
   }
   const DWORD ended = bank.EndBatch();
   return status != ERROR_SUCCESS ? status : ended;
+}
+
+// Serves a checked interrupt wait: holds the port, as a batch would, then
+// waits; the reply is the count, little-endian. Both drivers call this.
+inline DWORD ServeInterruptWait(TPortBank& bank, const TInterruptWait& wait, uint8_t reply[4]) {
+  if (!IsValidInterruptWait(wait)) return ERROR_INVALID_PARAMETER;
+  if (!bank.HasInterrupt(wait.Slot)) return ERROR_NOT_SUPPORTED;
+  if (const DWORD status = bank.Acquire(wait.Slot); status != ERROR_SUCCESS) return status;
+  uint32_t count = 0;
+  if (const DWORD status = bank.WaitInterrupt(wait.Slot, wait.Timeout(), count); status != ERROR_SUCCESS)
+    return status;
+  for (int i = 0; i < 4; ++i) reply[i] = uint8_t(count >> (8 * i));
+  return ERROR_SUCCESS;
 }
 
 // The port query's reply, one entry per slot.

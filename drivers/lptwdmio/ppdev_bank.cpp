@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <linux/ppdev.h>
+#include <poll.h>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -41,6 +42,13 @@ std::optional<unsigned> ReadBaseAddress(const std::filesystem::path& file) {
   return static_cast<unsigned>(base);
 }
 
+// irq holds the line's number, or -1 when the kernel serves the port without one.
+bool ReadHasIrq(const std::filesystem::path& file) {
+  std::ifstream in(file);
+  int irq = -1;
+  return (in >> irq) && irq >= 0;
+}
+
 bool IsPermissionError(int error) { return error == EACCES || error == EPERM; }
 
 }  // namespace
@@ -50,10 +58,11 @@ std::vector<TParportNode> FindParports(const std::string& devDir, const std::str
   std::error_code error;
   for (const auto& entry : std::filesystem::directory_iterator(devDir, error)) {
     const std::string name = entry.path().filename().string();
-    if (const std::optional<int> number = ParportNumber(name))
-      nodes.push_back({*number, entry.path().string(),
-                       ReadBaseAddress(std::filesystem::path(procDir) / name / "base-addr"),
-                       (std::filesystem::path(procDir) / name / "devices" / "active").string()});
+    if (const std::optional<int> number = ParportNumber(name)) {
+      const std::filesystem::path proc = std::filesystem::path(procDir) / name;
+      nodes.push_back({*number, entry.path().string(), ReadBaseAddress(proc / "base-addr"),
+                       (proc / "devices" / "active").string(), ReadHasIrq(proc / "irq")});
+    }
   }
   std::sort(nodes.begin(), nodes.end(),
             [](const TParportNode& a, const TParportNode& b) { return a.Number < b.Number; });
@@ -123,6 +132,12 @@ uint32_t TPpdevSystem::HolderOf(const std::string& path) {
   return 0;
 }
 
+int TPpdevSystem::PollInterrupt(int fd, int timeoutMs) {
+  pollfd watched{fd, POLLIN, 0};
+  const int ready = ::poll(&watched, 1, timeoutMs);
+  return ready >= 0 ? ready : -errno;
+}
+
 TPpdevPort::~TPpdevPort() { Free(); }
 
 TPpdevPort::TPpdevPort(TPpdevPort&& other) noexcept
@@ -151,6 +166,8 @@ void TPpdevPort::Free() {
 int TPpdevPort::Ioctl(unsigned long request, void* argument) const {
   return System_->Ioctl(Fd_, request, argument);
 }
+
+int TPpdevPort::PollInterrupt(int timeoutMs) const { return System_->PollInterrupt(Fd_, timeoutMs); }
 
 // The kernel's claim sleeps until the holder lets go, however long that is;
 // the deadline ends the sleep. An interrupted claim leaves the node on the
@@ -206,13 +223,31 @@ DWORD TPpdevBank::Acquire(int slot) {
 TPortQueryEntry TPpdevBank::Describe(int slot) const {
   if (!Slots_[slot]) return {0, 0, 0, 0};
   const TPpdevSlot& port = *Slots_[slot];
-  TPortQueryEntry entry{uint8_t(PortPresent | (port.Base ? PortBaseKnown : 0)), 0,
-                        uint16_t(port.Base.value_or(0)), 0};
+  TPortQueryEntry entry{
+      uint8_t(PortPresent | (port.Base ? PortBaseKnown : 0) | (port.Interrupt ? PortInterrupt : 0)), 0,
+      uint16_t(port.Base.value_or(0)), 0};
   if (!Ports_[slot] && ReadInUse(port.ActiveFile)) {
     entry.Flags |= PortHeld;
     entry.Holder = System_.HolderOf(port.Path);
   }
   return entry;
+}
+
+bool TPpdevBank::HasInterrupt(int slot) const { return Slots_[slot] && Slots_[slot]->Interrupt; }
+
+// ppdev counts the port's interrupts while this node holds it, wakes a
+// poll for them, and hands the count over (clearing it) through PPCLRIRQ.
+// A signal ends the sleep early; the count is still taken.
+DWORD TPpdevBank::WaitInterrupt(int slot, uint32_t timeoutMs, uint32_t& count) {
+  if (!Ports_[slot]) return ERROR_BUSY;  // not acquired
+  if (timeoutMs) {
+    const int ready = Ports_[slot].PollInterrupt(int(timeoutMs));
+    if (ready < 0 && ready != -EINTR) return WindowsError(-ready);
+  }
+  int taken = 0;
+  if (const DWORD status = Call(slot, PPCLRIRQ, &taken); status != ERROR_SUCCESS) return status;
+  count = uint32_t(taken);
+  return ERROR_SUCCESS;
 }
 
 DWORD TPpdevBank::Call(int slot, unsigned long request, void* argument) {
@@ -276,7 +311,7 @@ DWORD OpenPpdevBank(TPpdevSystem& system, const std::vector<TParportNode>& nodes
       if (!denied && IsPermissionError(-result)) denied = &node;
       continue;
     }
-    usable[slot] = TPpdevSlot{node.Path, node.BaseAddress, node.ActiveFile};
+    usable[slot] = TPpdevSlot{node.Path, node.BaseAddress, node.ActiveFile, node.Interrupt};
     any = true;
   }
   if (any) {

@@ -18,6 +18,7 @@ struct TParportNode {
   std::string Path;                     // /dev/parportN
   std::optional<unsigned> BaseAddress;  // from /proc/sys/dev/parport/parportN/base-addr
   std::string ActiveFile;               // its devices/active, which names who has claimed it
+  bool Interrupt = false;               // its irq names a line the kernel serves it on
 };
 
 // The parportN nodes of devDir in kernel order, each with the base address
@@ -49,6 +50,10 @@ class TPpdevSystem {
   virtual std::string GroupOf(const std::string& path);  // owning group of a node
   // A process that has the node open, 0 when none this process may see.
   virtual uint32_t HolderOf(const std::string& path);
+  // Sleeps until the node has interrupts to report (ppdev counts them while
+  // the port is claimed) or timeoutMs passes: 1, 0 on timeout, or a negative
+  // errno (-EINTR when a signal came).
+  virtual int PollInterrupt(int fd, int timeoutMs);
 };
 
 // One node, opened and claimed: owns the descriptor and the claim and gives
@@ -69,6 +74,7 @@ class TPpdevPort {
 
   explicit operator bool() const { return Fd_ >= 0; }
   int Ioctl(unsigned long request, void* argument) const;  // a negative errno on failure
+  int PollInterrupt(int timeoutMs) const;                  // as TPpdevSystem's
 
  private:
   TPpdevPort(TPpdevSystem& system, int fd) : System_(&system), Fd_(fd) {}
@@ -84,6 +90,7 @@ struct TPpdevSlot {
   std::string Path;
   std::optional<unsigned> Base;
   std::string ActiveFile;
+  bool Interrupt = false;
 };
 
 // The session's ppdev ports, each opened and claimed at its first batch and
@@ -100,6 +107,8 @@ class TPpdevBank : public TPortBank {
   DWORD Read(int slot, TRegister reg, BYTE& value) override;
   DWORD Write(int slot, TRegister reg, BYTE value) override;
   TPortQueryEntry Describe(int slot) const override;
+  bool HasInterrupt(int slot) const override;
+  DWORD WaitInterrupt(int slot, uint32_t timeoutMs, uint32_t& count) override;
 
  private:
   DWORD Call(int slot, unsigned long request, void* argument);

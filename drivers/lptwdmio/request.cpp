@@ -38,6 +38,16 @@ DWORD ServeSimulatedInputs(TPortBank& bank, const void* in, void* out, DWORD* re
   return ERROR_SUCCESS;
 }
 
+DWORD ServeWait(TPortBank& bank, const void* in, void* out, DWORD* returned) {
+  TInterruptWait wait;
+  std::memcpy(&wait, in, sizeof wait);
+  uint8_t reply[4];
+  if (const DWORD status = ServeInterruptWait(bank, wait, reply); status != ERROR_SUCCESS) return status;
+  std::memcpy(out, reply, sizeof reply);
+  if (returned) *returned = sizeof reply;
+  return ERROR_SUCCESS;
+}
+
 }  // namespace
 
 DWORD HandleRequest(TPortBank& bank, DWORD code, const void* in, DWORD inLength, void* out, DWORD outLength,
@@ -47,6 +57,7 @@ DWORD HandleRequest(TPortBank& bank, DWORD code, const void* in, DWORD inLength,
     return refused;
   if (code == IoctlQueryPorts) return ServeQuery(bank, out, returned);
   if (code == IoctlSimulatedInputs) return ServeSimulatedInputs(bank, in, out, returned);
+  if (code == IoctlInterruptWait) return ServeWait(bank, in, out, returned);
   return ServeBatch(bank, code, in, inLength, out, outLength, returned);
 }
 

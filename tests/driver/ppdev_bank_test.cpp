@@ -50,20 +50,21 @@ class ParportTreeTest : public ::testing::Test {
     fs::create_directories(Root / "dev");
     fs::create_directories(Root / "proc");
   }
-  void AddNode(const std::string& name, const char* baseAddr) {
+  void AddNode(const std::string& name, const char* baseAddr, const char* irq = nullptr) {
     std::ofstream(Root / "dev" / name) << "";
     if (baseAddr) {
       fs::create_directories(Root / "proc" / name);
       std::ofstream(Root / "proc" / name / "base-addr") << baseAddr;
     }
+    if (irq) std::ofstream(Root / "proc" / name / "irq") << irq;
   }
   pinlark::testsupport::TTempDir Root;
 };
 
 TEST_F(ParportTreeTest, FindsNodesInKernelOrderWithTheirBases) {
-  AddNode("parport10", "632\t1656\n");
-  AddNode("parport1", "956\t0\n");
-  AddNode("parport0", "888\t1912\n");
+  AddNode("parport10", "632\t1656\n", "5\n");
+  AddNode("parport1", "956\t0\n", "-1\n");
+  AddNode("parport0", "888\t1912\n", "7\n");
   AddNode("parport2", nullptr);
   AddNode("parportx", "888\n");
   AddNode("lp0", nullptr);
@@ -77,6 +78,10 @@ TEST_F(ParportTreeTest, FindsNodesInKernelOrderWithTheirBases) {
   EXPECT_EQ(nodes[3].Number, 10);
   EXPECT_EQ(nodes[3].BaseAddress, 0x278u);
   EXPECT_EQ(nodes[3].Path, (Root / "dev" / "parport10").string());
+  // The kernel's irq names the port's line, -1 none.
+  EXPECT_EQ(
+      std::vector<bool>({nodes[0].Interrupt, nodes[1].Interrupt, nodes[2].Interrupt, nodes[3].Interrupt}),
+      std::vector<bool>({true, false, false, true}));
 }
 
 TEST_F(ParportTreeTest, KnowsWhichPortsSomeoneHolds) {

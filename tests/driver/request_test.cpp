@@ -23,7 +23,18 @@ class TRecordingBank : public TPortBank {
     return FailWith;
   }
   TPortQueryEntry Describe(int slot) const override { return Entries[slot]; }
+  DWORD Acquire(int slot) override {
+    Acquired.push_back(slot);
+    return ERROR_SUCCESS;
+  }
+  bool HasInterrupt(int slot) const override { return slot == 1; }
+  DWORD WaitInterrupt(int slot, uint32_t timeoutMs, uint32_t& count) override {
+    Log.push_back("I" + std::to_string(slot) + "/" + std::to_string(timeoutMs));
+    count = 0x01020304;
+    return FailWith;
+  }
   std::vector<std::string> Log;
+  std::vector<int> Acquired;
   std::array<TPortQueryEntry, SlotCount> Entries{{{}, {PortPresent | PortBaseKnown, 0, 0x378, 0}, {}}};
   DWORD FailWith = ERROR_SUCCESS;
 };
@@ -150,6 +161,40 @@ TEST_F(RequestTest, BatchLengthsAtTheirLimits) {
         EXPECT_EQ(out, outBefore) << label;
       }
     }
+  }
+}
+
+// Slot 1 has an interrupt. A wait is checked whole before it holds the port;
+// the count comes back little-endian.
+TEST_F(RequestTest, InterruptWaitsAreBoundedHeldAndAnswered) {
+  struct TCase {
+    std::vector<BYTE> In;
+    DWORD OutLength;
+    DWORD Status;
+    std::vector<std::string> Log;
+  };
+  const TCase cases[] = {
+      {{1, 0, 0xE8, 0x03}, 4, ERROR_SUCCESS, {"I1/1000"}},  {{1, 0, 0, 0}, 4, ERROR_SUCCESS, {"I1/0"}},
+      {{1, 0, 0xE9, 0x03}, 4, ERROR_INVALID_PARAMETER, {}},  // 1001 ms
+      {{3, 0, 10, 0}, 4, ERROR_INVALID_PARAMETER, {}},      {{1, 1, 10, 0}, 4, ERROR_INVALID_PARAMETER, {}},
+      {{1, 0, 10}, 4, ERROR_INVALID_PARAMETER, {}},         {{1, 0, 10, 0}, 3, ERROR_INVALID_PARAMETER, {}},
+      {{0, 0, 10, 0}, 4, ERROR_NOT_SUPPORTED, {}},  // no interrupt: the port is not even held
+  };
+  for (const TCase& c : cases) {
+    Bank.Log.clear();
+    Bank.Acquired.clear();
+    Returned = 12345;
+    std::vector<BYTE> out(5, 0xEE);
+    const DWORD status = HandleRequest(Bank, IoctlInterruptWait, c.In.data(), DWORD(c.In.size()), out.data(),
+                                       c.OutLength, &Returned);
+    const std::string label = std::to_string(c.In[0]) + "/" + std::to_string(c.In.size());
+    EXPECT_EQ(status, c.Status) << label;
+    EXPECT_EQ(Bank.Log, c.Log) << label;
+    EXPECT_EQ(Bank.Acquired, c.Log.empty() ? std::vector<int>{} : std::vector<int>{1}) << label;
+    const std::vector<BYTE> reply =
+        c.Status ? std::vector<BYTE>(5, 0xEE) : std::vector<BYTE>{4, 3, 2, 1, 0xEE};
+    EXPECT_EQ(out, reply) << label;
+    EXPECT_EQ(Returned, c.Status ? 0u : 4u) << label;
   }
 }
 

@@ -87,6 +87,14 @@ class TCheckingBank : public TPortBank {
     Require(slot >= 0 && slot < SlotCount, "query of a slot outside LPT1-LPT3");
     return Inner_->Describe(slot);
   }
+  bool HasInterrupt(int slot) const override {
+    Require(slot >= 0 && slot < SlotCount, "interrupt of a slot outside LPT1-LPT3");
+    return Inner_->HasInterrupt(slot);
+  }
+  DWORD WaitInterrupt(int slot, uint32_t timeoutMs, uint32_t& count) override {
+    Require(slot >= 0 && slot < SlotCount && timeoutMs <= MaxInterruptWaitMs, "an unchecked interrupt wait");
+    return Inner_->WaitInterrupt(slot, timeoutMs, count);
+  }
   DWORD BeginBatch() override { return Inner_->BeginBatch(); }
   DWORD EndBatch() override { return Inner_->EndBatch(); }
 
@@ -189,6 +197,11 @@ DWORD ExpectedStatus(const TCheckingBank* asker, DWORD code, const BYTE* in, DWO
     if (!valid) return ERROR_INVALID_PARAMETER;
     return in[0] == OpenSlot ? ERROR_SUCCESS : ERROR_NOT_SUPPORTED;  // no holding needed
   }
+  if (code == IoctlInterruptWait) {
+    if (!in || !out || inLength != 4 || outLength != 4) return ERROR_INVALID_PARAMETER;
+    const bool valid = in[0] < 3 && in[1] == 0 && (in[2] | in[3] << 8) <= 1000;
+    return valid ? ERROR_NOT_SUPPORTED : ERROR_INVALID_PARAMETER;  // simulated ports have no interrupt
+  }
   if (code != IoctlBatchRead && code != IoctlBatchWrite) return ERROR_INVALID_FUNCTION;
   if (!in || !out || inLength == 0 || inLength % 2 != 0 || inLength > 4096 || inLength != outLength)
     return ERROR_INVALID_PARAMETER;
@@ -248,8 +261,9 @@ class TRun {
   };
 
   DWORD PickCode() {
-    static constexpr DWORD Real[] = {IoctlBatchRead, IoctlBatchWrite, IoctlQueryPorts, IoctlSimulatedInputs};
-    const DWORD real = Real[Input_.ConsumeIntegralInRange<int>(0, 3)];
+    static constexpr DWORD Real[] = {IoctlBatchRead, IoctlBatchWrite, IoctlQueryPorts, IoctlSimulatedInputs,
+                                     IoctlInterruptWait};
+    const DWORD real = Real[Input_.ConsumeIntegralInRange<int>(0, 4)];
     switch (Input_.ConsumeIntegralInRange<int>(0, 7)) {
       case 0: return real + 1;                                                  // method bits
       case 1: return real + 4;                                                  // next function

@@ -186,10 +186,21 @@ TEST_F(DriverRulesTest, QueryAcceptsOnlyNoInputAndAnExactReplySize) {
 }
 
 TEST_F(DriverRulesTest, UnknownControlCodesAreInvalidRequests) {
-  for (DWORD code : {0x220054u, 0x220078u, 0x22004Cu, 0x00220050u | 0x3u}) {
+  for (DWORD code : {0x220054u, 0x22007Cu, 0x22004Cu, 0x00220050u | 0x3u}) {
     std::vector<BYTE> pairs{0x10, 0x00};
     EXPECT_EQ(Device.Batch(code, pairs), DWORD(ERROR_INVALID_FUNCTION)) << std::hex << code;
   }
+}
+
+// This driver's ports have no interrupt to wait on: a well-made wait is
+// refused as not supported, before it holds the port, and a malformed one
+// as ever.
+TEST_F(DriverRulesTest, InterruptWaitsAreNotSupported) {
+  BYTE wait[4] = {1, 0, 100, 0}, count[4] = {};
+  EXPECT_EQ(Device.Control(IoctlInterruptWait, wait, 4, count, 4), DWORD(ERROR_NOT_SUPPORTED));
+  EXPECT_FALSE(Device.Query().Ports[1].Flags & (PortHeld | PortInterrupt));
+  BYTE tooLong[4] = {1, 0, 0xE9, 0x03};  // 1001 ms
+  EXPECT_EQ(Device.Control(IoctlInterruptWait, tooLong, 4, count, 4), DWORD(ERROR_INVALID_PARAMETER));
 }
 
 TEST_F(DriverRulesTest, LatchesOutliveTheSessionThatWroteThem) {

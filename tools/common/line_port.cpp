@@ -65,4 +65,8 @@ DWORD TLinePort::WriteControlLines(BYTE value) {
   return ChangeControl(0x0F, value);
 }
 
+DWORD TLinePort::WaitInterrupt(std::chrono::milliseconds timeout, DWORD& count) {
+  return Connection_.WaitInterrupt(Port_, DWORD(timeout.count()), count) ? ERROR_SUCCESS : GetLastError();
+}
+
 }  // namespace lptctl

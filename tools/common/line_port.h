@@ -6,6 +6,7 @@
 #include "LPTIO.h"
 #include "lines.h"
 
+#include <chrono>
 #include <mutex>
 
 namespace lptctl {
@@ -40,6 +41,10 @@ class TLinePort {
   DWORD WriteData(BYTE value);
   // The four line bits; bits 4-7 stay as the port has them.
   DWORD WriteControlLines(BYTE value);
+  // Sleeps at most timeout (up to a second) for the port's interrupt; count
+  // gets how many came since the last call. Outside the lock: it touches no
+  // register, and another thread's read need not wait for it.
+  DWORD WaitInterrupt(std::chrono::milliseconds timeout, DWORD& count);
 
  private:
   DWORD ReadOne(BYTE offset, BYTE& value);

@@ -80,6 +80,41 @@ TSampleSource::TNext TPollingSource::Next(std::optional<TClock::time_point> dead
   return error == ERROR_SUCCESS ? TNext::Sample : TNext::Failed;
 }
 
+TSampleSource::TNext TInterruptSource::Next(std::optional<TClock::time_point> deadline, TSample& sample,
+                                            DWORD& error) {
+  DWORD count = 0;
+  if (!Started_) {
+    // Interrupts from before the wait are none of its edges.
+    Started_ = true;
+    error = Port_.WaitInterrupt(std::chrono::milliseconds(0), count);
+  } else {
+    auto slice = ReadEvery;
+    if (deadline)
+      slice = std::min(slice, std::chrono::ceil<std::chrono::milliseconds>(
+                                  std::max(*deadline - Pacer_.Now(), TClock::duration::zero())));
+    error = Port_.WaitInterrupt(slice, count);
+    Interrupts_ += count;
+    // A signal ends the driver's sleep; the pacer says whether it was a stop.
+    if (error == ERROR_SUCCESS && Pacer_.WaitUntil(Pacer_.Now())) return TNext::Interrupted;
+  }
+  if (error != ERROR_SUCCESS) return TNext::Failed;
+  sample.At = Pacer_.Now();
+  error = Port_.Read(sample.Registers);
+  return error == ERROR_SUCCESS ? TNext::Sample : TNext::Failed;
+}
+
+std::string TInterruptSource::How() const {
+  return "the port's interrupt, reading it every " + std::to_string(ReadEvery.count()) + " ms as well";
+}
+
+bool WaitsOnInterrupt(std::span<const TCondition> conditions, bool portHasInterrupt) {
+  const TLine* ack = FindLine("ACK");
+  return portHasInterrupt && !conditions.empty() &&
+         std::all_of(conditions.begin(), conditions.end(), [ack](const TCondition& condition) {
+           return condition.Line == ack && condition.Want == TWant::Falling;
+         });
+}
+
 std::string UnmetText(std::span<const TCondition> conditions, const std::vector<bool>& met) {
   std::string text;
   for (std::size_t i = 0; i < conditions.size(); ++i)

@@ -1,7 +1,6 @@
 // Waiting for lines: a level to hold or an edge to pass, several at once.
-// The wait takes its samples from a source; polling is the one there is, and
-// a source that the system wakes on the port's interrupt can take its place
-// behind the same interface.
+// The wait takes its samples from a source: polling, or sleeping on the
+// port's interrupt where the system delivers it.
 #pragma once
 
 #include "line_port.h"
@@ -70,6 +69,33 @@ class TPollingSource : public TSampleSource {
   std::chrono::microseconds Interval_;
   std::optional<TClock::time_point> Due_;
 };
+
+// Sleeps on the port's interrupt, which the port raises on ACK's pulses, and
+// reads the port after each one; it reads it every ReadEvery as well, so an
+// interrupt that was lost, or never raised, costs no more than that. An
+// interrupt after which ACK has not fallen is just one more sample.
+class TInterruptSource : public TSampleSource {
+ public:
+  static constexpr std::chrono::milliseconds ReadEvery{100};
+
+  TInterruptSource(TLinePort& port, TPacer& pacer) : Port_(port), Pacer_(pacer) {}
+
+  TClock::time_point Now() override { return Pacer_.Now(); }
+  TNext Next(std::optional<TClock::time_point> deadline, TSample& sample, DWORD& error) override;
+  std::string How() const override;
+  // How many interrupts came since the wait started.
+  unsigned long Interrupts() const { return Interrupts_; }
+
+ private:
+  TLinePort& Port_;
+  TPacer& Pacer_;
+  bool Started_ = false;
+  unsigned long Interrupts_ = 0;
+};
+
+// Whether a wait sleeps on the port's interrupt: only when the port has one
+// and every condition is ACK falling, the one edge the interrupt marks.
+bool WaitsOnInterrupt(std::span<const TCondition> conditions, bool portHasInterrupt);
 
 struct TWaitResult {
   enum class TEnd { Met, TimedOut, Interrupted, Failed };

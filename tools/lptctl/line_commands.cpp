@@ -39,9 +39,11 @@ const std::string WaitUsage =
     "only when it comes after the wait starts. With several conditions an edge\n"
     "stays met once it came, a level only while it holds. The port is read every\n"
     "MS milliseconds (default 1; 0 as fast as it can), so a pulse shorter than\n"
-    "that may pass unseen. --timeout gives up after S seconds with exit status 1\n"
-    "and a message; without it the wait lasts until met or Ctrl+C. -v says on\n"
-    "stderr how the wait watches the port.\n";
+    "that may pass unseen. Where the system delivers the port's interrupt, a wait\n"
+    "for ACK=falling alone sleeps on it instead, and reads the port every 100 ms\n"
+    "as well. --timeout gives up after S seconds with exit status 1 and a\n"
+    "message; without it the wait lasts until met or Ctrl+C. -v says on stderr\n"
+    "how the wait watches the port.\n";
 
 const std::string PulseUsage =
     "usage: lptctl pulse PORT LINE [--width US] [--count N] [--period US] [--low]\n"
@@ -209,6 +211,14 @@ std::string LevelsText(const std::vector<TCondition>& conditions, const TRegiste
   return text;
 }
 
+// Sleeps on the port's interrupt where that serves the wait, else polls.
+std::unique_ptr<TSampleSource> MakeWaitSource(const TWaitRequest& request, const TLptPortReport& report,
+                                              TLinePort& port, TPacer& pacer) {
+  if (WaitsOnInterrupt(request.Conditions, report.Interrupt))
+    return std::make_unique<TInterruptSource>(port, pacer);
+  return std::make_unique<TPollingSource>(port, pacer, request.Interval);
+}
+
 }  // namespace
 
 int WaitCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -218,10 +228,15 @@ int WaitCommand(const std::vector<std::string>& args, std::ostream& out, std::os
   if (!ports) return ExitFailed;
   TCommandPacer pacer(TClock::duration::zero());
   TLinePort port(ports->Connection(), request->Port);
-  TPollingSource source(port, pacer, request->Interval);
+  const std::unique_ptr<TSampleSource> source =
+      MakeWaitSource(*request, ports->Report(request->Port), port, pacer);
   if (request->Verbose)
-    err << "lptctl: waiting on " << PortName(request->Port) << " by " << source.How() << '\n';
-  const TWaitResult result = WaitFor(source, request->Conditions, request->Any, request->Timeout);
+    err << "lptctl: waiting on " << PortName(request->Port) << " by " << source->How() << '\n';
+  const TWaitResult result = WaitFor(*source, request->Conditions, request->Any, request->Timeout);
+  if (const auto* interrupt = dynamic_cast<const TInterruptSource*>(source.get());
+      interrupt && request->Verbose)
+    err << "lptctl: the port's interrupt came " << interrupt->Interrupts()
+        << (interrupt->Interrupts() == 1 ? " time\n" : " times\n");
   const std::string levels = LevelsText(request->Conditions, result.Registers);
   switch (result.End) {
     case TWaitResult::TEnd::Met: out << Seconds(result.Elapsed) << ' ' << levels << '\n'; return ExitOk;

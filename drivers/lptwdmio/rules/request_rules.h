@@ -17,8 +17,11 @@ constexpr uint32_t IoctlQueryPorts = DeviceControlCode(0x1C);
 // the five status inputs. Needs no holding of the port, as a device plugged
 // into a real one needs none.
 constexpr uint32_t IoctlSimulatedInputs = DeviceControlCode(0x1D);
+// Sleeps until the port's interrupt comes or the timeout passes, and
+// answers how many came since the last such request (which clears them).
+constexpr uint32_t IoctlInterruptWait = DeviceControlCode(0x1E);
 static_assert(IoctlBatchRead == 0x220050 && IoctlBatchWrite == 0x220060 && IoctlQueryPorts == 0x220070 &&
-              IoctlSimulatedInputs == 0x220074);
+              IoctlSimulatedInputs == 0x220074 && IoctlInterruptWait == 0x220078);
 
 constexpr int SlotCount = 3;      // LPT1, LPT2, LPT3
 constexpr int RegisterCount = 3;  // data, status, control
@@ -45,8 +48,10 @@ enum TPortFlags : uint8_t {
   PortBaseKnown = 0x04,  // Base holds the port's I/O base address
   PortHeld = 0x08,       // another program holds the port now; a transfer would be refused as busy
   PortLoopback = 0x10,   // a simulated port whose inputs follow its loopback plug, not its far side
+  PortInterrupt = 0x20,  // the system delivers the port's interrupt: IoctlInterruptWait can serve it
 };
-constexpr uint8_t PortFlagsKnown = PortPresent | PortSimulated | PortBaseKnown | PortHeld | PortLoopback;
+constexpr uint8_t PortFlagsKnown =
+    PortPresent | PortSimulated | PortBaseKnown | PortHeld | PortLoopback | PortInterrupt;
 struct TPortQueryEntry {
   uint8_t Flags;
   uint8_t SystemNumber;  // n of the name the system itself gives the port (Windows' LPTn), 0 when none
@@ -76,16 +81,32 @@ constexpr bool IsValidSimulatedInputs(const TSimulatedInputs& inputs) {
          !(inputs.Levels & ~inputs.Driven);
 }
 
+// The request of IoctlInterruptWait, 4 bytes; its reply is the count, 4
+// bytes, little-endian. A wait is short so that a session's other requests
+// never queue behind it for long; a longer wait is several.
+constexpr uint32_t MaxInterruptWaitMs = 1000;
+struct TInterruptWait {
+  uint8_t Slot;          // 0-2
+  uint8_t Reserved;      // 0
+  uint8_t TimeoutMs[2];  // little-endian; 0 only takes the count
+  constexpr uint32_t Timeout() const { return TimeoutMs[0] | uint32_t(TimeoutMs[1]) << 8; }
+};
+static_assert(sizeof(TInterruptWait) == 4, "the interrupt wait's wire layout");
+
+constexpr bool IsValidInterruptWait(const TInterruptWait& wait) {
+  return wait.Slot < SlotCount && wait.Reserved == 0 && wait.Timeout() <= MaxInterruptWaitMs;
+}
+
 enum class TRequestVerdict {
   Accept,            // serve it
-  UnknownCode,       // not one of the three codes
+  UnknownCode,       // not one of the codes above
   InvalidParameter,  // a known code with buffers or addresses that break its rules
 };
 
 // Checks the shape of a request before anything is read from it. A batch has
 // input and output of the same even, non-zero length up to MaxBatchLength; a
 // query has no input and room for exactly one reply; a far-side request has
-// one record each way.
+// one record each way; an interrupt wait has its record in and the count out.
 constexpr TRequestVerdict CheckRequestShape(uint32_t code, const void* in, uint32_t inLength, const void* out,
                                             uint32_t outLength) {
   auto verdict = [](bool shaped) {
@@ -95,6 +116,8 @@ constexpr TRequestVerdict CheckRequestShape(uint32_t code, const void* in, uint3
   if (code == IoctlSimulatedInputs)
     return verdict(in && out && inLength == sizeof(TSimulatedInputs) &&
                    outLength == sizeof(TSimulatedInputs));
+  if (code == IoctlInterruptWait)
+    return verdict(in && out && inLength == sizeof(TInterruptWait) && outLength == 4);
   if (code != IoctlBatchRead && code != IoctlBatchWrite) return TRequestVerdict::UnknownCode;
   return verdict(in && out && inLength != 0 && inLength % PairSize == 0 && inLength <= MaxBatchLength &&
                  inLength == outLength);

@@ -159,6 +159,19 @@ NTSTATUS ServeSimulatedInputs(TDeviceState& state, TSession& session, PIRP irp, 
   return Complete(irp, STATUS_SUCCESS, sizeof inputs);
 }
 
+// Under the device's lock, as every request; no bank of this driver has an
+// interrupt to wait on, so it is refused before it could sleep there.
+NTSTATUS ServeInterruptWait(TDeviceState& state, TSession& session, PIRP irp, UCHAR* buffer) {
+  TInterruptWait wait;
+  RtlCopyMemory(&wait, buffer, sizeof wait);
+  uint8_t reply[4];
+  const DWORD error = session.WithBank(
+      state, [&](TPortBank& bank) { return lptwdmio::ServeInterruptWait(bank, wait, reply); });
+  if (error != ERROR_SUCCESS) return Complete(irp, StatusOf(error));
+  RtlCopyMemory(buffer, reply, sizeof reply);
+  return Complete(irp, STATUS_SUCCESS, sizeof reply);
+}
+
 NTSTATUS ServeBatch(TDeviceState& state, TSession& session, PIRP irp, bool read, UCHAR* pairs, ULONG length) {
   if (!AreValidPairs(pairs, length)) return Complete(irp, STATUS_INVALID_PARAMETER);
   const DWORD error =
@@ -181,6 +194,7 @@ NTSTATUS Control(TDeviceState& state, TSession& session, PIRP irp) {
   if (NeedsWriteAccess(code, buffer) && !session.MayWrite) return Complete(irp, STATUS_ACCESS_DENIED);
   if (code == IoctlQueryPorts) return ServeQuery(state, session, irp, buffer);
   if (code == IoctlSimulatedInputs) return ServeSimulatedInputs(state, session, irp, buffer);
+  if (code == IoctlInterruptWait) return ServeInterruptWait(state, session, irp, buffer);
   return ServeBatch(state, session, irp, code == IoctlBatchRead, buffer, inLength);
 }
 
