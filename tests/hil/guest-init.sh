@@ -109,6 +109,20 @@ case $case in
     # back, so the wait's own reads make the edge it waits for.
     run strobe_on $P/lptctl write LPT2 control 0D
     run wait_ack $P/lptctl wait LPT2 ACK=falling --timeout 5
+    # The port's interrupt: a wait for ACK's fall sleeps on it while the
+    # printer's side acknowledges straight at the I/O ports.
+    say "irq_line $(cat /proc/sys/dev/parport/parport0/irq)"
+    say "irq_count_before $(awk '/parport/ {print $2}' /proc/interrupts)"
+    $P/lptctl wait LPT2 ACK=falling --timeout 20 -v >/tmp/wirq.out 2>/tmp/wirq.err &
+    waiter=$!
+    for i in 1 2 3 4 5 6 7 8 9 10; do grep -q 'waiting on' /tmp/wirq.err && break; sleep 1; done
+    sleep 1
+    run ack $P/lpt_hil ack 0x378
+    wait $waiter
+    say "wait_irq rc=$?"
+    sed 's/^/@@ wait_irq.out /' /tmp/wirq.out
+    sed 's/^/@@ wait_irq.err /' /tmp/wirq.err
+    say "irq_count_after $(awk '/parport/ {print $2}' /proc/interrupts)"
     ;;
   two_ports)
     load_modules

@@ -296,6 +296,15 @@ check_one_port() {
   has "get_after.out 0"
   has "wait_ack rc=0"
   lines wait_ack.out | grep -qE '^[0-9]+\.[0-9]{6} ACK=0$' || fail "wait for ACK's edge: $(lines wait_ack.out) $(lines wait_ack.err)"
+  # QEMU's port raises its interrupt, which the kernel delivers: the wait
+  # sleeps on it and the interrupt wakes it when ACK has fallen.
+  echo "hil: one_port: parport0 irq $(lines irq_line); interrupts $(lines irq_count_before) before, $(lines irq_count_after) after"
+  has "ack rc=0"
+  has "wait_irq rc=0"
+  has "wait_irq.err lptctl: waiting on LPT2 by the port's interrupt, reading it every 100 ms as well"
+  lines wait_irq.out | grep -qE '^[0-9]+\.[0-9]{6} ACK=0$' || fail "wait on the interrupt: $(lines wait_irq.out)"
+  lines wait_irq.err | grep -qE "^lptctl: the port's interrupt came [1-9][0-9]* times?$" ||
+    fail "the interrupt never reached the wait: $(lines wait_irq.err)"
 }
 
 check_two_ports() {

@@ -4,6 +4,7 @@
 //   lpt_hil strobe driver|direct P TEXT print TEXT on port prefix P, one strobe a byte
 //   lpt_hil crosscheck P                driver-path traffic seen at the I/O ports, and back
 //   lpt_hil hold SECONDS                keep a driver connection open for a while
+//   lpt_hil ack BASE                    the printer's acknowledge, with the port's interrupt
 //
 // Prints what it found; exits 0 when every step held, 1 otherwise.
 #include "LPTIO.h"
@@ -166,10 +167,26 @@ int Hold(unsigned seconds) {
   return 0;
 }
 
+// The printer's side of a handshake as QEMU's model of the port makes it,
+// straight at the I/O ports while another program holds the port: a strobe
+// clears BUSY, the next status read takes ACK low, and a control write with
+// the interrupt already enabled raises the interrupt. Nothing reads status
+// after that, which would take ACK high again.
+int Acknowledge(WORD base) {
+  if (!OpenObserver()) return 1;
+  outb(0x0D, base + 2);  // strobe, interrupt off
+  outb(0x0C, base + 2);  // strobe over, no interrupt
+  const BYTE before = inb(base + 1);
+  outb(0x1C, base + 2);  // interrupt on
+  outb(0x1C, base + 2);  // and again: now it comes
+  std::printf("acknowledged status=%02X\n", before);
+  return 0;
+}
+
 int Usage() {
   std::fprintf(stderr,
                "usage: lpt_hil direct | strobe driver|direct PORT TEXT | crosscheck PORT"
-               " | hold SECONDS\n");
+               " | hold SECONDS | ack BASE\n");
   return 2;
 }
 
@@ -184,5 +201,6 @@ int main(int argc, char** argv) {
   if (cmd == "crosscheck" && argc == 3)
     return Crosscheck(static_cast<BYTE>(std::strtoul(argv[2], nullptr, 0)));
   if (cmd == "hold" && argc == 3) return Hold(static_cast<unsigned>(std::atoi(argv[2])));
+  if (cmd == "ack" && argc == 3) return Acknowledge(static_cast<WORD>(std::strtoul(argv[2], nullptr, 0)));
   return Usage();
 }
