@@ -6,6 +6,7 @@
 #include "Unit1.h"
 #include "Unit2.h"
 #include "display.h"
+#include "process_info.h"
 
 int main() {
   platform::HoldTerminationRequests();
@@ -13,7 +14,7 @@ int main() {
   try {
     application = std::make_unique<TApplication>();
   } catch (const display::DisplayError& e) {
-    std::fprintf(stderr, "pinlark: %s\n", e.what());
+    std::fprintf(stderr, "%s: %s\n", platform::ProgramName().c_str(), e.what());
     return 1;
   }
   Application->Initialize();
