@@ -6,6 +6,8 @@
 # (a test's own Xvfb), never to the user's; without it Wine's null display
 # driver takes them.
 set -euo pipefail
+# shellcheck source=wine-arch.sh
+source "$(dirname "$0")/wine-arch.sh"
 prefix=$1; shift
 export WINEPREFIX=$prefix
 export WINEDEBUG=${WINEDEBUG:--all}
