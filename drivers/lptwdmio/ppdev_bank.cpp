@@ -12,11 +12,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <ostream>
 #include <utility>
 
@@ -24,65 +21,9 @@ namespace lptwdmio {
 
 namespace {
 
-std::optional<int> ParportNumber(const std::string& name) {
-  const std::string prefix = "parport";
-  if (name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
-  const std::string digits = name.substr(prefix.size());
-  if (digits.size() > 6 ||
-      !std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }))
-    return std::nullopt;
-  return std::stoi(digits);
-}
-
-// base-addr holds "base base_hi" in decimal.
-std::optional<unsigned> ReadBaseAddress(const std::filesystem::path& file) {
-  std::ifstream in(file);
-  unsigned long base = 0;
-  if (!(in >> base) || base > 0xFFFF) return std::nullopt;
-  return static_cast<unsigned>(base);
-}
-
-// irq holds the line's number, or -1 when the kernel serves the port without one.
-bool ReadHasIrq(const std::filesystem::path& file) {
-  std::ifstream in(file);
-  int irq = -1;
-  return (in >> irq) && irq >= 0;
-}
-
 bool IsPermissionError(int error) { return error == EACCES || error == EPERM; }
 
 }  // namespace
-
-std::vector<TParportNode> FindParports(const std::string& devDir, const std::string& procDir) {
-  std::vector<TParportNode> nodes;
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(devDir, error)) {
-    const std::string name = entry.path().filename().string();
-    if (const std::optional<int> number = ParportNumber(name)) {
-      const std::filesystem::path proc = std::filesystem::path(procDir) / name;
-      nodes.push_back({*number, entry.path().string(), ReadBaseAddress(proc / "base-addr"),
-                       (proc / "devices" / "active").string(), ReadHasIrq(proc / "irq")});
-    }
-  }
-  std::sort(nodes.begin(), nodes.end(),
-            [](const TParportNode& a, const TParportNode& b) { return a.Number < b.Number; });
-  return nodes;
-}
-
-// devices/active names the device holding the port, "none" when it is free.
-bool ReadInUse(const std::string& activeFile) {
-  std::ifstream in(activeFile);
-  std::string active;
-  return (in >> active) && active != "none";
-}
-
-bool KernelHasParports(const std::string& procDir) {
-  std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(procDir, error)) {
-    if (ParportNumber(entry.path().filename().string())) return true;
-  }
-  return false;
-}
 
 std::array<int, SlotCount> AssignSlots(const std::vector<TParportNode>& nodes) {
   int slots[SlotCount];
@@ -114,22 +55,9 @@ std::string TPpdevSystem::GroupOf(const std::string& path) {
   return entry && info.st_gid != 0 ? entry->gr_name : "lp";
 }
 
-// Looks through the open files of every process this one may see.
 uint32_t TPpdevSystem::HolderOf(const std::string& path) {
-  namespace fs = std::filesystem;
-  std::error_code error;
-  for (fs::directory_iterator process("/proc", error), end; !error && process != end;
-       process.increment(error)) {
-    const std::string name = process->path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::error_code unreadable;
-    for (fs::directory_iterator fd(process->path() / "fd", unreadable); !unreadable && fd != end;
-         fd.increment(unreadable)) {
-      std::error_code gone;
-      if (fs::read_symlink(fd->path(), gone) == path) return uint32_t(std::stoul(name));
-    }
-  }
-  return 0;
+  const std::vector<uint32_t> holders = ProcessesHolding("/proc", path);
+  return holders.empty() ? 0 : holders.front();
 }
 
 int TPpdevSystem::PollInterrupt(int fd, int timeoutMs) {

@@ -1,6 +1,7 @@
 // Real ports through the kernel's ppdev interface.
 #pragma once
 
+#include "parports.h"
 #include "port_bank.h"
 
 #include <array>
@@ -12,26 +13,6 @@
 #include <vector>
 
 namespace lptwdmio {
-
-struct TParportNode {
-  int Number = 0;
-  std::string Path;                     // /dev/parportN
-  std::optional<unsigned> BaseAddress;  // from /proc/sys/dev/parport/parportN/base-addr
-  std::string ActiveFile;               // its devices/active, which names who has claimed it
-  bool Interrupt = false;               // its irq names a line the kernel serves it on
-};
-
-// The parportN nodes of devDir in kernel order, each with the base address
-// procDir reports for it (none when unreadable).
-std::vector<TParportNode> FindParports(const std::string& devDir, const std::string& procDir);
-
-// Whether the kernel knows any parallel port: procDir holds a parportN entry,
-// whether or not ppdev made a node for it.
-bool KernelHasParports(const std::string& procDir);
-
-// Whether a devices/active file names a holder; false when it says "none"
-// or cannot be read.
-bool ReadInUse(const std::string& activeFile);
 
 // For each LPT slot, the index of the node serving it, or -1. The classic
 // bases pick their slot (0x3BC LPT1, 0x378 LPT2, 0x278 LPT3); other ports take

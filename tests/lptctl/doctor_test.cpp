@@ -91,6 +91,16 @@ TEST_F(DoctorTest, SaysWhoHoldsEachPort) {
   Has(text, "FAIL parport2: known at 0x3bc, held by another program (ppdev1)");
 }
 
+TEST_F(DoctorTest, ListsPortsInNumberOrder) {
+  Modules("parport_pc parport ppdev");
+  for (const char* name : {"parport10", "parport2", "parport1"}) Port(name, 0x378, "none");
+  const std::string text = Findings();
+  const auto at = [&text](const std::string& line) { return text.find(line); };
+  EXPECT_LT(at("ok parport1: "), at("ok parport2: ")) << text;
+  EXPECT_LT(at("ok parport2: "), at("ok parport10: ")) << text;
+  EXPECT_NE(at("ok parport10: "), std::string::npos) << text;
+}
+
 TEST_F(DoctorTest, GroupMembershipAndThisLogin) {
   Modules("parport_pc parport ppdev");
   Port("parport0", 0x378, "none");

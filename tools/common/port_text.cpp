@@ -34,10 +34,6 @@ std::string ConnectionAdvice(DWORD code, const std::string& program) {
   return "";
 }
 
-std::string ConnectionAdvice(const TLptPortConnection& connection, DWORD code, const std::string& program) {
-  return connection.DriverFolderNotAnsi() ? FolderNameAdvice(program) : ConnectionAdvice(code, program);
-}
-
 std::string FolderNameAdvice(const std::string& program) {
   return "the name of the folder " + program +
          " lies in cannot be passed to the service manager: it has characters outside the system's ANSI "
@@ -63,23 +59,6 @@ std::string HolderText(const TLptPortReport& report) {
   if (!report.Holder) return "held by another program";
   const std::string name = platform::ProcessName(report.Holder);
   return "held by pid " + std::to_string(report.Holder) + (name.empty() ? "" : " (" + name + ")");
-}
-
-TPortLook LookAtPort(TLptPortConnection& connection, BYTE port, bool present, const TLptPortReport& report) {
-  TPortLook look{TPortLook::Absent, report, 0, 0, 0, 0};
-  if (!present) return look;
-  if (report.Held) {
-    look.State = TPortLook::Held;
-    return look;
-  }
-  PortIoPair pairs[] = {{BYTE(port | RegData), 0}, {BYTE(port | RegStatus), 0}, {BYTE(port | RegControl), 0}};
-  if (connection.ReadPairs(pairs, 3)) {
-    look = {TPortLook::Read, report, pairs[0].Value, pairs[1].Value, pairs[2].Value, 0};
-    return look;
-  }
-  look.Error = GetLastError();
-  look.State = look.Error == ERROR_BUSY ? TPortLook::Held : TPortLook::Failed;
-  return look;
 }
 
 std::string PortLine(const std::string& name, const TPortLook& look) {

@@ -10,12 +10,8 @@
 // driver module should lie beside; empty for a code without advice of its own.
 std::string ConnectionAdvice(DWORD code, const std::string& program);
 
-// The same for a connection that is not usable, first looking at why: a
-// driver folder whose name the service manager cannot take (characters
-// outside the ANSI code page, no 8.3 name) fails with the plain "file not
-// found", which alone would send the user looking for the file.
-std::string ConnectionAdvice(const TLptPortConnection& connection, DWORD code, const std::string& program);
-// What that case means and what to do.
+// What to do when the driver folder's name cannot be passed to the service
+// manager (characters outside the ANSI code page, no 8.3 name).
 std::string FolderNameAdvice(const std::string& program);
 
 // A port base as "0x378".
@@ -37,11 +33,6 @@ struct TPortLook {
   BYTE Data = 0, Status = 0, Control = 0;  // when Read
   DWORD Error = 0;                         // when Failed
 };
-
-// Reads the three registers of a present port in one batch, unless the
-// driver says another program holds it; a port taken since then is held
-// too. Writes nothing.
-TPortLook LookAtPort(TLptPortConnection& connection, BYTE port, bool present, const TLptPortReport& report);
 
 // The probe's line: "LPT1 present data=00 status=87 control=CC simulated",
 // "LPT2 held by pid 4242 (pinlark) simulated", "LPT3 absent", or

@@ -73,14 +73,6 @@ const std::string ProbeUsage =
     "the base are numbers there, the base, Windows' name and the holder null when\n"
     "not known.\n";
 
-TPortLook Look(TPorts& ports, BYTE port) {
-  return LookAtPort(ports.Connection(), port, ports.Present(port), ports.Report(port));
-}
-
-void ProbeText(TPorts& ports, BYTE port, std::ostream& out) {
-  out << PortLine(PortName(port), Look(ports, port)) << '\n';
-}
-
 // A process name may hold anything; control characters become spaces.
 std::string JsonString(const std::string& text) {
   std::string quoted = "\"";
@@ -105,7 +97,7 @@ void ProbeJson(TPorts& ports, BYTE port, bool last, std::ostream& out) {
   out << "  {\"port\": \"" << PortName(port)
       << "\", \"present\": " << (ports.Present(port) ? "true" : "false");
   if (ports.Present(port)) {
-    const TPortLook look = Look(ports, port);
+    const TPortLook look = ports.Look(port);
     const TLptPortReport& report = look.Report;
     const bool held = look.State == TPortLook::Held;
     const std::string holder = report.Holder ? platform::ProcessName(report.Holder) : "";
@@ -130,14 +122,13 @@ int ProbeCommand(const TArgs& args, std::ostream& out, std::ostream& err) {
   if (!args.empty() && !json) return UsageError("unexpected argument '" + args[0] + "'", ProbeUsage, err);
   auto ports = TPorts::Open(err);
   if (!ports) return ExitFailed;
-  if (json) out << "{\"ports\": [\n";
-  for (const BYTE port : AllPorts) {
-    if (json)
-      ProbeJson(*ports, port, port == PortLpt3, out);
-    else
-      ProbeText(*ports, port, out);
+  if (!json) {
+    ports->PrintProbe(out);
+    return ExitOk;
   }
-  if (json) out << "]}\n";
+  out << "{\"ports\": [\n";
+  for (const BYTE port : AllPorts) ProbeJson(*ports, port, port == PortLpt3, out);
+  out << "]}\n";
   return ExitOk;
 }
 

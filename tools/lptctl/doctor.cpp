@@ -2,7 +2,7 @@
 
 #include "LPTIO.h"
 #include "lines.h"
-#include "port.h"
+#include "port_session.h"
 #include "port_text.h"
 #include "process_info.h"
 #include "winapi.h"
@@ -55,26 +55,22 @@ TFinding CheckDriverFile(TModuleImageCheck imageCheck, TSignatureCheck signature
 std::vector<TFinding> CheckConnection(bool& realUsable) {
   std::vector<TFinding> findings;
   realUsable = false;
-  TLptPortConnection connection(TLptConnectionOptions{.EchoProbe = false, .DriverFolder = {}});
-  if (!connection.IsUsable()) {
-    const DWORD code = GetLastError();
+  const TPortSession session("lptctl");
+  if (const DWORD code = session.OpenError()) {
     findings.push_back({TSeverity::Problem, "connection",
                         "the driver did not open (error " + std::to_string(code) + ")",
-                        AdviceFor(code, &connection)});
+                        session.AdviceFor(code)});
     return findings;
   }
-  TLptPortReports reports{};
-  const bool answered = connection.QueryPorts(reports);
-  const bool present[] = {connection.Lpt1Present(), connection.Lpt2Present(), connection.Lpt3Present()};
   std::string real, simulated;
-  for (int slot = 0; slot < 3; ++slot) {
-    if (!present[slot]) continue;
-    const std::string name = PortName(BYTE((slot + 1) << 4));
-    if (answered && reports[slot].Simulated)
-      simulated += (simulated.empty() ? "" : ", ") + name;
+  for (const BYTE port : {PortLpt1, PortLpt2, PortLpt3}) {
+    if (!session.Present(port)) continue;
+    const TLptPortReport& report = session.Report(port);
+    if (report.Simulated)
+      simulated += (simulated.empty() ? "" : ", ") + PortName(port);
     else
-      real += (real.empty() ? "" : ", ") + name +
-              (answered && reports[slot].Base ? " at " + BaseText(reports[slot].Base) : std::string());
+      real += (real.empty() ? "" : ", ") + PortName(port) +
+              (report.Base ? " at " + BaseText(report.Base) : std::string());
   }
   findings.push_back({TSeverity::Ok, "connection", "the driver loads and opens"});
   if (!real.empty()) {

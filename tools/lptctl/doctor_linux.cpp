@@ -1,8 +1,8 @@
 #include "doctor_linux.h"
 
 #include "emulation/module_image.h"
+#include "parports.h"
 #include "port_text.h"
-#include "ppdev_bank.h"
 
 #include <grp.h>
 #include <pwd.h>
@@ -76,18 +76,10 @@ bool Contains(const std::vector<gid_t>& groups, gid_t gid) {
 std::vector<std::string> Holders(const TLinuxSystem& system, const std::string& node) {
   static const std::set<std::string> Spoolers = {"cupsd", "lpd", "lpsched", "cups-lpd"};
   std::vector<std::string> holders;
-  std::error_code error;
-  for (const auto& process : fs::directory_iterator(system.ProcDir, error)) {
-    const std::string pid = process.path().filename().string();
-    if (pid.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::error_code fdError;
-    for (const auto& fd : fs::directory_iterator(process.path() / "fd", fdError)) {
-      std::error_code linkError;
-      if (fs::read_symlink(fd.path(), linkError).string() != node) continue;
-      const std::string name = ReadWord(process.path() / "comm");
-      holders.push_back((Spoolers.count(name) ? "the print spooler " : "") + name + " (pid " + pid + ")");
-      break;
-    }
+  for (const uint32_t pid : lptwdmio::ProcessesHolding(system.ProcDir, node)) {
+    const std::string name = ReadWord(fs::path(system.ProcDir) / std::to_string(pid) / "comm");
+    holders.push_back((Spoolers.count(name) ? "the print spooler " : "") + name + " (pid " +
+                      std::to_string(pid) + ")");
   }
   return holders;
 }
@@ -115,26 +107,18 @@ TFinding CheckModules(const TLinuxSystem& system, bool kernelHasPorts, bool node
 
 std::vector<TFinding> CheckPorts(const TLinuxSystem& system) {
   std::vector<TFinding> findings;
-  std::error_code error;
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(system.ParportDir, error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.rfind("parport", 0) == 0 && name.size() > 7) names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  if (names.empty()) {
+  const std::vector<lptwdmio::TKernelParport> ports = lptwdmio::KernelParports(system.ParportDir);
+  if (ports.empty()) {
     findings.push_back(
         {TSeverity::Problem, "ports the kernel knows",
          "none: no parallel port was found, or parport_pc is not loaded",
          std::string(LoadPorts) + "; if it finds none, enable the port in the firmware setup"});
     return findings;
   }
-  for (const std::string& name : names) {
-    const fs::path dir = fs::path(system.ParportDir) / name;
-    std::ifstream baseFile(dir / "base-addr");
-    unsigned long base = 0;
-    const std::string where = (baseFile >> base) ? " at " + BaseText(unsigned(base)) : " (base unknown)";
-    const std::string active = ReadWord(dir / "devices" / "active");
+  for (const lptwdmio::TKernelParport& port : ports) {
+    const std::string& name = port.Name;
+    const std::string where = port.BaseAddress ? " at " + BaseText(*port.BaseAddress) : " (base unknown)";
+    const std::string active = lptwdmio::ReadActive(port.ActiveFile);
     const std::string node = system.DevDir + "/" + name;
     if (active.empty() || active == "none") {
       findings.push_back({TSeverity::Ok, name, "known" + where + ", free"});

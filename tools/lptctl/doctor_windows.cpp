@@ -98,7 +98,7 @@ TFinding CheckService() {
       const DWORD code = GetLastError();
       return {TSeverity::Problem, "service",
               std::string(ServiceName) + " could not be installed (error " + std::to_string(code) + ")",
-              code == ERROR_ACCESS_DENIED ? AdministratorFix : AdviceFor(code)};
+              code == ERROR_ACCESS_DENIED ? AdministratorFix : AdviceFor(code, "lptctl")};
     }
   }
   const DWORD code = StartServiceA(service.get(), 0, nullptr) ? ERROR_SUCCESS : GetLastError();

@@ -77,9 +77,8 @@ std::string LineName(const TLine& line) {
   return std::string(line.Name) + " (pin " + std::to_string(line.Pin) + ")";
 }
 
-int Failed(const std::string& doing, BYTE port, DWORD code, std::ostream& err) {
-  err << "lptctl: " << doing << ' ' << PortName(port) << " failed (error " << code << "): " << AdviceFor(code)
-      << '\n';
+int Failed(TPorts& ports, const std::string& doing, BYTE port, DWORD code, std::ostream& err) {
+  err << ports.Failure(doing, port, code);
   return ExitFailed;
 }
 
@@ -249,7 +248,7 @@ int WaitCommand(const std::vector<std::string>& args, std::ostream& out, std::os
       return ExitFailed;
     case TWaitResult::TEnd::Failed: break;
   }
-  return Failed("reading", request->Port, result.Error, err);
+  return Failed(*ports, "reading", request->Port, result.Error, err);
 }
 
 // ---- pulse ------------------------------------------------------------------
@@ -346,7 +345,8 @@ int PulseCommand(const std::vector<std::string>& args, std::ostream& out, std::o
     case TPulseReport::TEnd::Interrupted:
       err << "lptctl: interrupted; " << line.Name << " is " << idle << " again\n";
       return ExitFailed;
-    default: return Failed("pulsing " + std::string(line.Name) + " on", request->Port, report.Error, err);
+    default:
+      return Failed(*ports, "pulsing " + std::string(line.Name) + " on", request->Port, report.Error, err);
   }
 }
 

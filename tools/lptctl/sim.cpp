@@ -116,7 +116,8 @@ int SimCommand(const std::vector<std::string>& args, std::ostream& out, std::ost
   if (!done) {
     const DWORD code = GetLastError();
     err << "lptctl: " << name << " has no far side to drive (error " << code
-        << "): " << (code == ERROR_NOT_SUPPORTED ? "only a simulated port has one" : AdviceFor(code)) << '\n';
+        << "): " << (code == ERROR_NOT_SUPPORTED ? "only a simulated port has one" : ports->AdviceFor(code))
+        << '\n';
     return ExitFailed;
   }
   out << FarSideText(*port, side) << '\n';

@@ -12,7 +12,6 @@
 #include <filesystem>
 #include <fstream>
 #include <ostream>
-#include <sstream>
 
 namespace lptctl {
 
@@ -222,13 +221,12 @@ class TSampling {
 
   // One sample; false when the port failed for good (said on err).
   bool Take(TClock::time_point now) {
-    std::ostringstream failure;
     TRegisters registers;
-    if (!Ports_.Read(Port_, registers, failure)) {
-      LastError_ = GetLastError();
+    if (const DWORD code = Ports_.TryRead(Port_, registers)) {
+      LastError_ = code;
       ++Pace_.Missed;
       if (Failures_.Bear(LastError_, now)) return true;
-      Err_ << failure.str();
+      Err_ << Ports_.Failure("reading", Port_, code);
       return false;
     }
     Failures_.Succeeded();

@@ -3,12 +3,11 @@
 // probed, 1 when the connection failed, 2 for a usage error.
 #include "LPTIO.h"
 #include "pinlark_version.h"
-#include "port_text.h"
-#include "winapi.h"
+#include "port_session.h"
 
 #include <cstdio>
 #include <cstring>
-#include <string>
+#include <iostream>
 
 namespace {
 
@@ -41,42 +40,13 @@ constexpr const char* Usage =
     "LPTWDMIO_BACKEND=ppdev makes it use real ports only; unset, it uses real ports\n"
     "when the machine has any and simulates them otherwise.\n";
 
-struct TPortEntry {
-  const char* Name;
-  BYTE Prefix;
-  bool (TLptPortConnection::*Present)() const;
-};
-
-constexpr TPortEntry Ports[] = {
-    {"LPT1", PortLpt1, &TLptPortConnection::Lpt1Present},
-    {"LPT2", PortLpt2, &TLptPortConnection::Lpt2Present},
-    {"LPT3", PortLpt3, &TLptPortConnection::Lpt3Present},
-};
-
-constexpr const char* GenericAdvice =
-    "the port connection could not be made; the driver's message above, if any, says more";
-
-std::string AdviceFor(const TLptPortConnection& connection, DWORD code) {
-  const std::string advice = ConnectionAdvice(connection, code, "lptprobe");
-  return advice.empty() ? GenericAdvice : advice;
-}
-
 int Probe() {
-  TLptPortConnection connection(TLptConnectionOptions{.EchoProbe = false, .DriverFolder = {}});
-  if (!connection.IsUsable()) {
-    const DWORD code = GetLastError();
-    std::printf("error %lu\n%s\n", static_cast<unsigned long>(code), AdviceFor(connection, code).c_str());
+  TPortSession session("lptprobe");
+  if (const DWORD code = session.OpenError()) {
+    std::cout << "error " << code << '\n' << session.AdviceFor(code) << '\n';
     return ExitConnectionFailed;
   }
-  // Without an answer (direct path, older driver) nothing is added to the lines.
-  TLptPortReports reports{};
-  connection.QueryPorts(reports);
-  for (std::size_t i = 0; i < std::size(Ports); ++i) {
-    const TPortEntry& port = Ports[i];
-    const bool present = (connection.*port.Present)();
-    std::printf("%s\n",
-                PortLine(port.Name, LookAtPort(connection, port.Prefix, present, reports[i])).c_str());
-  }
+  session.PrintProbe(std::cout);
   return ExitProbed;
 }
 
