@@ -72,7 +72,8 @@ build_deps() {
   enable_source_packages
   local work
   work=$(mktemp -d)
-  trap 'rm -rf "$work"' RETURN
+  # A RETURN trap outlives its function in bash: this one clears itself.
+  trap 'rm -rf "$work"; trap - RETURN' RETURN
   echo "build-windows: building FreeType $ft_version and libpng $png_version for $triplet"
   (cd "$work" && fetch_source freetype "$ft_version" && fetch_source libpng1.6 "$png_version")
   local ft_src png_src

@@ -47,11 +47,11 @@ ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 
 # ---- ThreadSanitizer and fuzzing ----
 # Only the suites with threads in them: the flash timer's worker, work sent
-# to the UI thread, the close-signal watcher, the driver under concurrent
+# to the UI thread, the termination hook, the driver under concurrent
 # sessions.
 stage "ThreadSanitizer build (threaded suites)"
 tsan_targets=(test_widgets_base test_forms signals_test emulation_test driver_sessions_test lptwdmio)
-tsan_tests='^(FlashTest|ThreadTest|ThreadLifetime|CloseSignalWatcherTest|DriverSessionsTest)\.|RequestInProgress'
+tsan_tests='^(FlashTest|ThreadTest|ThreadLifetime|CloseOnTerminationTest|TerminationHookTest|DriverSessionsTest)\.|RequestInProgress'
 cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPINLARK_SANITIZE=thread -DPINLARK_BENCH=OFF \
   -DPINLARK_WERROR=ON >/dev/null
 cmake --build build-tsan -j"$jobs" --target "${tsan_targets[@]}"

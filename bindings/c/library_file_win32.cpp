@@ -4,8 +4,6 @@
 
 #include "winapi_lean.h"
 
-#include <windows.h>
-
 namespace pinlark {
 
 std::string LibraryPath() {

@@ -69,7 +69,16 @@ TChild::TChild(const std::vector<std::string>& argv, const TChildOptions& option
   };
   redirect(1, options.StdoutFd, options.StdoutPath);
   redirect(2, options.StderrFd, options.StderrPath);
-  if (posix_spawnp(&Pid_, args[0], &actions, nullptr, args.data(), envp.data()) != 0) Pid_ = -1;
+  // A program starts as from a shell, with no signal held: a suite that holds
+  // the termination signals for a hook must not pass that on.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+  if (posix_spawnp(&Pid_, args[0], &actions, &attributes, args.data(), envp.data()) != 0) Pid_ = -1;
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
 }
 

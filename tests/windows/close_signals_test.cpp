@@ -1,11 +1,11 @@
-// The close-on-signal watcher's Windows side: the end of the session and
+// The close on termination, Windows side: the end of the session and
 // console control events each close the main window once, on the UI thread.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
 
-#include "CloseSignals.h"
+#include "CloseOnTermination.h"
 #include "headless_app.h"
 #include "session_events.h"
 #include "threads.h"
@@ -26,10 +26,10 @@ class CloseSignalsTest : public ::testing::Test {
     return WaitWhileServingSentWork(done, bound);
   }
 
-  // The watcher's hidden window, once its thread has made it.
-  void* WatcherWindow() {
+  // The hook's hidden window, once its thread has made it.
+  void* HookWindow() {
     void* window = nullptr;
-    WaitFor([&] { return (window = wintest::FindCloseWatcherWindow()) != nullptr; });
+    WaitFor([&] { return (window = wintest::FindHookWindow()) != nullptr; });
     return window;
   }
 
@@ -52,13 +52,13 @@ class CloseSignalsTest : public ::testing::Test {
 };
 
 // Windows may end the process once the message returns: it holds the session
-// until the program has shut down, that is until the watcher goes.
+// until the program has shut down, that is until the hook goes.
 TEST_F(CloseSignalsTest, SessionEndClosesOnceAndReturnsOnlyOnceTheProgramHasShutDown) {
   std::atomic<bool> returned{false};
   std::thread session;
   {
-    TCloseSignalWatcher watcher(CountClose());
-    void* window = WatcherWindow();
+    TCloseOnTermination closer(CountClose());
+    void* window = HookWindow();
     ASSERT_NE(window, nullptr);
     session = std::thread([&] {
       wintest::EndSession(window, true);
@@ -73,28 +73,28 @@ TEST_F(CloseSignalsTest, SessionEndClosesOnceAndReturnsOnlyOnceTheProgramHasShut
 }
 
 TEST_F(CloseSignalsTest, CancelledSessionEndLeavesTheWindowOpen) {
-  TCloseSignalWatcher watcher(CountClose());
-  void* window = WatcherWindow();
+  TCloseOnTermination closer(CountClose());
+  void* window = HookWindow();
   ASSERT_NE(window, nullptr);
   EXPECT_EQ(EndSession(window, false), 0);
 }
 
 // Wine raises only Ctrl+C this way; Ctrl+Break takes the same handler.
 TEST_F(CloseSignalsTest, EveryCtrlCClosesTheMainWindow) {
-  TCloseSignalWatcher watcher(CountClose());
-  ASSERT_NE(WatcherWindow(), nullptr);
+  TCloseOnTermination closer(CountClose());
+  ASSERT_NE(HookWindow(), nullptr);
   ASSERT_TRUE(wintest::RaiseConsoleEvent(false));
   EXPECT_TRUE(WaitFor([&] { return Closes.load() == 1; }));
   ASSERT_TRUE(wintest::RaiseConsoleEvent(false));
   EXPECT_TRUE(WaitFor([&] { return Closes.load() == 2; }));
 }
 
-TEST_F(CloseSignalsTest, WatcherGoesWithoutASignalAndTakesItsWindow) {
+TEST_F(CloseSignalsTest, HookGoesWithoutARequestAndTakesItsWindow) {
   {
-    TCloseSignalWatcher watcher(CountClose());
-    ASSERT_NE(WatcherWindow(), nullptr);
+    TCloseOnTermination closer(CountClose());
+    ASSERT_NE(HookWindow(), nullptr);
   }
-  EXPECT_EQ(wintest::FindCloseWatcherWindow(), nullptr);
+  EXPECT_EQ(wintest::FindHookWindow(), nullptr);
   EXPECT_EQ(Closes.load(), 0);
 }
 

@@ -5,7 +5,7 @@
 
 namespace wintest {
 
-void* FindCloseWatcherWindow() { return FindWindowA("PinlarkCloseWatcher", nullptr); }
+void* FindHookWindow() { return FindWindowA("PinlarkTerminationHook", nullptr); }
 
 void EndSession(void* window, bool ending) {
   SendMessageA(static_cast<HWND>(window), WM_QUERYENDSESSION, 0, 0);

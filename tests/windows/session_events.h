@@ -5,8 +5,8 @@
 
 namespace wintest {
 
-// The close watcher's hidden window, or null.
-void* FindCloseWatcherWindow();
+// The termination hook's hidden window, or null.
+void* FindHookWindow();
 // WM_QUERYENDSESSION, then WM_ENDSESSION with `ending`; returns when both have.
 void EndSession(void* window, bool ending);
 // Gives the process a console of its own, once, and raises Ctrl+C or Ctrl+Break.

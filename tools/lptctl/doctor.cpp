@@ -7,10 +7,8 @@
 #include "process_info.h"
 #include "winapi.h"
 
-#include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <ostream>
 
 namespace lptctl {
@@ -26,12 +24,6 @@ const char* Mark(TSeverity severity) {
   return "";
 }
 
-std::uint32_t Little(const unsigned char* bytes, int size) {
-  std::uint32_t value = 0;
-  for (int i = size - 1; i >= 0; --i) value = (value << 8) | bytes[i];
-  return value;
-}
-
 }  // namespace
 
 void PrintFindings(const std::vector<TFinding>& findings, std::ostream& out) {
@@ -41,25 +33,7 @@ void PrintFindings(const std::vector<TFinding>& findings, std::ostream& out) {
   }
 }
 
-// The PE image's certificate table (data directory 4) is where the signature
-// lives; a size of zero means none.
-bool HasEmbeddedSignature(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  unsigned char dos[64] = {};
-  if (!in.read(reinterpret_cast<char*>(dos), sizeof dos) || dos[0] != 'M' || dos[1] != 'Z') return false;
-  const std::uint32_t pe = Little(dos + 0x3C, 4);
-  unsigned char header[24 + 240] = {};
-  if (!in.seekg(pe) || !in.read(reinterpret_cast<char*>(header), sizeof header)) return false;
-  if (header[0] != 'P' || header[1] != 'E' || header[2] || header[3]) return false;
-  const unsigned char* optional = header + 24;
-  const std::uint32_t magic = Little(optional, 2);
-  const int directories = magic == 0x20B ? 112 : magic == 0x10B ? 96 : -1;
-  if (directories < 0) return false;
-  const unsigned char* certificates = optional + directories + 4 * 8;
-  return Little(certificates, 4) != 0 && Little(certificates + 4, 4) != 0;
-}
-
-TFinding CheckDriverFile(bool needSignature, TModuleImageCheck imageCheck) {
+TFinding CheckDriverFile(TModuleImageCheck imageCheck, TSignatureCheck signatureCheck) {
   const std::filesystem::path module =
       std::filesystem::path(platform::ExecutablePath()).parent_path() / "LPTWDMIO.SYS";
   constexpr const char* Reinstall = "install lptctl again: the module must lie beside the program";
@@ -71,11 +45,11 @@ TFinding CheckDriverFile(bool needSignature, TModuleImageCheck imageCheck) {
             Reinstall};
   if (!std::filesystem::is_regular_file(module, error))
     return {TSeverity::Problem, "driver module", module.string() + " is not a regular file", Reinstall};
-  if (needSignature && !HasEmbeddedSignature(module.string()))
+  if (signatureCheck && !signatureCheck(module.string()))
     return {TSeverity::Problem, "driver module", module.string() + " carries no signature",
             "use the signed LPTWDMIO.SYS of the build"};
   return {TSeverity::Ok, "driver module",
-          module.string() + (needSignature ? " is there and signed" : " is there"), ""};
+          module.string() + (signatureCheck ? " is there and signed" : " is there"), ""};
 }
 
 std::vector<TFinding> CheckConnection(bool& realUsable) {

@@ -22,17 +22,17 @@ void PrintFindings(const std::vector<TFinding>& findings, std::ostream& out);
 // What is wrong with a driver module's image; empty when it looks whole.
 using TModuleImageCheck = std::string (*)(const std::string& path);
 
+// Whether a driver module's image carries the signature the system asks for.
+using TSignatureCheck = bool (*)(const std::string& path);
+
 // Whether the driver module lies beside the executable, passes the
 // platform's image check (when there is one) and, where the system asks for
 // one, carries a signature.
-TFinding CheckDriverFile(bool needSignature, TModuleImageCheck imageCheck = nullptr);
+TFinding CheckDriverFile(TModuleImageCheck imageCheck, TSignatureCheck signatureCheck = nullptr);
 
 // Whether the driver loads and opens, and whether the ports it serves are
 // real or simulated. realUsable is set when some present port is hardware.
 std::vector<TFinding> CheckConnection(bool& realUsable);
-
-// Whether the image at path carries an embedded (Authenticode) signature.
-bool HasEmbeddedSignature(const std::string& path);
 
 // The platform's checks, then the connection's; 0 when a real port is usable.
 int Doctor(std::ostream& out, std::ostream& err);

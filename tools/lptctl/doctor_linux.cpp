@@ -239,7 +239,7 @@ std::string ModuleImageProblem(const std::string& path) { return emulation::Chec
 
 int Doctor(std::ostream& out, std::ostream&) {
   std::vector<TFinding> findings = CheckLinuxSystem(TLinuxSystem::Current());
-  findings.push_back(CheckDriverFile(false, ModuleImageProblem));
+  findings.push_back(CheckDriverFile(ModuleImageProblem));
   bool realUsable = false;
   for (TFinding& finding : CheckConnection(realUsable)) findings.push_back(std::move(finding));
   PrintFindings(findings, out);

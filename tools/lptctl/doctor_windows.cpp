@@ -2,6 +2,7 @@
 // (started here, so that the service manager's own answer can be told),
 // test signing, and the LPT ports Windows itself lists.
 #include "doctor.h"
+#include "doctor_signature_windows.h"
 
 #include "LPTIO.h"
 #include "port.h"
@@ -141,8 +142,8 @@ TFinding CheckWindowsPorts() {
 }  // namespace
 
 int Doctor(std::ostream& out, std::ostream&) {
-  std::vector<TFinding> findings{CheckDriverFile(true), CheckService(), CheckTestSigning(),
-                                 CheckWindowsPorts()};
+  std::vector<TFinding> findings{CheckDriverFile(nullptr, HasEmbeddedSignature), CheckService(),
+                                 CheckTestSigning(), CheckWindowsPorts()};
   bool realUsable = false;
   for (TFinding& finding : CheckConnection(realUsable)) findings.push_back(std::move(finding));
   PrintFindings(findings, out);

@@ -16,4 +16,9 @@ std::string ProgramName();
 // on Linux, "lptctl.exe" on Windows); empty when the system does not say.
 std::string ProcessName(unsigned long pid);
 
+// Whether the reader of standard output has gone (`| head -1` done) or the
+// terminal hung up, so that a quiet program learns it before it writes
+// again. Windows cannot tell before the write fails: false there.
+bool StandardOutputGone();
+
 }  // namespace platform

@@ -1,3 +1,4 @@
+#include <poll.h>
 #include <unistd.h>
 
 #include <climits>
@@ -20,6 +21,13 @@ std::string ProcessName(unsigned long pid) {
   std::string name;
   std::getline(comm, name);
   return name;
+}
+
+// A pipe whose reader has gone polls as an error on its writing end, a
+// terminal that hung up as a hang-up; a file never does either.
+bool StandardOutputGone() {
+  pollfd output{STDOUT_FILENO, 0, 0};
+  return ::poll(&output, 1, 0) > 0 && (output.revents & (POLLERR | POLLHUP)) != 0;
 }
 
 }  // namespace platform

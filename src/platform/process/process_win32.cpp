@@ -56,4 +56,6 @@ std::string ProcessName(unsigned long pid) {
   return {};
 }
 
+bool StandardOutputGone() { return false; }
+
 }  // namespace platform

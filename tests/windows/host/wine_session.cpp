@@ -49,9 +49,7 @@ TWineSession::~TWineSession() {
 }
 
 std::vector<std::string> TWineSession::Environment() const {
-  // Wine's own tools (wineboot) start "wine" by PATH: the loader of scripts/wine-bin.
-  const std::string scripts = RunScript_.substr(0, RunScript_.rfind('/'));
-  return {"WINEPREFIX=" + Prefix_, "WINEDEBUG=-all", "PATH=" + scripts + "/wine-bin:" + FromEnvironment("PATH")};
+  return {"WINEPREFIX=" + Prefix_, "WINEDEBUG=-all"};
 }
 
 std::unique_ptr<TChild> TWineSession::Start(const std::vector<std::string>& argv,
