@@ -5,14 +5,15 @@
 set -euo pipefail
 prefix=$1 arch=${2:-win64}
 case $arch in win64 | win32) ;; *) echo "wine-prefix: win64 or win32, not $arch" >&2; exit 2 ;; esac
-# shellcheck source=wine-arch.sh
-source "$(dirname "$0")/wine-arch.sh"
+# shellcheck source=wine-env.sh
+source "$(dirname "$0")/wine-env.sh"
 if [ "$arch" = win32 ] && ! wine_runs_32bit; then
   echo "wine-prefix: this machine's kernel cannot run 32-bit programs, so 32-bit Wine cannot start" >&2
   exit 1
 fi
-export WINEPREFIX=$prefix WINEARCH=$arch WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
-unset DISPLAY
+# The prefix is made without a display, whatever the caller's.
+PINLARK_WINE_DISPLAY="" wine_env "$prefix"
+export WINEARCH=$arch
 if [ ! -f "$prefix/.pinlark-ready-4-$arch" ]; then
   rm -rf "$prefix"
   mkdir -p "$prefix"

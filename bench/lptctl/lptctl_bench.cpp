@@ -3,62 +3,50 @@
 // open. Samples a second = 1 / the time per iteration. By default on the
 // simulated ports, in a bank of the benchmark's own; LPTWDMIO_BACKEND=ppdev
 // measures a real port.
-#include "emulation_control.h"
+#include "own_bank.h"
 #include "port.h"
 #include "watch.h"
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
-#include <cstdlib>
-#include <filesystem>
 #include <sstream>
 
 namespace {
 
-namespace fs = std::filesystem;
-
 void WatchSample(benchmark::State& state, bool changing) {
-  const fs::path bank = fs::temp_directory_path() / ("lptctl-bench-" + std::to_string(::getpid()));
-  ::setenv("LPTWDMIO_SIM_DIR", bank.c_str(), 1);
-  if (!std::getenv("LPTWDMIO_BACKEND")) ::setenv("LPTWDMIO_BACKEND", "simulated", 1);
-  emulation::Reset();
-  {
-    std::ostringstream err, out, dump;
-    auto ports = lptctl::TPorts::Open(err);
-    const BYTE port = ports && ports->Present(PortLpt1) ? PortLpt1 : PortLpt2;
-    if (!ports || !ports->Present(port)) {
-      state.SkipWithError(("no port: " + err.str()).c_str());
-      return;
-    }
-    lptctl::TVcdWriter vcd(dump);
-    lptctl::TChangeLog log(out, &vcd);
-    lptctl::TRegisters registers;
-    ports->Read(port, registers, err);
-    log.Start("LPT1", registers);
-    vcd.Begin("LPT1", "bench", "now", registers);
-    std::uint64_t us = 0;
-    for (auto _ : state) {
-      // A changing line is a second program's write; only the read is the sample.
-      if (changing) {
-        state.PauseTiming();
-        ports->WriteData(port, BYTE(us & 1), err);
-        state.ResumeTiming();
-      }
-      if (!ports->Read(port, registers, err)) {
-        state.SkipWithError("read failed");
-        break;
-      }
-      log.Sample(++us, registers);
-      if (out.tellp() > (1 << 20)) {
-        out.str("");
-        dump.str("");
-      }
-    }
-    state.SetItemsProcessed(state.iterations());
+  const TOwnBank bank("lptctl-bench");
+  std::ostringstream err, out, dump;
+  auto ports = lptctl::TPorts::Open(err);
+  const BYTE port = ports && ports->Present(PortLpt1) ? PortLpt1 : PortLpt2;
+  if (!ports || !ports->Present(port)) {
+    state.SkipWithError(("no port: " + err.str()).c_str());
+    return;
   }
-  emulation::Reset();
-  fs::remove_all(bank);
+  lptctl::TVcdWriter vcd(dump);
+  lptctl::TChangeLog log(out, &vcd);
+  lptctl::TRegisters registers;
+  ports->Read(port, registers, err);
+  log.Start("LPT1", registers);
+  vcd.Begin("LPT1", "bench", "now", registers);
+  std::uint64_t us = 0;
+  for (auto _ : state) {
+    // A changing line is a second program's write; only the read is the sample.
+    if (changing) {
+      state.PauseTiming();
+      ports->WriteData(port, BYTE(us & 1), err);
+      state.ResumeTiming();
+    }
+    if (!ports->Read(port, registers, err)) {
+      state.SkipWithError("read failed");
+      break;
+    }
+    log.Sample(++us, registers);
+    if (out.tellp() > (1 << 20)) {
+      out.str("");
+      dump.str("");
+    }
+  }
+  state.SetItemsProcessed(state.iterations());
 }
 
 void WatchSampleSteady(benchmark::State& state) { WatchSample(state, false); }

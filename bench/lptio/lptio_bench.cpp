@@ -3,29 +3,13 @@
 // simulated port (in a bank of the benchmark's own) and, side by side, on
 // the direct path.
 #include "LPTIO.h"
-#include "emulation_control.h"
+#include "own_bank.h"
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <string>
 
 namespace {
-
-// The simulated bank in a folder of the run's own, never the user's, whose
-// ports a window may hold.
-const bool OwnBank = [] {
-  static const std::string dir =
-      (std::filesystem::temp_directory_path() / ("lptio-bench-" + std::to_string(::getpid()))).string();
-  ::setenv("LPTWDMIO_SIM_DIR", dir.c_str(), 1);
-  std::atexit([] {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir, ignored);
-  });
-  return true;
-}();
 
 // What Timer1Timer sends each tick once the connection test passed.
 bool ConsoleTick(TLptPortConnection& connection, BYTE port) {
@@ -36,34 +20,28 @@ bool ConsoleTick(TLptPortConnection& connection, BYTE port) {
   return connection.ReadRegister(port, RegStatus) != 0;
 }
 
-void PollThroughDriver(benchmark::State& state) {
+// Each iteration is one call of Each on the simulated port of the bench's
+// own bank.
+template <typename TEach>
+void ThroughDriver(benchmark::State& state, TEach each) {
   ::setenv("LPTWDMIO_BACKEND", "simulated", 1);
-  emulation::Reset();
-  {
-    TLptPortConnection connection;
-    if (!connection.IsUsable()) {
-      state.SkipWithError("driver module not usable");
-      return;
-    }
-    PortIoPair pairs[] = {{0x10, 0}, {0x11, 0}, {0x12, 0}};
-    for (auto _ : state) benchmark::DoNotOptimize(connection.ReadPairs(pairs, 3));
+  const TOwnBank bank("lptio-bench");
+  TLptPortConnection connection;
+  if (!connection.IsUsable()) {
+    state.SkipWithError("driver module not usable");
+    return;
   }
-  emulation::Reset();
+  for (auto _ : state) benchmark::DoNotOptimize(each(connection));
+}
+
+void PollThroughDriver(benchmark::State& state) {
+  PortIoPair pairs[] = {{0x10, 0}, {0x11, 0}, {0x12, 0}};
+  ThroughDriver(state, [&](TLptPortConnection& connection) { return connection.ReadPairs(pairs, 3); });
 }
 BENCHMARK(PollThroughDriver);
 
 void TickThroughDriver(benchmark::State& state) {
-  ::setenv("LPTWDMIO_BACKEND", "simulated", 1);
-  emulation::Reset();
-  {
-    TLptPortConnection connection;
-    if (!connection.IsUsable()) {
-      state.SkipWithError("driver module not usable");
-      return;
-    }
-    for (auto _ : state) benchmark::DoNotOptimize(ConsoleTick(connection, PortLpt1));
-  }
-  emulation::Reset();
+  ThroughDriver(state, [](TLptPortConnection& connection) { return ConsoleTick(connection, PortLpt1); });
 }
 BENCHMARK(TickThroughDriver);
 

@@ -6,7 +6,16 @@
 
 namespace {
 
-void StyleAsMainWindow(TAbColBitBtn& b) {
+// The main window's background, of the given size.
+void DarkParent(TWinControl& parent, int width, int height) {
+  parent.SetBounds(0, 0, width, height);
+  parent.SetColor(0x404040);
+}
+
+// A caption switch as the main window has them, on a background of its own.
+TAbColBitBtn* MainWindowButton(TWinControl& parent) {
+  DarkParent(parent, 120, 40);
+  auto& b = *new TAbColBitBtn(&parent);
   b.SetBounds(0, 0, 89, 21);
   b.GradBtnFace().SetColorFrom(0x404040);
   b.GradBtnFace().SetColorTo(0x404040);
@@ -23,15 +32,13 @@ void StyleAsMainWindow(TAbColBitBtn& b) {
   b.SetTextOff("Name");
   b.SetTextOn("Pin");
   b.SetMode(mSwitch);
+  return &b;
 }
 
 // A click on the caption switch: two redraws from the cached face.
 void BM_ButtonPressRelease(benchmark::State& state) {
   TWinControl parent(nullptr);
-  parent.SetBounds(0, 0, 120, 40);
-  parent.SetColor(0x404040);
-  auto* b = new TAbColBitBtn(&parent);
-  StyleAsMainWindow(*b);
+  auto* b = MainWindowButton(parent);
   parent.PaintInvalid();
   for (auto _ : state) {
     b->DispatchMouseDown(mbLeft, ssLeft, 5, 5, false);
@@ -44,10 +51,7 @@ BENCHMARK(BM_ButtonPressRelease);
 // A full repaint: background capture, face gradient and the redraw.
 void BM_ButtonFullPaint(benchmark::State& state) {
   TWinControl parent(nullptr);
-  parent.SetBounds(0, 0, 120, 40);
-  parent.SetColor(0x404040);
-  auto* b = new TAbColBitBtn(&parent);
-  StyleAsMainWindow(*b);
+  auto* b = MainWindowButton(parent);
   for (auto _ : state) {
     b->Invalidate();
     parent.PaintInvalid();
@@ -59,8 +63,7 @@ BENCHMARK(BM_ButtonFullPaint);
 // The title label changing its caption, as the hover help does.
 void BM_TitleLabelRepaint(benchmark::State& state) {
   TWinControl parent(nullptr);
-  parent.SetBounds(0, 0, 463, 170);
-  parent.SetColor(0x404040);
+  DarkParent(parent, 463, 170);
   auto* l = new TOvcLabel(&parent);
   l->SetParent(&parent);
   l->SetBounds(16, 138, 137, 25);

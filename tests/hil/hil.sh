@@ -190,6 +190,8 @@ fail() { echo "hil: $cur: $*" >&2; failures=$((failures + 1)); }
 has() { grep -qxF -- "$1" "$cur_dir/results" || fail "expected '$1'"; }
 # lines KEY: the guest's lines for KEY (without the key)
 lines() { sed -n "s/^$1 //p" "$cur_dir/results"; }
+# says KEY MESSAGE GREP-ARGUMENTS...: grep finds one of the lines for KEY
+says() { lines "$1" | grep -q "${@:3}" || fail "$2: $(lines "$1")"; }
 file_holds() {  # file_holds FILE HEX: FILE contains these bytes in a row
   local got; got=$(od -An -v -tx1 "$1" | tr -d ' \n')
   case $got in *"$2"*) ;; *) fail "$(basename "$1") holds '$got', expected it to contain '$2'" ;; esac
@@ -223,16 +225,13 @@ check_one_port() {
   has "lptprobe rc=0"
   probe_says lptprobe absent present absent
   # Idle lines of an emulated port with nothing attached: BUSY inverted, inputs high.
-  lines lptprobe.out | grep -q '^LPT2 present data=[0-9A-F][0-9A-F] status=D[89] control=CC base=0x378$' ||
-    fail "LPT2 registers not as at idle: $(lines lptprobe.out | grep '^LPT2' || true)"
+  says lptprobe.out "LPT2 registers not as at idle" -x 'LPT2 present data=[0-9A-F][0-9A-F] status=D[89] control=CC base=0x378'
   # lptctl doctor finds the real port usable, and tells a user outside group
   # lp what to do; watch's sampling rate through ppdev goes to the log.
   has "doctor rc=0"
-  lines doctor.out | grep -qx '\[ok\]   result: real port usable: LPT2 at 0x378' ||
-    fail "doctor did not find LPT2 usable: $(lines doctor.out)"
+  says doctor.out "doctor did not find LPT2 usable" -x '\[ok\]   result: real port usable: LPT2 at 0x378'
   has "doctor_nolp rc=1"
-  lines doctor_nolp.out | grep -q 'fix: sudo usermod -aG lp nolp, then log out and in again' ||
-    fail "doctor did not tell nolp to join group lp: $(lines doctor_nolp.out)"
+  says doctor_nolp.out "doctor did not tell nolp to join group lp" 'fix: sudo usermod -aG lp nolp, then log out and in again'
   has "watch_rate rc=0"
   echo "hil: one_port: lptctl watch through ppdev (TCG guest): $(lines watch_rate.err | grep ' samples in ')"
   # Strobed bytes written through the driver reach the printer side.
@@ -249,7 +248,7 @@ check_one_port() {
   has "denied rc=1"
   has "denied.out error 5"
   [ "$(lines denied.err | wc -l)" -eq 1 ] || fail "expected one line on stderr, got: $(lines denied.err)"
-  lines denied.err | grep -q 'group lp ' || fail "hint does not name the nodes' group: $(lines denied.err)"
+  says denied.err "hint does not name the nodes' group" 'group lp '
   # ... and the advice works: the same user in group lp gets through.
   has "granted rc=0"
   probe_says granted absent present absent
@@ -259,18 +258,16 @@ check_one_port() {
   has "holder.out held yes"
   has "active ppdev0"
   has "second rc=0"
-  lines second.out | grep -qx 'LPT2 held by pid [0-9]* (lpt_hil) base=0x378' ||
-    fail "lptprobe did not name LPT2's holder: $(lines second.out)"
+  says second.out "lptprobe did not name LPT2's holder" -x 'LPT2 held by pid [0-9]* (lpt_hil) base=0x378'
   has "busy rc=1"
-  lines busy.err | grep -q '(error 170): LPT2 is held by pid [0-9]* (lpt_hil); ' ||
-    fail "lptctl did not say LPT2 is busy: $(lines busy.err)"
+  says busy.err "lptctl did not say LPT2 is busy" '(error 170): LPT2 is held by pid [0-9]* (lpt_hil); '
   # The holder took the port after the module read its entry: the claim gives
   # up within its bound and says why; a claim that waits is killed by timeout
   # 20 instead.
   has "raced rc=0"
   has "raced.out LPT2 held by another program base=0x378"
-  lines raced.err | grep -qx 'lptwdmio: /dev/parport0 is in use by another program (pid [0-9]*); close that program and try again' ||
-    fail "the given-up claim did not say why: $(lines raced.err)"
+  says raced.err "the given-up claim did not say why" \
+    -x 'lptwdmio: /dev/parport0 is in use by another program (pid [0-9]*); close that program and try again'
   # Once the holder is gone the port is free again, the given-up claim
   # having left nothing behind in the kernel.
   has "active none"
@@ -279,14 +276,13 @@ check_one_port() {
   probe_kind third 2 base=0x378
   # get, wait and pulse on the real port. A held port fails at once.
   has "get_held rc=1"
-  lines get_held.err | grep -q 'another program holds the port' || fail "get on a held port: $(lines get_held.err)"
+  says get_held.err "get on a held port" 'another program holds the port'
   has "get_idle rc=0"
   has "get_idle.out 1 1 0 1 0"
   has "wait_level rc=0"
-  lines wait_level.out | grep -qE '^0\.[0-9]{6} SEL=1 PE=0$' || fail "wait for a level: $(lines wait_level.out)"
+  says wait_level.out "wait for a level" -xE '0\.[0-9]{6} SEL=1 PE=0'
   has "wait_timeout rc=1"
-  lines wait_timeout.err | grep -qE 'timed out after 0\.2[0-9]* s waiting for ERR=falling \(ERR=1\)' ||
-    fail "wait without the edge: $(lines wait_timeout.err)"
+  says wait_timeout.err "wait without the edge" -E 'timed out after 0\.2[0-9]* s waiting for ERR=falling \(ERR=1\)'
   local width
   for width in 1000 100; do
     has "pulse_$width rc=0"
@@ -295,16 +291,15 @@ check_one_port() {
   done
   has "get_after.out 0"
   has "wait_ack rc=0"
-  lines wait_ack.out | grep -qE '^[0-9]+\.[0-9]{6} ACK=0$' || fail "wait for ACK's edge: $(lines wait_ack.out) $(lines wait_ack.err)"
+  says wait_ack.out "wait for ACK's edge ($(lines wait_ack.err))" -xE '[0-9]+\.[0-9]{6} ACK=0'
   # QEMU's port raises its interrupt, which the kernel delivers: the wait
   # sleeps on it and the interrupt wakes it when ACK has fallen.
   echo "hil: one_port: parport0 irq $(lines irq_line); interrupts $(lines irq_count_before) before, $(lines irq_count_after) after"
   has "ack rc=0"
   has "wait_irq rc=0"
   has "wait_irq.err lptctl: waiting on LPT2 by the port's interrupt, reading it every 100 ms as well"
-  lines wait_irq.out | grep -qE '^[0-9]+\.[0-9]{6} ACK=0$' || fail "wait on the interrupt: $(lines wait_irq.out)"
-  lines wait_irq.err | grep -qE "^lptctl: the port's interrupt came [1-9][0-9]* times?$" ||
-    fail "the interrupt never reached the wait: $(lines wait_irq.err)"
+  says wait_irq.out "wait on the interrupt" -xE '[0-9]+\.[0-9]{6} ACK=0'
+  says wait_irq.err "the interrupt never reached the wait" -xE "lptctl: the port's interrupt came [1-9][0-9]* times?"
 }
 
 check_two_ports() {
@@ -329,10 +324,8 @@ check_two_ports() {
   file_lacks "$d/lpt278.bin" "4c505432"
   # A watch holds LPT2 while a command changes LPT3 and lptprobe looks.
   has "side rc=0"
-  lines beside.out | grep -qx 'LPT2 held by pid [0-9]* (lptctl) base=0x378' ||
-    fail "lptprobe did not find LPT2 held by the watch: $(lines beside.out)"
-  lines beside.out | grep -q '^LPT3 present data=5A ' ||
-    fail "lptprobe did not read LPT3 beside the watch: $(lines beside.out)"
+  says beside.out "lptprobe did not find LPT2 held by the watch" -x 'LPT2 held by pid [0-9]* (lptctl) base=0x378'
+  says beside.out "lptprobe did not read LPT3 beside the watch" '^LPT3 present data=5A '
   has "watcher rc=0"
 }
 

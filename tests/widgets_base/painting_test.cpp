@@ -111,6 +111,13 @@ TEST_F(PaintingTest, DiamondCentreIsFrom) {
 
 class BevelTest : public PaintingTest {
  protected:
+  // The main window's button rings.
+  void MainWindowColours() {
+    Bevel.SetShadowColFrom(0x191919);
+    Bevel.SetShadowColTo(0x282828);
+    Bevel.SetHighlightColFrom(0x626262);
+    Bevel.SetHighlightColTo(0x555555);
+  }
   TAbBtnBevel Bevel;
 };
 
@@ -125,10 +132,7 @@ TEST_F(BevelTest, ZeroWidthOnlyFillsTheFace) {
 }
 
 TEST_F(BevelTest, MainWindowRaisedRings) {
-  Bevel.SetShadowColFrom(0x191919);
-  Bevel.SetShadowColTo(0x282828);
-  Bevel.SetHighlightColFrom(0x626262);
-  Bevel.SetHighlightColTo(0x555555);
+  MainWindowColours();
   TRect r = Rect(0, 0, 20, 10);
   Bevel.DrawBevel(Bmp.Canvas(), r, true, false, clBlack);
   EXPECT_EQ(r, Rect(2, 2, 18, 8));
@@ -143,10 +147,7 @@ TEST_F(BevelTest, MainWindowRaisedRings) {
 }
 
 TEST_F(BevelTest, SunkenSwapsSidesAndRunsBack) {
-  Bevel.SetShadowColFrom(0x191919);
-  Bevel.SetShadowColTo(0x282828);
-  Bevel.SetHighlightColFrom(0x626262);
-  Bevel.SetHighlightColTo(0x555555);
+  MainWindowColours();
   TRect r = Rect(0, 0, 20, 10);
   Bevel.DrawBevel(Bmp.Canvas(), r, false, false, clBlack);
   EXPECT_EQ(At(5, 0), 0x202020u);  // 40 - 7.5 -> 32

@@ -4,15 +4,10 @@
 # build's test certificate twice: SHA-1 first (all that Vista and 7 x64 read
 # without the SHA-2 update), then a nested SHA-256 signature.
 #   driver_image.sh DRIVER.SYS CERTIFICATE.pem OBJDUMP
-set -uo pipefail
+source "$(dirname "$0")/wine_test_lib.sh"
 driver=$1 certificate=$2 objdump=$3
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
-headers=$($objdump -p "$driver") || { echo "FAIL: $driver is not a PE image"; exit 1; }
+headers=$($objdump -p "$driver") || { fail "$driver is not a PE image"; exit 1; }
 grep -q 'Subsystem.*(NT native)' <<<"$headers" || fail "subsystem is not native"
 grep -qw DYNAMIC_BASE <<<"$headers" && $objdump -h "$driver" | grep -qw '\.reloc' ||
   fail "image is not relocatable (the kernel loads drivers anywhere)"
@@ -35,5 +30,4 @@ against the test certificate:
 $signatures
 $verify"
 
-[ "$failures" -eq 0 ] && echo "LPTWDMIO.SYS: native, imports $(echo $imports), signed with SHA-1 and SHA-256"
-[ "$failures" -eq 0 ]
+passed "LPTWDMIO.SYS: native, imports $(echo $imports), signed with SHA-1 and SHA-256"

@@ -6,24 +6,17 @@
 # behind: no file, no registry entry, and no driver service, even one a run
 # left behind.
 #   msi_wine.sh PREFIX BUILD_DIR MSI_NAME ZIP_FOLDER
-set -uo pipefail
-prefix=$1 build=$2 name=$3 zip=$4
-run="$(dirname "$0")/../../scripts/wine-run.sh"
 # No menu entries on the Linux desktop for the shortcut.
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-quiet() { timeout 60 wineserver -w || fail "the prefix's wineserver did not end"; }
-wine_out() { "$run" "$prefix" "$@" 2>/dev/null | tr -d '\r'; }
+export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe="
+source "$(dirname "$0")/wine_test_lib.sh"
+wine_prefix "$1"
+build=$2 name=$3 zip=$4
 
 msi=$build/$name.msi
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
 rm -f "$msi"
-(cd "$build" && cpack -G External >/dev/null) || { echo "FAIL: cpack made no MSI"; exit 1; }
-[ -f "$msi" ] || { echo "FAIL: cpack made no $msi"; exit 1; }
+(cd "$build" && cpack -G External >/dev/null) || { fail "cpack made no MSI"; exit 1; }
+[ -f "$msi" ] || { fail "cpack made no $msi"; exit 1; }
 
 folder="$prefix/drive_c/Program Files/Pinlark"
 # Wine puts even an all-users shortcut into the user's Start menu.
@@ -38,16 +31,16 @@ traces() {
 # it too), and Wine's cmd stops at an empty PATH entry: the test keeps the
 # prefix's PATH free of empty entries.
 environment='HKLM\System\CurrentControlSet\Control\Session Manager\Environment'
-path_value() { wine_out reg query "$environment" /v PATH | sed -n 's/^ *PATH *REG_EXPAND_SZ *//p'; }
+path_value() { run_out reg query "$environment" /v PATH | sed -n 's/^ *PATH *REG_EXPAND_SZ *//p'; }
 without_empty() { sed 's/;;*/;/g; s/;$//'; }
-set_path() { "$run" "$prefix" reg add "$environment" /v PATH /t REG_EXPAND_SZ /d "$1" /f >/dev/null 2>&1; }
+set_path() { run reg add "$environment" /v PATH /t REG_EXPAND_SZ /d "$1" /f >/dev/null 2>&1; }
 quiet
 original_path=$(path_value | without_empty)
 [ "$(path_value)" = "$original_path" ] || set_path "$original_path"
 quiet
 before=$(traces)
 
-"$run" "$prefix" msiexec /i "$msi" /qn >/dev/null 2>&1 || fail "msiexec /i failed ($?)"
+run msiexec /i "$msi" /qn >/dev/null 2>&1 || fail "msiexec /i failed ($?)"
 quiet
 installed=$(cd "$folder" 2>/dev/null && find . -type f | sort)
 shipped=$(cd "$zip" && find . -type f | sort)
@@ -60,16 +53,9 @@ entry='C:\Program Files\Pinlark\'
 [ "$(path_value)" = "$original_path;$entry" ] || fail "$entry is not at the end of PATH: $(path_value)"
 
 # The installed programs, with the driver beside them; lptctl found on PATH.
-output=$(wine_out "C:\\Program Files\\Pinlark\\lptprobe.exe")
-expected="LPT1 present data=00 status=87 control=CC simulated
-LPT2 present data=00 status=7F control=CC simulated
-LPT3 absent"
-[ "$output" = "$expected" ] || fail "the installed lptprobe.exe printed
-$output"
+expect "the installed lptprobe.exe" "$(run_out "C:\\Program Files\\Pinlark\\lptprobe.exe")" "$simulated_probe"
 quiet
-output=$(wine_out cmd /c lptctl read LPT1)
-grep -q "^LPT1 data=00 status=87 control=CC simulated$" <<<"$output" || fail "lptctl by name read
-$output"
+says "lptctl by name read" "$(run_out cmd /c lptctl read LPT1)" -x "LPT1 data=00 status=87 control=CC simulated"
 quiet
 
 # A newer version, made from the same rules, replaces this one: one
@@ -81,28 +67,26 @@ products() {
     uninstall && /^"DisplayVersion"=/ { version = $0; sub(/^[^=]*="/, "", version); sub(/"$/, "", version) }
     END { if (pinlark) print version }' "$prefix/system.reg"
 }
-newer=$(mktemp -d)
-trap 'rm -rf "$newer"' EXIT
+newer=$scratch/newer
+mkdir -p "$newer"
 newer_version=$(awk -F. '{ print $1 "." $2 "." $3 + 1 }' <<<"$version")
 (cd "$build" && cpack -G External -D CPACK_PACKAGE_VERSION="$newer_version" \
   -D CPACK_PINLARK_MSI_NAME=newer -B "$newer" >/dev/null) || fail "cpack made no newer MSI"
 [ "$(products)" = "$version" ] || fail "Apps lists, after the install: $(products)"
-"$run" "$prefix" msiexec /i "$newer/newer.msi" /qn >/dev/null 2>&1 || fail "msiexec /i of $newer_version failed ($?)"
+run msiexec /i "$newer/newer.msi" /qn >/dev/null 2>&1 || fail "msiexec /i of $newer_version failed ($?)"
 quiet
 [ "$(products)" = "$newer_version" ] || fail "Apps lists, after the upgrade: $(products)"
 [ "$(cd "$folder" 2>/dev/null && find . -type f | sort)" = "$shipped" ] || fail "the upgrade left other files"
 msi=$newer/newer.msi
 
 # A service a run left behind (as one ended by force would).
-[ "$(wine_out "$build/bin/service_probe.exe" install)" = 0 ] || fail "could not leave a service behind"
+[ "$(run_out "$build/bin/service_probe.exe" install)" = 0 ] || fail "could not leave a service behind"
 quiet
-"$run" "$prefix" msiexec /x "$msi" /qn >/dev/null 2>&1 || fail "msiexec /x failed ($?)"
+run msiexec /x "$msi" /qn >/dev/null 2>&1 || fail "msiexec /x failed ($?)"
 quiet
 [ ! -e "$folder" ] || fail "uninstall left $(cd "$folder" && find . | head -5)"
 [ -z "$(shortcuts)" ] || fail "uninstall left the shortcut $(shortcuts)"
-state=$(wine_out "$build/bin/service_probe.exe" query)
-[ "$state" = 1060 ] || fail "uninstall left the driver service (OpenServiceA: $state)"
-quiet
+no_service "$build/bin/service_probe.exe" "after the uninstall"
 [ "$(path_value | without_empty)" = "$original_path" ] || fail "uninstall left PATH as $(path_value)"
 [ "$(path_value)" = "$original_path" ] || set_path "$original_path"
 quiet
@@ -110,5 +94,4 @@ after=$(traces)
 [ "$after" = "$before" ] || fail "uninstall left registry entries or installer files:
 $(diff <(echo "$before") <(echo "$after"))"
 
-[ "$failures" -eq 0 ] && echo "$name.msi: installs, runs and uninstalls cleanly"
-[ "$failures" -eq 0 ]
+passed "$name.msi: installs, runs and uninstalls cleanly"

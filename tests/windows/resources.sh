@@ -4,15 +4,10 @@
 # driver), and pinlark.exe's icon the window's own, as pinlark_icon.exe draws
 # it from the window, and each manifest naming the build's processor (amd64
 # or x86):
-#   resources.sh PREFIX BIN_DIR SOURCE_ICON WORK_DIR VERSION WINDRES PROCESSOR
-set -uo pipefail
-prefix=$1 bin=$2 icon=$3 work=$4 version=$5 windres=$6 processor=$7
-run="$(dirname "$0")/../../scripts/wine-run.sh"
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+#   resources.sh PREFIX BIN_DIR SOURCE_ICON VERSION WINDRES PROCESSOR
+source "$(dirname "$0")/wine_test_lib.sh"
+wine_prefix "$1"
+bin=$2 icon=$3 version=$4 windres=$5 processor=$6
 
 IFS=. read -r major minor patch <<<"$version"
 for program in pinlark lptprobe; do
@@ -27,13 +22,11 @@ for program in pinlark lptprobe; do
 done
 grep -q "Type: group icon" <<<"$("$windres" -i "$bin/pinlark.exe" -O rc 2>/dev/null)" || fail "pinlark.exe has no icon"
 
-rm -rf "$work" && mkdir -p "$work"
-if "$run" "$prefix" "$bin/pinlark_icon.exe" "$work/pinlark.ico" >/dev/null 2>&1; then
-  cmp -s "$work/pinlark.ico" "$icon" ||
+if run "$bin/pinlark_icon.exe" "$scratch/pinlark.ico" >/dev/null 2>&1; then
+  cmp -s "$scratch/pinlark.ico" "$icon" ||
     fail "packaging/windows/pinlark.ico is not the window's icon: run packaging/windows/render-icon.sh"
 else
   fail "pinlark_icon.exe failed"
 fi
 
-[ "$failures" -eq 0 ] && echo "resources: all checks passed"
-[ "$failures" -eq 0 ]
+passed "resources: all checks passed"

@@ -5,16 +5,11 @@
 # that Windows (packaging/windows/system-imports.txt says what is how old).
 #   zip_imports.sh FOLDER TABLE FLOOR OBJDUMP
 # FLOOR is a Windows version as the table writes it ("6.1": Windows 7).
-set -uo pipefail
+source "$(dirname "$0")/wine_test_lib.sh"
 folder=$1 table=$2 floor=$3 objdump=$4
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
 
 images=$(cd "$folder" && find . -type f \( -iname '*.exe' -o -iname '*.dll' \) | sed 's|^\./||' | sort)
-[ -n "$images" ] || { echo "FAIL: no .exe or .dll in $folder"; exit 1; }
+[ -n "$images" ] || { fail "no .exe or .dll in $folder"; exit 1; }
 
 for image in $images; do
   listing=$("$objdump" -p "$folder/$image") || { fail "$image is not a PE image"; continue; }
@@ -63,5 +58,4 @@ for image in $images; do
   done <<<"$problems"
 done
 
-[ "$failures" -eq 0 ] && echo "imports: $(echo $images) start on Windows $floor with what they import"
-[ "$failures" -eq 0 ]
+passed "imports: $(echo $images) start on Windows $floor with what they import"
