@@ -143,36 +143,19 @@ TEST_F(InterruptWaitTest, SleepsEndAtTheInterruptOrTheNextReadAndOnlyAFallEndsTh
     unsigned long Interrupts;
     std::vector<std::string> Calls;
   };
+  // clang-format off
   const TCase cases[] = {
-      {"the interrupt comes as ACK falls",
-       {{milliseconds(30), true, false}},
-       0,
-       TEnd::Met,
-       30,
-       1,
+      {"the interrupt comes as ACK falls", {{milliseconds(30), true, false}}, 0, TEnd::Met, 30, 1,
        {"clear", "poll 100", "clear"}},
       {"an interrupt without the fall, then the real one",
-       {{milliseconds(20), true, std::nullopt}, {milliseconds(150), true, false}},
-       0,
-       TEnd::Met,
-       150,
-       2,
+       {{milliseconds(20), true, std::nullopt}, {milliseconds(150), true, false}}, 0, TEnd::Met, 150, 2,
        {"clear", "poll 100", "clear", "poll 100", "clear", "poll 100", "clear"}},
-      {"ACK falls without an interrupt",
-       {{milliseconds(40), false, false}},
-       0,
-       TEnd::Met,
-       100,
-       0,
+      {"ACK falls without an interrupt", {{milliseconds(40), false, false}}, 0, TEnd::Met, 100, 0,
        {"clear", "poll 100", "clear"}},
-      {"an interrupt from before the wait, and none since",
-       {},
-       1,
-       TEnd::TimedOut,
-       250,
-       0,
+      {"an interrupt from before the wait, and none since", {}, 1, TEnd::TimedOut, 250, 0,
        {"clear", "poll 100", "clear", "poll 100", "clear", "poll 50", "clear"}},
   };
+  // clang-format on
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
     Kernel = TInterruptKernel();
